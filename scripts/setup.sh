@@ -1,0 +1,36 @@
+#!/usr/bin/env bash
+# Installs every Debian package the project needs to build, test and run.
+# Run as root (or through sudo) on Debian 12.
+set -euo pipefail
+
+packages=(
+  # build
+  build-essential cmake ninja-build pkg-config
+  qt6-base-dev qt6-base-dev-tools libjpeg62-turbo-dev
+  libgtest-dev libgmock-dev libbenchmark-dev
+  # references for tests and benchmarks: giflib and stb_image decode the same files
+  libgif-dev giflib-tools libstb-dev
+  # test data made by independent tools
+  imagemagick python3-pil pandoc xorriso
+  # fonts the window program maps its font names to
+  fonts-liberation2 fonts-dejavu-core fonts-wine
+  # the end-to-end test of the window program
+  xvfb xdotool x11-apps xfonts-base libxkbcommon-x11-0
+  # opening files with the desktop's default application
+  xdg-utils
+)
+
+if [ "$(id -u)" -ne 0 ]; then
+  echo "scripts/setup.sh installs packages: run it as root (sudo bash scripts/setup.sh)" >&2
+  exit 1
+fi
+
+missing=()
+for package in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed" || missing+=("$package")
+done
+if [ ${#missing[@]} -gt 0 ]; then
+  export DEBIAN_FRONTEND=noninteractive
+  apt-get update -qq
+  apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi

@@ -1,0 +1,13 @@
+#pragma once
+
+#include <stdexcept>
+#include <string>
+
+// Root of every failure a user can meet. The message is the exact text the
+// error box shows (before the box adds its closing full stop). Messages are
+// byte strings: a file name from a disc may be ISO-8859-1, so convert with
+// iradudo::toDisplayUtf8 only where the text is shown.
+class Exception : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
