@@ -11,3 +11,13 @@ class Exception : public std::runtime_error {
 public:
     using std::runtime_error::runtime_error;
 };
+
+// A file that cannot be opened for reading. The name is shown exactly as it was
+// passed in (a bracketed directory entry such as "[DOCS]" included).
+class EFOpenError : public Exception {
+public:
+    explicit EFOpenError(const std::string& fileName)
+        : Exception("Cannot open file " + fileName)
+    {
+    }
+};
