@@ -146,3 +146,38 @@ TEST(CliList, ErrorsPrintTheWindowsMessage)
     EXPECT_EQ(usage.status, 2);
     EXPECT_NE(usage.err.find("usage"), std::string::npos);
 }
+
+// The demo disc is test data for later work too; keep its promises checked.
+TEST(DemoDisc, HoldsTheFilesItPromises)
+{
+    std::uintmax_t total = 0;
+    for (const auto& entry : fs::recursive_directory_iterator(demo)) {
+        if (entry.is_regular_file())
+            total += entry.file_size();
+    }
+    EXPECT_LT(total, 1024u * 1024u);
+
+    // A GIF without extension blocks: the image descriptor follows the colour table.
+    const std::string logo = readFile(demo + "/Grafica/Immagini/Logo.gif");
+    ASSERT_GT(logo.size(), 13u);
+    const auto flags = static_cast<unsigned char>(logo[10]);
+    const std::size_t table = (flags & 0x80) ? 3u << ((flags & 7) + 1) : 0;
+    ASSERT_GT(logo.size(), 13 + table);
+    EXPECT_EQ(static_cast<unsigned char>(logo[13 + table]), 0x2C);
+    // And one GIF89a with a graphic control extension.
+    const std::string animated = readFile(demo + "/Grafica/Immagini/Animato.gif");
+    EXPECT_EQ(animated.substr(0, 6), "GIF89a");
+    EXPECT_NE(animated.find("\x21\xF9"), std::string::npos);
+
+    EXPECT_EQ(fs::file_size(demo + "/Giochi/Vuoto.readme"), 0u);
+    EXPECT_TRUE(fs::exists(demo + "/Caff\xE8.txt"));
+    EXPECT_EQ(readFile(demo + "/Note_Amiga.txt").find('\n'), std::string::npos);
+    EXPECT_NE(readFile(demo + "/Note_DOS.txt").find("\r\n"), std::string::npos);
+    EXPECT_EQ(readFile(demo + "/Lettera.rtf").substr(0, 6), "{\\rtf1");
+    EXPECT_EQ(readFile(demo + "/Grafica/Immagini/Foto.jpg").substr(0, 3), "\xFF\xD8\xFF");
+    EXPECT_EQ(readFile(demo + "/Grafica/Immagini/Sfondo.bmp").substr(0, 2), "BM");
+    // A classic icon: its image is a device-independent bitmap, not an embedded PNG.
+    const std::string icon = readFile(demo + "/Grafica/Immagini/Icona.ico");
+    EXPECT_EQ(icon.substr(0, 4), std::string("\0\0\1\0", 4));
+    EXPECT_EQ(icon.substr(22, 4), std::string("\x28\0\0\0", 4));
+}
