@@ -148,6 +148,13 @@ char DriveList::letterAt(int index) const
     return letters_.at(static_cast<std::size_t>(index));
 }
 
+int DriveList::indexOfDrive(char letter) const
+{
+    build();
+    const auto found = std::find(letters_.begin(), letters_.end(), toUpper(letter));
+    return found == letters_.end() ? -1 : static_cast<int>(found - letters_.begin());
+}
+
 int DriveList::driveTypeAt(int index) const
 {
     build();

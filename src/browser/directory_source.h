@@ -30,6 +30,7 @@ public:
     const std::string& entry(int index) const;
     const std::vector<std::string>& entries() const;
     char letterAt(int index) const;     // upper case
+    int indexOfDrive(char letter) const;  // the entry of a letter (either case), -1 when none
     int driveTypeAt(int index) const;   // DriveType code
 
     // The chosen entry's position, -1 when none is chosen.

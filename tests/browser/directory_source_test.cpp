@@ -69,6 +69,8 @@ TEST_F(DirectorySourceTest, DriveEntriesFollowTheDriveType)
     EXPECT_EQ(drives.entries(),
               (std::vector<std::string>{"A:", "C: [SYSTEM]", "D: [AMIGA DISC]", "E: []", "N: //SRV/SHARE", "R: [RAM]"}));
     EXPECT_EQ(drives.letterAt(4), 'N');
+    EXPECT_EQ(drives.indexOfDrive('n'), 4);
+    EXPECT_EQ(drives.indexOfDrive('F'), -1);  // unknown type: no entry
     EXPECT_EQ(drives.driveTypeAt(3), DriveCdRom);
     EXPECT_EQ(drives.itemIndex(), 2);
     EXPECT_EQ(drives.drive(), 'D');
