@@ -252,7 +252,7 @@ TEST(FileListBusyHook, ShowsTheBusyCursorFromTheHundredthEntry)
     WorkingDirectoryGuard guard;
     TempDir disc;
     for (int i = 0; i < 99; ++i)
-        disc.writeFile("f" + std::to_string(i), "");
+        disc.writeFile(std::to_string(i) + ".f", "");
     LinuxPlatform platform(DriveTable({makeDrive('D', DriveCdRom, disc.path())}));
     platform.setCurrentDirectory("D:\\");
     std::vector<bool> calls;
@@ -263,7 +263,7 @@ TEST(FileListBusyHook, ShowsTheBusyCursorFromTheHundredthEntry)
 
     disc.writeFile("sub/x", "");
     for (int i = 0; i < 98; ++i)
-        disc.writeFile("sub/g" + std::to_string(i), "");
+        disc.writeFile("sub/" + std::to_string(i) + ".g", "");
     files.setDirectory("D:\\sub");  // 99 files plus "." and ".."
     EXPECT_EQ(files.count(), 101);
     EXPECT_EQ(calls, (std::vector<bool>{true, false}));
