@@ -31,10 +31,11 @@ std::size_t lineEnd(std::string_view text)
     return text.size();
 }
 
-// The companion's bytes up to the end of its first line (or the cap).
-std::string readFirstLineBytes(FileHandle& file)
+// The companion's bytes up to the end of its first line (or the cap), into a
+// buffer the caller reuses from one companion to the next.
+void readFirstLineBytes(FileHandle& file, std::string& bytes)
 {
-    std::string bytes;
+    bytes.clear();
     std::array<char, 4096> buffer;
     while (bytes.size() < kMaxCompanionLine) {
         const ssize_t n = file.read(buffer.data(), buffer.size());
@@ -46,7 +47,6 @@ std::string readFirstLineBytes(FileHandle& file)
         if (end < chunk.size())
             break;
     }
-    return bytes;
 }
 
 std::size_t utf8CodePointBytes(std::string_view text, std::size_t characters)
@@ -142,6 +142,7 @@ Listing buildListing(const std::vector<std::string>& entries, Platform& platform
     // One read of the directory's names serves every case-insensitive companion lookup.
     const NameLookupBatch batch(platform);
     std::string companion;
+    std::string firstLine;
     for (const std::string& entry : entries) {
         const std::string extension = upperExtension(entry);
         if (!showInfo && extension == ".INFO")
@@ -157,8 +158,10 @@ Listing buildListing(const std::vector<std::string>& entries, Platform& platform
         }
         assignCompanionName(companion, entry);
         FileHandle file = platform.openFile(companion);
-        if (file.valid())
-            item.comment = companionComment(readFirstLineBytes(file));
+        if (file.valid()) {
+            readFirstLineBytes(file, firstLine);
+            item.comment = companionComment(firstLine);
+        }
         listing.items.push_back(std::move(item));
     }
     return listing;

@@ -335,6 +335,13 @@ std::string LinuxPlatform::currentDirectory() const
 std::optional<std::string> LinuxPlatform::batchMatch(const std::string& hostDirectory, const std::string& name,
                                                       unsigned char* type) const
 {
+    const char* found = batchLookup(hostDirectory, name, type);
+    return found ? std::optional<std::string>(found) : std::nullopt;
+}
+
+const char* LinuxPlatform::batchLookup(const std::string& hostDirectory, const std::string& name,
+                                       unsigned char* type) const
+{
     if (!batchCache_ || batchCache_->hostDirectory != hostDirectory) {
         auto cache = std::make_unique<NameCache>();
         cache->hostDirectory = hostDirectory;
@@ -350,10 +357,11 @@ std::optional<std::string> LinuxPlatform::batchMatch(const std::string& hostDire
     }
     const int index = batchCache_->find(name);
     if (index < 0)
-        return std::nullopt;
+        return nullptr;
+    const NameCache::Name& found = batchCache_->names[static_cast<std::size_t>(index)];
     if (type)
-        *type = batchCache_->names[static_cast<std::size_t>(index)].type;
-    return std::string(batchCache_->name(static_cast<std::uint32_t>(index)));
+        *type = found.type;
+    return batchCache_->buffer.c_str() + found.offset;  // each name is zero-terminated there
 }
 
 std::optional<std::string> LinuxPlatform::scanMatch(const std::string& hostDirectory, const std::string& name) const
@@ -570,10 +578,10 @@ FileHandle LinuxPlatform::openFile(const std::string& name) const
     unsigned char type = DT_UNKNOWN;
     if (isLeafInCurrentDirectory(name)) {
         if (batchDepth_ > 0) {
-            const std::optional<std::string> actual = batchMatch(currentHostPath_, name, &type);
+            const char* actual = batchLookup(currentHostPath_, name, &type);
             if (!actual || type == DT_DIR)
                 return {};
-            file = FileHandle(::openat(currentDirectoryFd_, actual->c_str(), flags));
+            file = FileHandle(::openat(currentDirectoryFd_, actual, flags));
         } else {
             file = FileHandle(::openat(currentDirectoryFd_, name.c_str(), flags));
             if (!file.valid() && errno == ENOENT) {

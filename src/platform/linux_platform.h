@@ -69,6 +69,7 @@ private:
                                          bool inCurrentDirectory) const;
     std::optional<std::string> batchMatch(const std::string& hostDirectory, const std::string& name,
                                           unsigned char* type = nullptr) const;
+    const char* batchLookup(const std::string& hostDirectory, const std::string& name, unsigned char* type) const;
     std::optional<std::string> scanMatch(const std::string& hostDirectory, const std::string& name) const;
     bool isLeafInCurrentDirectory(const std::string& name) const;
     void enteredDirectory(const std::string& hostPath);
