@@ -341,8 +341,11 @@ TEST_F(LinuxPlatformTest, StartOpensTheResolvedNameInTheCurrentDirectory)
     EXPECT_TRUE(platform->runCommandLine("Start -rf"));
     EXPECT_TRUE(platform->runCommandLine("Start mailto:x"));
     EXPECT_TRUE(platform->runCommandLine("Start [Sub]"));
+    disc.writeFile("GAMES/Caff\xE8.lha", "c");
+    EXPECT_TRUE(platform->runCommandLine("Start CAFF\xE8.LHA"));
     EXPECT_FALSE(platform->runCommandLine("Format.com A: /F:720"));
-    ASSERT_EQ(launcher->calls.size(), 4u);
+    ASSERT_EQ(launcher->calls.size(), 5u);
+    EXPECT_EQ(launcher->calls[4].argv, (std::vector<std::string>{"xdg-open", "./Caff\xE8.lha"}));
     const std::string games = canonical(disc.path() / "GAMES");
     EXPECT_EQ(launcher->calls[0].argv, (std::vector<std::string>{"xdg-open", "./Foo.lha"}));
     EXPECT_EQ(launcher->calls[0].workingDirectory, games);
