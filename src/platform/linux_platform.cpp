@@ -3,6 +3,7 @@
 #include "platform/file_copy.h"
 #include "platform/io_error.h"
 
+#include <cctype>
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
