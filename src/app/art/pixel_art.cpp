@@ -86,6 +86,24 @@ QImage typeIcon(int index)
 QImage closeGadget() { return opaque(close_gadget_xpm); }
 QImage resizeGadget() { return opaque(resize_gadget_xpm); }
 QImage depthGadget() { return opaque(depth_gadget_xpm); }
+QImage transparentScaled(const QImage& image, QSize size)
+{
+    if (image.isNull())
+        return {};
+    QImage keyed = image.convertToFormat(QImage::Format_ARGB32);
+    const QRgb key = keyed.pixel(0, keyed.height() - 1);
+    for (int y = 0; y < keyed.height(); ++y) {
+        auto* line = reinterpret_cast<QRgb*>(keyed.scanLine(y));
+        for (int x = 0; x < keyed.width(); ++x)
+            if (line[x] == key)
+                line[x] = 0;
+    }
+    // Premultiplied pixels, so transparent ones add no colour to their neighbours.
+    return keyed.convertToFormat(QImage::Format_ARGB32_Premultiplied)
+        .scaled(size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation)
+        .convertToFormat(QImage::Format_ARGB32);
+}
+
 QImage cycleGadget() { return withAlpha(cycle_gadget_xpm); }
 
 QImage glyph(Glyph g)
