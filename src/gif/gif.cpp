@@ -19,6 +19,8 @@ constexpr std::uint32_t kPixelDataOffset = 14 + 40 + 256 * 4;
 
 // Longest string a code can stand for, plus room for the copy loop's 8-byte overshoot.
 constexpr std::size_t kStringSlack = kTableSize + 16;
+// Roots range up to 511 (minimum code size 9).
+constexpr std::size_t kRootArea = 512;
 
 std::function<void()>& rowHook()
 {
@@ -104,19 +106,27 @@ struct TGif::Decoder {
     // Bit reader: bits not yet consumed, least significant first, and the rest of
     // the current sub-block. Bytes of a sub-block are taken early; a new sub-block
     // is read only when a code needs its bits.
-    std::uint64_t bitBuffer = 0;
-    unsigned bitCount = 0;
-    const std::uint8_t* blockNext = nullptr;
-    unsigned bytesLeft = 0;
+    struct BitReader {
+        std::uint64_t buffer = 0;
+        unsigned count = 0;
+        const std::uint8_t* next = nullptr;
+        unsigned bytesLeft = 0;
+    };
+    BitReader reader;
     std::uint8_t block[256] = {};
 
-    // Each table code stands for the string of `length` pixels that starts at
-    // `offset` in the output: the previous code's string plus one pixel, which
-    // the output already holds at that place.
-    std::uint32_t offset[kTableSize] = {};
-    std::uint16_t length[kTableSize] = {};
+    // Every code stands for a string of pixels that the output already holds:
+    // a root for its own pixel in the root area ahead of the rows, a table code
+    // for the previous code's string plus one pixel, just where those were
+    // produced. Expanding a code is then a single forward copy.
+    struct Entry {
+        std::uint32_t offset;
+        std::uint32_t length;
+    };
+    Entry table[kTableSize] = {};
 
-    // Rows in the order they were completed, width bytes each; rows completed
+    // The root area (one byte per root, the low 8 bits of its value), then the
+    // rows in the order they were completed, width bytes each; rows completed
     // beyond the image's height are counted but not kept.
     std::unique_ptr<std::uint8_t[]> pixels;
     std::size_t imageBytes = 0;
@@ -126,13 +136,11 @@ struct TGif::Decoder {
     struct Expansion {
         unsigned code = 0;
         unsigned codeSize = 0;
-        unsigned codeLimit = 0;
         unsigned nextFree = 0;
         bool tableFull = false;
-        std::size_t position = 0;          // pixels produced so far
-        std::size_t previousPosition = 0;  // where the previous code's string starts
+        std::size_t position = 0;  // where the next string goes
         unsigned previousLength = 0;
-        std::size_t rowEnd = 0;            // pixel count at which the current row completes
+        std::size_t rowEnd = 0;  // position at which the current row completes
     };
 
     void ReadHeader();
@@ -140,8 +148,8 @@ struct TGif::Decoder {
     void DecodeImage();
     void InitDecoder();
     void ReadBlock();
-    unsigned ReadCode(unsigned codeSize);
-    void Refill(unsigned needed);
+    unsigned ReadCode(BitReader& bits, unsigned codeSize);
+    void Refill(BitReader& bits, unsigned needed);
     template <bool Keeps>
     bool Expand(Expansion& state, const std::function<void()>& hook);
 
@@ -217,7 +225,7 @@ void TGif::Decoder::ReadHeader()
     if (width == 0 || height == 0 || pixelCount > kMaxPixels)
         GifError(10);
     imageBytes = static_cast<std::size_t>(pixelCount);
-    pixels = std::make_unique_for_overwrite<std::uint8_t[]>(imageBytes + kStringSlack);
+    pixels = std::make_unique_for_overwrite<std::uint8_t[]>(kRootArea + imageBytes + kStringSlack);
     completedRows = 0;
 }
 
@@ -246,10 +254,11 @@ void TGif::Decoder::InitDecoder()
     minCodeSize = size;
     clearCode = 1u << size;
     endCode = clearCode + 1;
-    bitBuffer = 0;
-    bitCount = 0;
-    bytesLeft = 0;
-    blockNext = block;
+    reader = BitReader{0, 0, block, 0};
+    for (unsigned root = 0; root < clearCode; ++root) {
+        pixels[root] = static_cast<std::uint8_t>(root);
+        table[root] = {root, 1};
+    }
 }
 
 void TGif::Decoder::ReadBlock()
@@ -259,127 +268,120 @@ void TGif::Decoder::ReadBlock()
     if (size == 0)
         GifError(5);
     ReadExact(block, size);
-    blockNext = block;
-    bytesLeft = size;
+    reader.next = block;
+    reader.bytesLeft = size;
 }
 
-void TGif::Decoder::Refill(unsigned needed)
+void TGif::Decoder::Refill(BitReader& bits, unsigned needed)
 {
     for (;;) {
-        if (bytesLeft >= 8) {
-            std::uint64_t word;
-            std::memcpy(&word, blockNext, 8);
-            bitBuffer |= word << bitCount;
-            const unsigned taken = (63 - bitCount) >> 3;
-            blockNext += taken;
-            bytesLeft -= taken;
-            bitCount += taken * 8;
-        } else {
-            while (bitCount <= 56 && bytesLeft > 0) {
-                bitBuffer |= static_cast<std::uint64_t>(*blockNext++) << bitCount;
-                bitCount += 8;
-                --bytesLeft;
-            }
+        while (bits.count <= 56 && bits.bytesLeft > 0) {
+            bits.buffer |= static_cast<std::uint64_t>(*bits.next++) << bits.count;
+            bits.count += 8;
+            --bits.bytesLeft;
         }
-        if (bitCount >= needed)
+        if (bits.count >= needed)
             return;
+        reader = bits;
         ReadBlock();
+        bits = reader;
     }
 }
 
-inline unsigned TGif::Decoder::ReadCode(unsigned codeSize)
+inline unsigned TGif::Decoder::ReadCode(BitReader& bits, unsigned codeSize)
 {
-    if (bitCount < codeSize)
-        Refill(codeSize);
-    const unsigned code = static_cast<unsigned>(bitBuffer) & ((1u << codeSize) - 1);
-    bitBuffer >>= codeSize;
-    bitCount -= codeSize;
+    if (bits.bytesLeft >= 8) [[likely]] {
+        // Top the buffer up to at least 56 bits with whole bytes of the sub-block.
+        std::uint64_t word;
+        std::memcpy(&word, bits.next, 8);
+        bits.buffer |= word << bits.count;
+        const unsigned taken = (63 - bits.count) >> 3;
+        bits.next += taken;
+        bits.bytesLeft -= taken;
+        bits.count |= 56;
+    } else if (bits.count < codeSize) {
+        Refill(bits, codeSize);
+    }
+    const unsigned code = static_cast<unsigned>(bits.buffer) & ((1u << codeSize) - 1);
+    bits.buffer >>= codeSize;
+    bits.count -= codeSize;
     return code;
 }
 
 // Runs the expansion until the end code (returns true) or, when Keeps, until the
 // image's last row is complete (returns false): from then on the pixels only
-// count towards rows, but the codes are still checked to the end code.
+// count towards rows, but the codes are still checked up to the end code.
 template <bool Keeps>
 bool TGif::Decoder::Expand(Expansion& state, const std::function<void()>& hook)
 {
     unsigned code = state.code;
     unsigned codeSize = state.codeSize;
-    unsigned codeLimit = state.codeLimit;
     unsigned nextFree = state.nextFree;
     bool tableFull = state.tableFull;
     std::size_t position = state.position;
-    std::size_t previousPosition = state.previousPosition;
     unsigned previousLength = state.previousLength;
     std::size_t rowEnd = state.rowEnd;
     std::uint8_t* const out = pixels.get();
     const unsigned clear = clearCode;
-    const unsigned end = endCode;
+    BitReader bits = reader;
 
     const auto save = [&] {
-        state = {code, codeSize, codeLimit, nextFree, tableFull, position, previousPosition, previousLength, rowEnd};
+        reader = bits;
+        state = {code, codeSize, nextFree, tableFull, position, previousLength, rowEnd};
     };
 
     for (;;) {
         unsigned stringLength;
-        if (code == clear) {
+        if (code - clear < 2) [[unlikely]] {
+            if (code != clear) {
+                save();
+                return true;
+            }
             codeSize = minCodeSize + 1;
-            nextFree = end + 1;
-            codeLimit = 1u << codeSize;
+            nextFree = clear + 2;
             do
-                code = ReadCode(codeSize);
+                code = ReadCode(bits, codeSize);
             while (code == clear);
-            if (code == end)
+            if (code == clear + 1)
                 GifError(8);
             if (code >= nextFree)
                 code = 0;
             if constexpr (Keeps)
                 out[position] = static_cast<std::uint8_t>(code);
             stringLength = 1;
-        } else if (code == end) {
-            save();
-            return true;
         } else {
-            if (code > nextFree)
-                GifError(8);
-            if (code == nextFree) {
+            if (code < nextFree) [[likely]] {
+                const Entry entry = table[code];
+                stringLength = entry.length;
+                if constexpr (Keeps)
+                    copyString(out + position, out + entry.offset, stringLength);
+            } else if (code == nextFree) {
                 // The previous string followed by its own first pixel.
                 stringLength = previousLength + 1;
                 if constexpr (Keeps) {
-                    copyString(out + position, out + previousPosition, previousLength);
-                    out[position + previousLength] = out[previousPosition];
+                    copyString(out + position, out + position - previousLength, previousLength);
+                    out[position + previousLength] = out[position - previousLength];
                 }
-            } else if (code < clear) {
-                stringLength = 1;
-                if constexpr (Keeps)
-                    out[position] = static_cast<std::uint8_t>(code);
             } else {
-                stringLength = length[code];
-                if constexpr (Keeps)
-                    copyString(out + position, out + offset[code], stringLength);
+                GifError(8);
             }
-            // The new entry: the previous string plus this string's first pixel,
-            // which now follow each other in the output. nextFree stays below the
-            // code limit (at most 4096) until the table is full, and a full table
+            // The new entry: the previous string and this string's first pixel,
+            // which now follow each other in the output. nextFree stays below
+            // 2^codeSize (at most 4096) until the table is full, and a full table
             // admits nothing but a clear code, so the index is always in range.
-            if constexpr (Keeps)
-                offset[nextFree] = static_cast<std::uint32_t>(previousPosition);
-            length[nextFree] = static_cast<std::uint16_t>(previousLength + 1);
+            table[nextFree] = {static_cast<std::uint32_t>(position - previousLength), previousLength + 1};
             ++nextFree;
-            if (nextFree >= codeLimit) {
-                if (codeSize < kMaxCodeSize) {
-                    codeLimit <<= 1;
+            if (nextFree >> codeSize) [[unlikely]] {
+                if (codeSize < kMaxCodeSize)
                     ++codeSize;
-                } else {
+                else
                     tableFull = true;
-                }
             }
         }
-        previousPosition = position;
         previousLength = stringLength;
         position += stringLength;
 
-        if (position >= rowEnd) {
+        if (position >= rowEnd) [[unlikely]] {
             do {
                 if (hook)
                     hook();
@@ -388,7 +390,7 @@ bool TGif::Decoder::Expand(Expansion& state, const std::function<void()>& hook)
             } while (position >= rowEnd);
             if constexpr (Keeps) {
                 if (completedRows >= height) {
-                    code = ReadCode(codeSize);
+                    code = ReadCode(bits, codeSize);
                     if (tableFull && code != clear)
                         GifError(9);
                     tableFull = false;
@@ -398,8 +400,8 @@ bool TGif::Decoder::Expand(Expansion& state, const std::function<void()>& hook)
             }
         }
 
-        code = ReadCode(codeSize);
-        if (tableFull) {
+        code = ReadCode(bits, codeSize);
+        if (tableFull) [[unlikely]] {
             if (code != clear)
                 GifError(9);
             tableFull = false;
@@ -414,8 +416,9 @@ void TGif::Decoder::DecodeImage()
     const std::function<void()> hook = rowHook();
 
     Expansion state;
-    state.rowEnd = static_cast<std::size_t>(width);
-    state.code = ReadCode(minCodeSize + 1);
+    state.position = kRootArea;
+    state.rowEnd = kRootArea + static_cast<std::size_t>(width);
+    state.code = ReadCode(reader, minCodeSize + 1);
     // Without a clear code first, the table's bounds are undefined: refuse the stream.
     if (state.code != clearCode)
         GifError(8);
@@ -482,7 +485,7 @@ void TGif::Decoder::WriteBitmap(std::iostream& stream) const
         chunk.resize(at + padded);  // zero: padding, and the rows that never arrived
         const std::int64_t k = order[static_cast<std::size_t>(row)];
         if (k >= 0)
-            std::memcpy(chunk.data() + at, pixels.get() + static_cast<std::size_t>(k) * width, width);
+            std::memcpy(chunk.data() + at, pixels.get() + kRootArea + static_cast<std::size_t>(k) * width, width);
         if (chunk.size() >= kChunk) {
             stream.write(chunk.data(), static_cast<std::streamsize>(chunk.size()));
             chunk.clear();
