@@ -477,21 +477,42 @@ void TGif::Decoder::WriteBitmap(std::iostream& stream) const
     stream.write(reinterpret_cast<const char*>(head), sizeof head);
 
     const std::vector<std::int64_t> order = completionOrder();
-    std::vector<char> chunk;
-    constexpr std::size_t kChunk = 1 << 16;
-    chunk.reserve(kChunk + padded);
-    for (int row = height - 1; row >= 0; --row) {
-        const std::size_t at = chunk.size();
-        chunk.resize(at + padded);  // zero: padding, and the rows that never arrived
-        const std::int64_t k = order[static_cast<std::size_t>(row)];
-        if (k >= 0)
-            std::memcpy(chunk.data() + at, pixels.get() + kRootArea + static_cast<std::size_t>(k) * width, width);
-        if (chunk.size() >= kChunk) {
-            stream.write(chunk.data(), static_cast<std::streamsize>(chunk.size()));
-            chunk.clear();
+    const auto rowPixels = [&](std::int64_t k) {
+        return reinterpret_cast<const char*>(pixels.get() + kRootArea + static_cast<std::size_t>(k) * width);
+    };
+    if (padded >= 1024) {
+        // Long rows go to the stream straight from the decoded rows.
+        static const char zeros[4] = {};
+        std::vector<char> blank;
+        for (int row = height - 1; row >= 0; --row) {
+            const std::int64_t k = order[static_cast<std::size_t>(row)];
+            if (k >= 0) {
+                stream.write(rowPixels(k), width);
+                stream.write(zeros, padded - static_cast<std::uint32_t>(width));
+            } else {
+                blank.resize(padded);  // a row that never arrived: index 0
+                stream.write(blank.data(), padded);
+            }
         }
+    } else {
+        // Short rows are gathered first, so that a narrow, tall picture does not
+        // cost two writes per row.
+        std::vector<char> chunk;
+        constexpr std::size_t kChunk = 1 << 16;
+        chunk.reserve(kChunk + padded);
+        for (int row = height - 1; row >= 0; --row) {
+            const std::size_t at = chunk.size();
+            chunk.resize(at + padded);  // zero: padding, and the rows that never arrived
+            const std::int64_t k = order[static_cast<std::size_t>(row)];
+            if (k >= 0)
+                std::memcpy(chunk.data() + at, rowPixels(k), width);
+            if (chunk.size() >= kChunk) {
+                stream.write(chunk.data(), static_cast<std::streamsize>(chunk.size()));
+                chunk.clear();
+            }
+        }
+        stream.write(chunk.data(), static_cast<std::streamsize>(chunk.size()));
     }
-    stream.write(chunk.data(), static_cast<std::streamsize>(chunk.size()));
     stream.seekp(0);
     stream.seekg(0);
 }
