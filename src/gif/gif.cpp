@@ -153,7 +153,18 @@ struct TGif::Decoder {
     template <bool Keeps>
     bool Expand(Expansion& state, const std::function<void()>& hook);
 
-    // Reads exactly `count` bytes or fails with "Unexpected EOF"; returns how many arrived.
+    // A row is complete. Its pixels are already in place, so it is only counted;
+    // the window program's hook lets pending events run.
+    void StoreRow(const std::function<void()>& hook, std::size_t& rowEnd)
+    {
+        if (hook)
+            hook();
+        ++completedRows;
+        rowEnd += static_cast<std::size_t>(width);
+    }
+
+    // ReadSome takes what arrives, up to `count` bytes, and says how many came;
+    // ReadExact fails with "Unexpected EOF" at a read that comes up short.
     std::size_t ReadSome(void* buffer, std::size_t count);
     void ReadExact(void* buffer, std::size_t count);
 
@@ -382,12 +393,9 @@ bool TGif::Decoder::Expand(Expansion& state, const std::function<void()>& hook)
         position += stringLength;
 
         if (position >= rowEnd) [[unlikely]] {
-            do {
-                if (hook)
-                    hook();
-                ++completedRows;
-                rowEnd += static_cast<std::size_t>(width);
-            } while (position >= rowEnd);
+            do
+                StoreRow(hook, rowEnd);
+            while (position >= rowEnd);
             if constexpr (Keeps) {
                 if (completedRows >= height) {
                     code = ReadCode(bits, codeSize);
