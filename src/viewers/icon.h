@@ -1,0 +1,17 @@
+#pragma once
+
+#include "viewers/graphic.h"
+
+// A Windows icon file. Of several images in one file the first is shown.
+class TIcon : public TGraphic {
+public:
+    static constexpr const char* ClassName = "TIcon";
+
+    void LoadStream(std::istream& stream) override;
+    int Width() const override { return image_.width(); }
+    int Height() const override { return image_.height(); }
+    QImage Image() const override { return image_; }
+
+private:
+    QImage image_;
+};
