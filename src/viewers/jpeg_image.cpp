@@ -147,6 +147,9 @@ void throwIf(int code)
         throw EJPEG(code);
 }
 
+// Upper bound for the decoded bitmap and, separately, for libjpeg's own buffers.
+constexpr long maxDecodeBytes = 512l * 1024 * 1024;
+
 int scaleDenominator(iradudo::JpegScale scale)
 {
     return 1 << static_cast<int>(scale);
@@ -293,13 +296,16 @@ void TJPEGImage::decodeOrThrow()
         applyFastOptions(cinfo);
     }
 
-    throwIf(jpeg.run([&] { jpeg_start_decompress(&cinfo); }));
-    const int width = static_cast<int>(cinfo.output_width);
-    const int height = static_cast<int>(cinfo.output_height);
+    // Sizes come from the file: refuse what would not fit before libjpeg allocates it.
+    cinfo.mem->max_memory_to_use = maxDecodeBytes;
+    throwIf(jpeg.run([&] { jpeg_calc_output_dimensions(&cinfo); }));
     if (cinfo.output_components != (eightBit ? 1 : 3))
         throw EJPEG(JERR_CONVERSION_NOTIMPL);
-    if (static_cast<long long>(width) * height > 512ll * 1024 * 1024 / (eightBit ? 1 : 3))
-        throw EJPEG(JERR_WIDTH_OVERFLOW);
+    const int width = static_cast<int>(cinfo.output_width);
+    const int height = static_cast<int>(cinfo.output_height);
+    if (static_cast<unsigned long long>(width) * static_cast<unsigned>(height) * (eightBit ? 1u : 3u) > maxDecodeBytes)
+        throw EJPEG(JERR_IMAGE_TOO_BIG);
+    throwIf(jpeg.run([&] { jpeg_start_decompress(&cinfo); }));
     QImage bitmap(width, height, eightBit ? QImage::Format_Indexed8 : QImage::Format_RGB888);
     if (bitmap.isNull())
         throw EJPEG(JERR_OUT_OF_MEMORY);

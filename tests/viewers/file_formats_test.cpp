@@ -156,6 +156,19 @@ TEST(PictureLoadFile, CaseOfTheExtensionDoesNotMatter)
     EXPECT_EQ(dynamic_cast<TGifBitmap*>(bitmap.Graphic()), nullptr);
 }
 
+TEST(PictureLoadFile, NamesThatAreNotUtf8LoadAndAreReportedAsTheyAre)
+{
+    iradudo::test::TempDir dir;
+    const std::string name = dir.writeFile("B\xC4R.G\xCF" "F", "").string();
+    EXPECT_EQ(loadError(name), "Unknown picture file extension (.G\xCF" "F)");
+    const std::string gif = dir.writeFile("B\xC4R.gif", iradudo::test::readFile(pictureFile("picture.gif"))).string();
+    TPicture picture;
+    picture.LoadFile(gif);
+    EXPECT_EQ(picture.Width(), 45);
+    const std::string missing = (dir.path() / "N\xD6.JPG").string();
+    EXPECT_EQ(loadError(missing), "Cannot open file " + missing);
+}
+
 TEST(PictureLoadFile, FailureKeepsThePreviousGraphicAndSaysNothing)
 {
     TPicture picture;

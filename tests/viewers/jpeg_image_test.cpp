@@ -196,6 +196,20 @@ TEST_F(JpegImage, NotAJpegFailsAtLoad)
     }
 }
 
+TEST_F(JpegImage, HugeFrameIsRefusedBeforeAnythingIsAllocated)
+{
+    const auto image = loaded("huge.jpg");
+    EXPECT_EQ(image->Width(), 60000);
+    EXPECT_EQ(image->Height(), 50000);
+    try {
+        image->Decode();
+        FAIL() << "decoded 3 billion pixels";
+    } catch (const EJPEG& error) {
+        EXPECT_EQ(error.code(), JERR_IMAGE_TOO_BIG);
+    }
+    EXPECT_TRUE(image->Image().isNull());
+}
+
 TEST_F(JpegImage, TruncatedFileShowsWhatArrived)
 {
     const auto image = loaded("truncated.jpg");

@@ -63,6 +63,13 @@ def main():
     with open(name("truncated.jpg"), "wb") as f:
         f.write(whole[: len(whole) * 2 // 3])
     open(name("empty.jpg"), "wb").close()
+    # The baseline photo with a frame header claiming 60000 x 50000 pixels.
+    sof = whole.find(b"\xff\xc0")
+    assert sof > 0
+    huge = bytearray(whole)
+    huge[sof + 5:sof + 9] = (50000).to_bytes(2, "big") + (60000).to_bytes(2, "big")
+    with open(name("huge.jpg"), "wb") as f:
+        f.write(huge)
     with open(name("text.jpg"), "wb") as f:
         f.write(b"This is not a picture at all.\n")
     # A progressive file whose second scan names a component the frame does
