@@ -499,6 +499,7 @@ void TGif::Decoder::WriteBitmap(std::iostream& stream) const
 TGif::TGif()
     : decoder_(std::make_unique<Decoder>())
 {
+    decoder_->SetBitmapHeader();
 }
 
 TGif::~TGif() = default;
@@ -507,9 +508,16 @@ void TGif::Load(std::istream* source)
 {
     decoder_ = std::make_unique<Decoder>();
     decoder_->source = source;
-    decoder_->ReadHeader();
-    decoder_->SetBitmapHeader();
-    decoder_->DecodeImage();
+    try {
+        decoder_->ReadHeader();
+        decoder_->SetBitmapHeader();
+        decoder_->DecodeImage();
+    } catch (...) {
+        // No partial picture remains.
+        decoder_ = std::make_unique<Decoder>();
+        decoder_->SetBitmapHeader();
+        throw;
+    }
 }
 
 void TGif::WriteBitmap(std::iostream& stream)

@@ -35,7 +35,8 @@ public:
     void Load(std::istream* source);
 
     // Writes the bitmap file into the stream from position 0, then puts the
-    // stream's position back to 0. Before a successful Load it writes a 0 x 0 bitmap.
+    // stream's position back to 0. Before a successful Load, and after a failed
+    // one, it writes a 0 x 0 bitmap: no partial picture remains.
     void WriteBitmap(std::iostream& stream);
 
     // The image descriptor's size; 0 before a successful Load.
