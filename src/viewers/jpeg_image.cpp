@@ -318,6 +318,8 @@ void TJPEGImage::decodeOrThrow()
     auto keepPartial = [&] {
         for (int y = rowsWritten; y < height; ++y)
             std::fill_n(rows[static_cast<std::size_t>(y)], bitmap.bytesPerLine(), JSAMPLE(0));
+        if (eightBit && bitmap.colorCount() == 0)
+            bitmap.setColorTable(QList<QRgb>(256, qRgb(0, 0, 0)));
         bitmap_ = bitmap;
     };
     auto readPass = [&]() -> int {

@@ -195,12 +195,18 @@ TEST(PictureLoadFile, GraphicChangesReachThePictureOwner)
 {
     TPicture picture;
     std::vector<std::pair<int, int>> sizes;
+    std::vector<int> progress;
     picture.SetOnChange([&sizes](TPicture& p) { sizes.emplace_back(p.Width(), p.Height()); });
+    picture.SetOnProgress([&progress](TPicture&, int percent) { progress.push_back(percent); });
     picture.LoadFile(pictureFile("photo.jpg"));
     ASSERT_EQ(sizes.size(), 1u);
     EXPECT_EQ(sizes[0], std::make_pair(97, 61));
     picture.Graphic()->Decode();
     EXPECT_EQ(sizes.size(), 2u);
+    // Reports are at most twice a second, the first one straight away.
+    ASSERT_FALSE(progress.empty());
+    EXPECT_GT(progress.front(), 0);
+    EXPECT_LE(progress.back(), 100);
 }
 
 }  // namespace
