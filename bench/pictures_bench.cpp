@@ -84,8 +84,8 @@ void libjpegDecode(benchmark::State& state, const std::string& name)
         std::vector<unsigned char> data(static_cast<std::size_t>(in.tellg()));
         in.seekg(0);
         in.read(reinterpret_cast<char*>(data.data()), static_cast<std::streamsize>(data.size()));
-        jpeg_decompress_struct cinfo{};
-        jpeg_error_mgr errors{};
+        jpeg_decompress_struct cinfo {};
+        jpeg_error_mgr errors {};
         cinfo.err = jpeg_std_error(&errors);
         jpeg_create_decompress(&cinfo);
         jpeg_mem_src(&cinfo, data.data(), static_cast<unsigned long>(data.size()));
@@ -113,8 +113,7 @@ public:
     {
         ConsoleReporter::ReportRuns(runs);
         for (const Run& run : runs)
-            if (run.run_type == Run::RT_Iteration || run.aggregate_name == "mean")
-            {
+            if (run.run_type == Run::RT_Iteration || run.aggregate_name == "mean") {
                 real_[run.run_name.function_name] = run.GetAdjustedRealTime();
                 cpu_[run.run_name.function_name] = run.GetAdjustedCPUTime();
             }
@@ -131,16 +130,17 @@ private:
     void print(std::ostream& out, const char* clock, const std::map<std::string, double>& times) const
     {
         out << "\nratios by " << clock << " (lower is better):\n";
-        for (const char* kind : {"photo", "flat"}) {
+        for (const char* kind : { "photo", "flat" }) {
             const std::string k = kind;
             ratio(out, times, "GIF " + k + ": TPicture / giflib", "TPicture_gif_" + k, "giflib_" + k, 1.0);
-            ratio(out, times, "GIF " + k + ": TPicture / stb_image", "TPicture_gif_" + k, "stb_image_" + k, 0);
+            ratio(
+                out, times, "GIF " + k + ": TPicture / stb_image", "TPicture_gif_" + k, "stb_image_" + k, 0);
         }
         ratio(out, times, "JPEG photo: TJPEGImage / libjpeg", "TPicture_jpeg_photo", "libjpeg_photo", 1.1);
     }
 
     static void ratio(std::ostream& out, const std::map<std::string, double>& times, const std::string& label,
-                      const std::string& mine, const std::string& reference, double target)
+        const std::string& mine, const std::string& reference, double target)
     {
         const auto a = times.find(mine);
         const auto b = times.find(reference);
@@ -157,19 +157,27 @@ private:
     std::map<std::string, double> cpu_;
 };
 
-}  // namespace
+} // namespace
 
 int main(int argc, char** argv)
 {
     iradudo::initialisePictureFormats(24);
-    benchmark::RegisterBenchmark("TPicture_gif_photo", pictureLoad, std::string("photo.gif"))->Unit(benchmark::kMillisecond);
-    benchmark::RegisterBenchmark("giflib_photo", giflibLoad, std::string("photo.gif"))->Unit(benchmark::kMillisecond);
-    benchmark::RegisterBenchmark("stb_image_photo", stbLoad, std::string("photo.gif"))->Unit(benchmark::kMillisecond);
-    benchmark::RegisterBenchmark("TPicture_gif_flat", pictureLoad, std::string("flat.gif"))->Unit(benchmark::kMillisecond);
-    benchmark::RegisterBenchmark("giflib_flat", giflibLoad, std::string("flat.gif"))->Unit(benchmark::kMillisecond);
-    benchmark::RegisterBenchmark("stb_image_flat", stbLoad, std::string("flat.gif"))->Unit(benchmark::kMillisecond);
-    benchmark::RegisterBenchmark("TPicture_jpeg_photo", pictureLoad, std::string("photo.jpg"))->Unit(benchmark::kMillisecond);
-    benchmark::RegisterBenchmark("libjpeg_photo", libjpegDecode, std::string("photo.jpg"))->Unit(benchmark::kMillisecond);
+    benchmark::RegisterBenchmark("TPicture_gif_photo", pictureLoad, std::string("photo.gif"))
+        ->Unit(benchmark::kMillisecond);
+    benchmark::RegisterBenchmark("giflib_photo", giflibLoad, std::string("photo.gif"))
+        ->Unit(benchmark::kMillisecond);
+    benchmark::RegisterBenchmark("stb_image_photo", stbLoad, std::string("photo.gif"))
+        ->Unit(benchmark::kMillisecond);
+    benchmark::RegisterBenchmark("TPicture_gif_flat", pictureLoad, std::string("flat.gif"))
+        ->Unit(benchmark::kMillisecond);
+    benchmark::RegisterBenchmark("giflib_flat", giflibLoad, std::string("flat.gif"))
+        ->Unit(benchmark::kMillisecond);
+    benchmark::RegisterBenchmark("stb_image_flat", stbLoad, std::string("flat.gif"))
+        ->Unit(benchmark::kMillisecond);
+    benchmark::RegisterBenchmark("TPicture_jpeg_photo", pictureLoad, std::string("photo.jpg"))
+        ->Unit(benchmark::kMillisecond);
+    benchmark::RegisterBenchmark("libjpeg_photo", libjpegDecode, std::string("photo.jpg"))
+        ->Unit(benchmark::kMillisecond);
 
     benchmark::Initialize(&argc, argv);
     RatioReporter reporter;

@@ -13,7 +13,7 @@ class TFileFormatsList {
 public:
     struct Entry {
         TGraphicClass graphicClass;
-        std::string extension;  // without the dot, lower-cased
+        std::string extension; // without the dot, lower-cased
         std::string description;
     };
 
@@ -47,4 +47,4 @@ std::string latin1Lower(std::string_view text);
 // follows it. Returned in the name's own letter case, without the dot.
 std::string pictureExtension(std::string_view fileName);
 
-}  // namespace iradudo
+} // namespace iradudo

@@ -12,7 +12,7 @@ void TGraphic::LoadFile(const std::string& fileName)
 {
     // A directory opens on this platform but cannot be read: treat it like
     // any other file that will not open.
-    struct stat info {};
+    struct stat info { };
     if (::stat(fileName.c_str(), &info) != 0 || S_ISDIR(info.st_mode))
         throw EFOpenError(fileName);
     std::ifstream file(fileName, std::ios::binary);

@@ -29,10 +29,9 @@ struct TGraphicClassInfo {
 };
 using TGraphicClass = const TGraphicClassInfo*;
 
-template <class T>
-TGraphicClass graphicClassOf()
+template <class T> TGraphicClass graphicClassOf()
 {
-    static const TGraphicClassInfo info{T::ClassName, [] { return std::unique_ptr<TGraphic>(new T); }};
+    static const TGraphicClassInfo info { T::ClassName, [] { return std::unique_ptr<TGraphic>(new T); } };
     return &info;
 }
 
@@ -63,7 +62,7 @@ public:
     // Makes the pixels ready. A lazy format decodes here: the first failing
     // decode throws, and from then on the graphic keeps what it decoded so far
     // and never throws again for the same load.
-    virtual void Decode() {}
+    virtual void Decode() { }
     // The pixels as decoded so far (a null image when there are none); call
     // Decode first to get the whole picture.
     virtual QImage Image() const = 0;

@@ -24,7 +24,7 @@ JpegSettings& jpegDefaults()
     return defaults;
 }
 
-}  // namespace iradudo
+} // namespace iradudo
 
 namespace {
 
@@ -47,8 +47,8 @@ void fatalError(j_common_ptr cinfo)
 }
 
 // Warnings and trace messages are dropped.
-void emitMessage(j_common_ptr, int) {}
-void outputMessage(j_common_ptr) {}
+void emitMessage(j_common_ptr, int) { }
+void outputMessage(j_common_ptr) { }
 
 // The whole file is in memory; when libjpeg asks for more than there is, it
 // gets an end-of-image marker, which makes a truncated file a warning (the
@@ -59,10 +59,10 @@ struct MemorySource {
     std::size_t size;
 };
 
-const JOCTET fakeEndOfImage[2] = {0xFF, JPEG_EOI};
+const JOCTET fakeEndOfImage[2] = { 0xFF, JPEG_EOI };
 
-void initSource(j_decompress_ptr) {}
-void termSource(j_decompress_ptr) {}
+void initSource(j_decompress_ptr) { }
+void termSource(j_decompress_ptr) { }
 
 boolean fillInputBuffer(j_decompress_ptr cinfo)
 {
@@ -88,9 +88,9 @@ void skipInputData(j_decompress_ptr cinfo, long count)
 
 // One decompressor on a block of memory, destroyed with the object.
 struct Decompressor {
-    jpeg_decompress_struct cinfo{};
-    ErrorManager errors{};
-    MemorySource source{};
+    jpeg_decompress_struct cinfo {};
+    ErrorManager errors {};
+    MemorySource source {};
     bool created = false;
 
     Decompressor(const Decompressor&) = delete;
@@ -121,8 +121,7 @@ struct Decompressor {
 
     // Runs one step that calls into libjpeg; returns 0, or the message code
     // of the fatal error that ended it.
-    template <class Step>
-    int run(Step&& step)
+    template <class Step> int run(Step&& step)
     {
         if (setjmp(errors.jump) != 0)
             return errors.pub.msg_code != 0 ? errors.pub.msg_code : JERR_UNKNOWN_MARKER;
@@ -183,7 +182,7 @@ long long nowMs()
     return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
 }
 
-}  // namespace
+} // namespace
 
 TJPEGImage::TJPEGImage()
     : settings_(iradudo::jpegDefaults())
@@ -277,7 +276,8 @@ void TJPEGImage::decodeOrThrow()
         cinfo.out_color_space = JCS_GRAYSCALE;
     else if (cinfo.jpeg_color_space != JCS_GRAYSCALE)
         cinfo.out_color_space = JCS_RGB;
-    const bool eightBit = settings_.pixelFormat == JpegPixelFormat::Bits8 || cinfo.out_color_space == JCS_GRAYSCALE;
+    const bool eightBit
+        = settings_.pixelFormat == JpegPixelFormat::Bits8 || cinfo.out_color_space == JCS_GRAYSCALE;
     if (eightBit) {
         cinfo.quantize_colors = TRUE;
         cinfo.desired_number_of_colors = 236;
@@ -303,7 +303,8 @@ void TJPEGImage::decodeOrThrow()
         throw EJPEG(JERR_CONVERSION_NOTIMPL);
     const int width = static_cast<int>(cinfo.output_width);
     const int height = static_cast<int>(cinfo.output_height);
-    if (static_cast<unsigned long long>(width) * static_cast<unsigned>(height) * (eightBit ? 1u : 3u) > maxDecodeBytes)
+    if (static_cast<unsigned long long>(width) * static_cast<unsigned>(height) * (eightBit ? 1u : 3u)
+        > maxDecodeBytes)
         throw EJPEG(JERR_IMAGE_TOO_BIG);
     throwIf(jpeg.run([&] { jpeg_start_decompress(&cinfo); }));
     QImage bitmap(width, height, eightBit ? QImage::Format_Indexed8 : QImage::Format_RGB888);
@@ -331,7 +332,8 @@ void TJPEGImage::decodeOrThrow()
             const JDIMENSION count = std::min(batch, cinfo.output_height - first);
             const int code = jpeg.run([&] {
                 while (cinfo.output_scanline < first + count)
-                    jpeg_read_scanlines(&cinfo, rows.data() + cinfo.output_scanline, first + count - cinfo.output_scanline);
+                    jpeg_read_scanlines(
+                        &cinfo, rows.data() + cinfo.output_scanline, first + count - cinfo.output_scanline);
             });
             rowsWritten = std::max(rowsWritten, static_cast<int>(cinfo.output_scanline));
             if (code != 0)

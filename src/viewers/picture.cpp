@@ -30,7 +30,8 @@ void TPicture::changed()
         onChange_(*this);
 }
 
-void TPicture::RegisterFormat(std::string_view extension, std::string_view description, TGraphicClass graphicClass)
+void TPicture::RegisterFormat(
+    std::string_view extension, std::string_view description, TGraphicClass graphicClass)
 {
     iradudo::fileFormats().Add(extension, description, graphicClass);
 }

@@ -33,7 +33,8 @@ public:
     // Progress of the graphic being loaded or decoded.
     void SetOnProgress(TProgressEvent handler) { onProgress_ = std::move(handler); }
 
-    static void RegisterFormat(std::string_view extension, std::string_view description, TGraphicClass graphicClass);
+    static void RegisterFormat(
+        std::string_view extension, std::string_view description, TGraphicClass graphicClass);
     static void UnregisterFormats(TGraphicClass graphicClass);
 
 private:

@@ -24,4 +24,4 @@ void finalisePictureFormats()
     TPicture::UnregisterFormats(graphicClassOf<TJPEGImage>());
 }
 
-}  // namespace iradudo
+} // namespace iradudo

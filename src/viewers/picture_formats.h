@@ -14,4 +14,4 @@ void chooseJpegPixelFormat(int screenBitsPerPixel);
 // The counterpart at the end of the run: the JPEG class removes its entries.
 void finalisePictureFormats();
 
-}  // namespace iradudo
+} // namespace iradudo

@@ -26,7 +26,7 @@ std::string loadError(TGifBitmap& bitmap, const std::string& name)
 
 TEST(GifBitmap, DecodesToAnEightBitPictureLikeAnotherDecoder)
 {
-    for (const char* name : {"picture.gif", "interlaced.gif", "twocolour.gif"}) {
+    for (const char* name : { "picture.gif", "interlaced.gif", "twocolour.gif" }) {
         TGifBitmap bitmap;
         bitmap.LoadFile(pictureFile(name));
         const QImage image = bitmap.Image();
@@ -71,4 +71,4 @@ TEST(GifBitmap, ReadsFromTheStreamsPosition)
     EXPECT_EQ(maxChannelDifference(bitmap.Image(), referencePixels("picture.gif")), 0);
 }
 
-}  // namespace
+} // namespace

@@ -19,7 +19,7 @@ namespace {
 
 TEST(Bitmap, ReadsEveryCommonDepthLikeAnotherDecoder)
 {
-    for (const char* name : {"indexed.bmp", "truecolour.bmp", "sixteen.bmp", "mono.bmp", "rle.bmp"}) {
+    for (const char* name : { "indexed.bmp", "truecolour.bmp", "sixteen.bmp", "mono.bmp", "rle.bmp" }) {
         TBitmap bitmap;
         bitmap.LoadFile(pictureFile(name));
         EXPECT_EQ(maxChannelDifference(bitmap.Image(), referencePixels(name)), 0) << name;
@@ -62,7 +62,7 @@ TEST(Bitmap, DamagedFilesFailAndKeepTheOldPicture)
     bitmap.LoadFile(pictureFile("truecolour.bmp"));
     int changes = 0;
     bitmap.SetOnChange([&changes](TGraphic&) { ++changes; });
-    for (const char* name : {"short.bmp", "photo.jpg", "empty.jpg"}) {
+    for (const char* name : { "short.bmp", "photo.jpg", "empty.jpg" }) {
         try {
             bitmap.LoadFile(pictureFile(name));
             ADD_FAILURE() << name << " loaded";
@@ -99,7 +99,7 @@ TEST(Icon, ShowsTheFirstImageOfTheFile)
 TEST(Icon, OtherFilesAreNotIcons)
 {
     TIcon icon;
-    for (const char* name : {"indexed.bmp", "empty.jpg", "picture.gif"}) {
+    for (const char* name : { "indexed.bmp", "empty.jpg", "picture.gif" }) {
         try {
             icon.LoadFile(pictureFile(name));
             ADD_FAILURE() << name << " loaded";
@@ -110,4 +110,4 @@ TEST(Icon, OtherFilesAreNotIcons)
     EXPECT_TRUE(icon.Empty());
 }
 
-}  // namespace
+} // namespace

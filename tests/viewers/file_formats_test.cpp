@@ -56,12 +56,13 @@ Recorded record(const TFileFormatsList& list)
 TEST(FileFormats, StartUpRegistersInOrderWithoutMetafiles)
 {
     const Recorded r = record(iradudo::fileFormats());
-    EXPECT_EQ(r.extensions, (std::vector<std::string>{"ico", "bmp", "gif", "jpeg", "jpg"}));
+    EXPECT_EQ(r.extensions, (std::vector<std::string> { "ico", "bmp", "gif", "jpeg", "jpg" }));
     EXPECT_EQ(r.descriptions,
-              (std::vector<std::string>{"Icons", "Bitmaps", "GIF-Format", "JPEG Image File", "JPEG Image File"}));
-    EXPECT_EQ(r.classes, (std::vector<TGraphicClass>{graphicClassOf<TIcon>(), graphicClassOf<TBitmap>(),
-                                                     graphicClassOf<TGifBitmap>(), graphicClassOf<TJPEGImage>(),
-                                                     graphicClassOf<TJPEGImage>()}));
+        (std::vector<std::string> {
+            "Icons", "Bitmaps", "GIF-Format", "JPEG Image File", "JPEG Image File" }));
+    EXPECT_EQ(r.classes,
+        (std::vector<TGraphicClass> { graphicClassOf<TIcon>(), graphicClassOf<TBitmap>(),
+            graphicClassOf<TGifBitmap>(), graphicClassOf<TJPEGImage>(), graphicClassOf<TJPEGImage>() }));
     EXPECT_EQ(iradudo::fileFormats().FindExtension("wmf"), nullptr);
     EXPECT_EQ(iradudo::fileFormats().FindExtension("emf"), nullptr);
     EXPECT_EQ(iradudo::fileFormats().FindExtension("iff"), nullptr);
@@ -70,7 +71,7 @@ TEST(FileFormats, StartUpRegistersInOrderWithoutMetafiles)
 TEST(FileFormats, ShutdownRemovesOnlyTheJpegEntries)
 {
     iradudo::finalisePictureFormats();
-    EXPECT_EQ(record(iradudo::fileFormats()).extensions, (std::vector<std::string>{"ico", "bmp", "gif"}));
+    EXPECT_EQ(record(iradudo::fileFormats()).extensions, (std::vector<std::string> { "ico", "bmp", "gif" }));
     EXPECT_EQ(loadError(pictureFile("photo.jpg")), "Unknown picture file extension (.jpg)");
     TPicture::RegisterFormat("jpeg", "JPEG Image File", graphicClassOf<TJPEGImage>());
     TPicture::RegisterFormat("jpg", "JPEG Image File", graphicClassOf<TJPEGImage>());
@@ -136,7 +137,7 @@ TEST(PictureLoadFile, CaseOfTheExtensionDoesNotMatter)
 {
     iradudo::test::TempDir dir;
     const std::string gif = iradudo::test::readFile(pictureFile("picture.gif"));
-    for (const char* name : {"PIC.GIF", "Pic.Gif", "pic.gif"}) {
+    for (const char* name : { "PIC.GIF", "Pic.Gif", "pic.gif" }) {
         TPicture picture;
         picture.LoadFile(dir.writeFile(name, gif).string());
         ASSERT_NE(picture.Graphic(), nullptr) << name;
@@ -145,7 +146,7 @@ TEST(PictureLoadFile, CaseOfTheExtensionDoesNotMatter)
         EXPECT_EQ(picture.Height(), 29);
     }
     const std::string jpeg = iradudo::test::readFile(pictureFile("photo.jpg"));
-    for (const char* name : {"PIC.JPEG", "PIC.JPG"}) {
+    for (const char* name : { "PIC.JPEG", "PIC.JPG" }) {
         TPicture picture;
         picture.LoadFile(dir.writeFile(name, jpeg).string());
         EXPECT_NE(dynamic_cast<TJPEGImage*>(picture.Graphic()), nullptr) << name;
@@ -159,9 +160,15 @@ TEST(PictureLoadFile, CaseOfTheExtensionDoesNotMatter)
 TEST(PictureLoadFile, NamesThatAreNotUtf8LoadAndAreReportedAsTheyAre)
 {
     iradudo::test::TempDir dir;
-    const std::string name = dir.writeFile("B\xC4R.G\xCF" "F", "").string();
-    EXPECT_EQ(loadError(name), "Unknown picture file extension (.G\xCF" "F)");
-    const std::string gif = dir.writeFile("B\xC4R.gif", iradudo::test::readFile(pictureFile("picture.gif"))).string();
+    const std::string name = dir.writeFile("B\xC4R.G\xCF"
+                                           "F",
+                                    "")
+                                 .string();
+    EXPECT_EQ(loadError(name),
+        "Unknown picture file extension (.G\xCF"
+        "F)");
+    const std::string gif
+        = dir.writeFile("B\xC4R.gif", iradudo::test::readFile(pictureFile("picture.gif"))).string();
     TPicture picture;
     picture.LoadFile(gif);
     EXPECT_EQ(picture.Width(), 45);
@@ -179,7 +186,8 @@ TEST(PictureLoadFile, FailureKeepsThePreviousGraphicAndSaysNothing)
     TGraphic* const before = picture.Graphic();
     const QImage pixels = before->Image();
 
-    for (const char* bad : {"bitmap.gif", "extension.gif", "text.jpg", "short.bmp", "nothere.gif", "x.iff"}) {
+    for (const char* bad :
+        { "bitmap.gif", "extension.gif", "text.jpg", "short.bmp", "nothere.gif", "x.iff" }) {
         EXPECT_THROW(picture.LoadFile(pictureFile(bad)), Exception) << bad;
         EXPECT_EQ(picture.Graphic(), before) << bad;
     }
@@ -209,4 +217,4 @@ TEST(PictureLoadFile, GraphicChangesReachThePictureOwner)
     EXPECT_LE(progress.back(), 100);
 }
 
-}  // namespace
+} // namespace

@@ -38,8 +38,8 @@ std::unique_ptr<TJPEGImage> loaded(const std::string& name)
 // Every test starts from the start-up defaults.
 class JpegImage : public ::testing::Test {
 protected:
-    void SetUp() override { iradudo::jpegDefaults() = iradudo::JpegSettings{}; }
-    void TearDown() override { iradudo::jpegDefaults() = iradudo::JpegSettings{}; }
+    void SetUp() override { iradudo::jpegDefaults() = iradudo::JpegSettings {}; }
+    void TearDown() override { iradudo::jpegDefaults() = iradudo::JpegSettings {}; }
 };
 
 TEST_F(JpegImage, LoadReadsTheHeaderOnly)
@@ -50,9 +50,10 @@ TEST_F(JpegImage, LoadReadsTheHeaderOnly)
     EXPECT_EQ(image->Data()->height, 61);
     EXPECT_FALSE(image->Data()->grayscale);
     EXPECT_FALSE(image->Data()->multipleScans);
-    EXPECT_EQ(image->Data()->bytes, std::vector<unsigned char>(
-        [] { std::ifstream f(pictureFile("photo.jpg"), std::ios::binary);
-             return std::vector<unsigned char>(std::istreambuf_iterator<char>(f), {}); }()));
+    EXPECT_EQ(image->Data()->bytes, std::vector<unsigned char>([] {
+        std::ifstream f(pictureFile("photo.jpg"), std::ios::binary);
+        return std::vector<unsigned char>(std::istreambuf_iterator<char>(f), {});
+    }()));
     EXPECT_EQ(image->Width(), 97);
     EXPECT_EQ(image->Height(), 61);
     EXPECT_TRUE(image->Image().isNull());
@@ -157,10 +158,11 @@ TEST_F(JpegImage, ScaleShrinksTheBitmap)
     EXPECT_EQ(image->Height(), 16);
     image->Decode();
     EXPECT_EQ(image->Image().size(), QSize(25, 16));
-    EXPECT_LT(meanChannelDifference(image->Image(), referencePixels("photo.jpg").scaled(25, 16, Qt::IgnoreAspectRatio,
-                                                                                       Qt::SmoothTransformation),
-                                    0, 16),
-              12.0);
+    EXPECT_LT(
+        meanChannelDifference(image->Image(),
+            referencePixels("photo.jpg").scaled(25, 16, Qt::IgnoreAspectRatio, Qt::SmoothTransformation), 0,
+            16),
+        12.0);
 }
 
 TEST_F(JpegImage, EmptyFileLoadsAndFailsOnceAtTheFirstDraw)
@@ -270,4 +272,4 @@ TEST_F(JpegImage, LoadsFromTheStreamsPositionAndReplacesTheOldPicture)
     EXPECT_LE(maxChannelDifference(image->Image(), referencePixels("gray.jpg")), 3);
 }
 
-}  // namespace
+} // namespace

@@ -63,4 +63,4 @@ double meanChannelDifference(const QImage& image, const QImage& reference, int f
     return count ? total / double(count) : 0;
 }
 
-}  // namespace iradudo::test
+} // namespace iradudo::test

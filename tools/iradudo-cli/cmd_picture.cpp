@@ -65,7 +65,7 @@ int run(const Invocation& invocation)
     return 0;
 }
 
-const CommandRegistration registration{{"picture", "picture FILE [--png OUT]", &run}};
+const CommandRegistration registration { { "picture", "picture FILE [--png OUT]", &run } };
 
-}  // namespace
-}  // namespace iradudo::cli
+} // namespace
+} // namespace iradudo::cli
