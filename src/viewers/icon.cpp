@@ -22,7 +22,18 @@ void TIcon::LoadStream(std::istream& stream)
     buffer.open(QIODevice::ReadOnly);
     QImageReader reader(&buffer, "ico");
     QImage image;
-    if (!reader.read(&image) || image.isNull())
+    const int count = reader.imageCount() > 0 ? reader.imageCount() : 1;
+    for (int i = 0; i < count; ++i) {
+        if (i > 0 && !reader.jumpToImage(i))
+            break;
+        QImage candidate;
+        if (!reader.read(&candidate) || candidate.isNull())
+            continue;
+        if (image.isNull()
+            || qint64(candidate.width()) * candidate.height() > qint64(image.width()) * image.height())
+            image = std::move(candidate);
+    }
+    if (image.isNull())
         throw EInvalidGraphic("Icon image is not valid");
     image_ = std::move(image);
     Changed();

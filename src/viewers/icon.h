@@ -2,7 +2,8 @@
 
 #include "viewers/graphic.h"
 
-// A Windows icon file. Of several images in one file the first is shown.
+// A Windows icon file. Of several images in one file the largest is shown
+// (the first of those of equal size).
 class TIcon : public TGraphic {
 public:
     static constexpr const char* ClassName = "TIcon";

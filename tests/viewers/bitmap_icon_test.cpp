@@ -87,7 +87,7 @@ TEST(Bitmap, DrawsScaledIntoTheRectangle)
     EXPECT_EQ(QColor(canvas.pixel(2 * 36 + 1, 2 * 22 + 1)), QColor(reference.pixel(36, 22)));
 }
 
-TEST(Icon, ShowsTheFirstImageOfTheFile)
+TEST(Icon, ShowsTheLargestImageOfTheFile)
 {
     TIcon icon;
     icon.LoadFile(pictureFile("two.ico"));

@@ -102,13 +102,14 @@ def main():
     with open(name("short.bmp"), "wb") as f:
         f.write(bmp[: len(bmp) - 100])
 
-    # Icons: two images, 32x32 first; the reference is the first entry.
+    # Icons: two images, the smaller first; the reference is the larger one.
     photo(32, 32, 4).save(name("icon32.png"))
     photo(16, 16, 5).save(name("icon16.png"))
-    subprocess.run(["convert", name("icon32.png"), name("icon16.png"), name("two.ico")], check=True)
-    icon = Image.open(name("two.ico"))
-    first_entry = icon.ico.frame(0)
-    write_reference(name("two.ico"), first_entry)
+    subprocess.run(["convert", name("icon16.png"), name("icon32.png"), name("two.ico")], check=True)
+    with open(name("two.ico"), "rb") as f:
+        directory = f.read(6 + 2 * 16)
+    assert directory[6] == 16 and directory[6 + 16] == 32, "ImageMagick reordered the icon"
+    write_reference(name("two.ico"), Image.open(name("icon32.png")))
     for png in ("icon32.png", "icon16.png"):
         os.remove(name(png))
 
