@@ -153,7 +153,18 @@ struct TGif::Decoder {
     template <bool Keeps>
     bool Expand(Expansion& state, const std::function<void()>& hook);
 
-    // Reads exactly `count` bytes or fails with "Unexpected EOF"; returns how many arrived.
+    // A row is complete. Its pixels are already in place, so it is only counted;
+    // the window program's hook lets pending events run.
+    void StoreRow(const std::function<void()>& hook, std::size_t& rowEnd)
+    {
+        if (hook)
+            hook();
+        ++completedRows;
+        rowEnd += static_cast<std::size_t>(width);
+    }
+
+    // ReadSome takes what arrives, up to `count` bytes, and says how many came;
+    // ReadExact fails with "Unexpected EOF" at a read that comes up short.
     std::size_t ReadSome(void* buffer, std::size_t count);
     void ReadExact(void* buffer, std::size_t count);
 
@@ -382,12 +393,9 @@ bool TGif::Decoder::Expand(Expansion& state, const std::function<void()>& hook)
         position += stringLength;
 
         if (position >= rowEnd) [[unlikely]] {
-            do {
-                if (hook)
-                    hook();
-                ++completedRows;
-                rowEnd += static_cast<std::size_t>(width);
-            } while (position >= rowEnd);
+            do
+                StoreRow(hook, rowEnd);
+            while (position >= rowEnd);
             if constexpr (Keeps) {
                 if (completedRows >= height) {
                     code = ReadCode(bits, codeSize);
@@ -477,21 +485,42 @@ void TGif::Decoder::WriteBitmap(std::iostream& stream) const
     stream.write(reinterpret_cast<const char*>(head), sizeof head);
 
     const std::vector<std::int64_t> order = completionOrder();
-    std::vector<char> chunk;
-    constexpr std::size_t kChunk = 1 << 16;
-    chunk.reserve(kChunk + padded);
-    for (int row = height - 1; row >= 0; --row) {
-        const std::size_t at = chunk.size();
-        chunk.resize(at + padded);  // zero: padding, and the rows that never arrived
-        const std::int64_t k = order[static_cast<std::size_t>(row)];
-        if (k >= 0)
-            std::memcpy(chunk.data() + at, pixels.get() + kRootArea + static_cast<std::size_t>(k) * width, width);
-        if (chunk.size() >= kChunk) {
-            stream.write(chunk.data(), static_cast<std::streamsize>(chunk.size()));
-            chunk.clear();
+    const auto rowPixels = [&](std::int64_t k) {
+        return reinterpret_cast<const char*>(pixels.get() + kRootArea + static_cast<std::size_t>(k) * width);
+    };
+    if (padded >= 1024) {
+        // Long rows go to the stream straight from the decoded rows.
+        static const char zeros[4] = {};
+        std::vector<char> blank;
+        for (int row = height - 1; row >= 0; --row) {
+            const std::int64_t k = order[static_cast<std::size_t>(row)];
+            if (k >= 0) {
+                stream.write(rowPixels(k), width);
+                stream.write(zeros, padded - static_cast<std::uint32_t>(width));
+            } else {
+                blank.resize(padded);  // a row that never arrived: index 0
+                stream.write(blank.data(), padded);
+            }
         }
+    } else {
+        // Short rows are gathered first, so that a narrow, tall picture does not
+        // cost two writes per row.
+        std::vector<char> chunk;
+        constexpr std::size_t kChunk = 1 << 16;
+        chunk.reserve(kChunk + padded);
+        for (int row = height - 1; row >= 0; --row) {
+            const std::size_t at = chunk.size();
+            chunk.resize(at + padded);  // zero: padding, and the rows that never arrived
+            const std::int64_t k = order[static_cast<std::size_t>(row)];
+            if (k >= 0)
+                std::memcpy(chunk.data() + at, rowPixels(k), width);
+            if (chunk.size() >= kChunk) {
+                stream.write(chunk.data(), static_cast<std::streamsize>(chunk.size()));
+                chunk.clear();
+            }
+        }
+        stream.write(chunk.data(), static_cast<std::streamsize>(chunk.size()));
     }
-    stream.write(chunk.data(), static_cast<std::streamsize>(chunk.size()));
     stream.seekp(0);
     stream.seekg(0);
 }

@@ -405,6 +405,12 @@ TEST(GifRows, RowsThatNeverArriveAreIndexZero)
     const std::string bitmap = decodeToBitmap(gifOf(3, 4, pixels, 3));
     const Picture picture = readHandOff(bitmap);  // checks the size against the header
     EXPECT_EQ(picture.pixels, (std::vector<std::uint8_t>{5, 6, 7, 0, 0, 0, 0, 0, 0, 0, 0, 0}));
+
+    // Rows long enough to be written one by one.
+    std::vector<std::uint8_t> wide(1500 + 700, 9);
+    std::vector<std::uint8_t> expected(1500 * 3, 0);
+    std::fill(expected.begin(), expected.begin() + 1500, 9);
+    EXPECT_EQ(readHandOff(decodeToBitmap(gifOf(1500, 3, wide, 4))).pixels, expected);
 }
 
 TEST(GifRows, InterlacedHeight3PlacesRowsAt0Then2Then1)
