@@ -3,9 +3,11 @@
 #include "viewers/code_pages.h"
 #include "viewers/document_text.h"
 
+#include <QBuffer>
 #include <QColor>
 #include <QFont>
 #include <QImage>
+#include <QImageReader>
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTextDocument>
@@ -27,10 +29,14 @@ constexpr int kMaxDepth = 200;
 // Font and colour tables, and table columns, beyond these sizes are ignored.
 constexpr std::size_t kMaxTableEntries = 4096;
 constexpr int kMaxColumns = 64;
+constexpr int kMaxTableRows = 200;
 constexpr int kMaxUnicodeSkip = 64;
 constexpr int kMaxTwips = 31680;  // 22 inches
 constexpr int kMaxPicturePixels = 16384;
 constexpr double kTwipsPerPixel = 15.0;  // at 96 dots per inch
+// Decoded pictures of one document together stay below this many bytes; a small
+// compressed picture can claim a huge image.
+constexpr qint64 kPictureBudget = qint64(256) << 20;
 
 enum class Destination : std::uint8_t { Text, Skip, FontTable, ColorTable, Picture };
 
@@ -187,9 +193,23 @@ bool isDigit(char c)
     return c >= '0' && c <= '9';
 }
 
+QImage decodePicture(const QByteArray& file, const char* format, qint64& budget)
+{
+    QBuffer buffer;
+    buffer.setData(file);
+    buffer.open(QIODevice::ReadOnly);
+    QImageReader reader(&buffer, format);
+    const QSize size = reader.size();
+    if (!size.isValid() || qint64(size.width()) * size.height() * 4 > budget)
+        return {};
+    QImage image = reader.read();
+    budget -= image.sizeInBytes();
+    return image;
+}
+
 // Pictures stored as device-independent bitmaps lack the file header that image
 // readers expect in front of them.
-QImage dibToImage(const QByteArray& dib)
+QByteArray dibToBmpFile(const QByteArray& dib)
 {
     if (dib.size() < 16)
         return {};
@@ -230,7 +250,7 @@ QImage dibToImage(const QByteArray& dib)
     put32(0);
     put32(std::uint32_t(offset));
     file.append(dib);
-    return QImage::fromData(file, "BMP");
+    return file;
 }
 
 class RtfReader {
@@ -320,10 +340,15 @@ private:
 
     Picture picture_;
     int pictureCount_ = 0;
+    qint64 pictureBudget_ = kPictureBudget;
 };
 
 void RtfReader::run()
 {
+    // One edit for the whole file: the document rescans its frames after every
+    // edit, which would make each table row cost as much as the document so far.
+    QTextCursor edit(&document_);
+    edit.beginEditBlock();
     // The caller has checked the opening "{\rtf"; its brace opens the outermost group.
     while (pos_ < std::size_t(data_.size()) && data_[pos_] != '{')
         ++pos_;
@@ -364,6 +389,7 @@ void RtfReader::run()
     overflowDepth_ = 0;
     while (!stack_.empty())
         closeGroup();
+    edit.endEditBlock();
 }
 
 void RtfReader::openGroup()
@@ -856,6 +882,15 @@ void RtfReader::prepareInsertion()
 
 void RtfReader::enterCell()
 {
+    if (table_ && rowDone_ && row_ + 1 >= kMaxTableRows) {
+        // Qt's tables grow in time proportional to their size, row by row: a long
+        // table continues as a new one, joined by an empty paragraph one pixel high.
+        leaveTable();
+        QTextBlockFormat joint;
+        joint.setLineHeight(1, QTextBlockFormat::FixedHeight);
+        joint.setProperty(kTableJointProperty, true);
+        cursor_.setBlockFormat(joint);
+    }
     if (!table_) {
         QTextTableFormat format;
         format.setCellPadding(2);
@@ -863,9 +898,14 @@ void RtfReader::enterCell()
         format.setBorderStyle(QTextFrameFormat::BorderStyle_Solid);
         // A table follows the paragraph before it directly; left in its own empty
         // paragraph it would show an empty line above it.
-        if (cursor_.block().length() == 1 && cursor_.block().previous().isValid())
+        if (cursor_.block().length() == 1 && cursor_.position() > 0 &&
+            document_.characterAt(cursor_.position() - 1) == QChar::ParagraphSeparator) {
             cursor_.deletePreviousChar();
+        }
         table_ = cursor_.insertTable(1, std::clamp(rowCellCount_, 1, kMaxColumns), format);
+        QTextCursor after(&document_);
+        after.setPosition(table_->lastPosition() + 1);
+        after.setBlockFormat(QTextBlockFormat());
         row_ = 0;
         column_ = 0;
         rowDone_ = false;
@@ -941,9 +981,9 @@ void RtfReader::finishPicture()
         return;
     QImage image;
     switch (picture.kind) {
-    case PictureKind::Png: image = QImage::fromData(picture.data, "PNG"); break;
-    case PictureKind::Jpeg: image = QImage::fromData(picture.data, "JPEG"); break;
-    case PictureKind::Dib: image = dibToImage(picture.data); break;
+    case PictureKind::Png: image = decodePicture(picture.data, "PNG", pictureBudget_); break;
+    case PictureKind::Jpeg: image = decodePicture(picture.data, "JPEG", pictureBudget_); break;
+    case PictureKind::Dib: image = decodePicture(dibToBmpFile(picture.data), "BMP", pictureBudget_); break;
     case PictureKind::Unknown: return;  // metafiles and device-dependent bitmaps are not shown
     }
     if (image.isNull())
