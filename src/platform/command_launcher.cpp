@@ -1,0 +1,77 @@
+#include "platform/command_launcher.h"
+
+#include <cerrno>
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <thread>
+
+extern char** environ;
+
+namespace iradudo {
+
+bool DetachedLauncher::launch(const std::vector<std::string>& argv, const std::string& workingDirectory)
+{
+    if (argv.empty())
+        return false;
+    std::vector<char*> args;
+    args.reserve(argv.size() + 1);
+    for (const std::string& arg : argv)
+        args.push_back(const_cast<char*>(arg.c_str()));
+    args.push_back(nullptr);
+
+    posix_spawn_file_actions_t actions;
+    posix_spawnattr_t attributes;
+    if (posix_spawn_file_actions_init(&actions) != 0)
+        return false;
+    if (posix_spawnattr_init(&attributes) != 0) {
+        posix_spawn_file_actions_destroy(&actions);
+        return false;
+    }
+    bool ok = posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0) == 0;
+    if (ok && !workingDirectory.empty())
+        ok = posix_spawn_file_actions_addchdir_np(&actions, workingDirectory.c_str()) == 0;
+    // A session of its own: closing the program later does not take the viewer with it.
+    ok = ok && posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSID) == 0;
+
+    pid_t pid = -1;
+    if (ok)
+        ok = posix_spawnp(&pid, args[0], &actions, &attributes, args.data(), environ) == 0;
+    posix_spawnattr_destroy(&attributes);
+    posix_spawn_file_actions_destroy(&actions);
+    if (!ok)
+        return false;
+
+    // Nothing waits for the program; a small thread collects its exit status.
+    std::thread([pid] {
+        int status = 0;
+        while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+        }
+    }).detach();
+    return true;
+}
+
+std::optional<std::vector<std::string>> commandLineToArguments(std::string_view commandLine)
+{
+    constexpr std::string_view start = "Start ";
+    if (commandLine.size() > start.size()) {
+        bool isStart = true;
+        for (std::size_t i = 0; i < start.size(); ++i) {
+            const char c = commandLine[i];
+            const char lower = (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+            const char want = (start[i] >= 'A' && start[i] <= 'Z') ? static_cast<char>(start[i] - 'A' + 'a') : start[i];
+            if (lower != want) {
+                isStart = false;
+                break;
+            }
+        }
+        if (isStart) {
+            const std::string_view name = commandLine.substr(start.size());
+            std::string target = name.front() == '/' ? std::string(name) : "./" + std::string(name);
+            return std::vector<std::string>{"xdg-open", target};
+        }
+    }
+    return std::nullopt;
+}
+
+}  // namespace iradudo

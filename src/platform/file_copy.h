@@ -1,0 +1,12 @@
+#pragma once
+
+#include <string>
+
+namespace iradudo {
+
+// Copies a host file over destination: the bytes go to a temporary file beside
+// the destination, are flushed to disk, then renamed over it. A failed copy leaves
+// the old destination untouched and no partial file. True on success.
+bool copyFileReplacing(const std::string& sourceHostPath, const std::string& destinationHostPath);
+
+}  // namespace iradudo

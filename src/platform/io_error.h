@@ -1,0 +1,48 @@
+#pragma once
+
+#include "platform/exception.h"
+
+#include <string>
+
+// A directory or drive that cannot be entered. The message follows the Windows
+// error code, the one value callers and users see; the errno it came from is
+// translated by windowsErrorFromErrno only.
+class EInOutError : public Exception {
+public:
+    explicit EInOutError(int errorCode);
+
+    int errorCode() const { return errorCode_; }
+
+private:
+    int errorCode_;
+};
+
+namespace iradudo {
+
+// Windows error codes the platform layer reports.
+enum WindowsError : int {
+    ErrorFileNotFound = 2,
+    ErrorPathNotFound = 3,
+    ErrorTooManyOpenFiles = 4,
+    ErrorAccessDenied = 5,
+    ErrorInvalidDrive = 15,
+    ErrorWriteProtect = 19,
+    ErrorNotReady = 21,
+    ErrorGenFailure = 31,
+    ErrorDiskFull = 112,
+    ErrorFilenameExcedRange = 206,
+    ErrorDirectory = 267,
+    ErrorIoDevice = 1117,
+    ErrorCantResolveFilename = 1921,
+};
+
+// The text of the error box for a code: 2 "File not found", 3 "Invalid filename",
+// 4 "Too many open files", 5 "File access denied", 100 "Read beyond end of file",
+// 101 "Disk full", 106 "Invalid numeric input", otherwise "I/O error N".
+std::string ioErrorMessage(int errorCode);
+
+// The nearest Windows code for an errno value. ENOENT maps to 2; callers that know
+// a parent component is missing report 3 themselves.
+int windowsErrorFromErrno(int errnoValue);
+
+}  // namespace iradudo

@@ -1,0 +1,75 @@
+#pragma once
+
+#include "platform/command_launcher.h"
+#include "platform/drive_table.h"
+#include "platform/platform.h"
+
+#include <array>
+#include <memory>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+namespace iradudo {
+
+// The Linux platform: drive letters over a DriveTable whose roots are host
+// directories. The current directory starts as the process's working directory
+// when it lies on a drive (longest root wins), else at the first drive with a root.
+class LinuxPlatform : public Platform {
+public:
+    // launcher: nullptr selects DetachedLauncher. Tests pass a recording launcher.
+    explicit LinuxPlatform(DriveTable drives, std::shared_ptr<CommandLauncher> launcher = nullptr);
+    ~LinuxPlatform() override;
+
+    // The production platform: the system's drive table plus the disc directories.
+    static std::unique_ptr<LinuxPlatform> fromSystem(const std::vector<std::string>& discDirectories);
+
+    const DriveTable& driveTable() const { return drives_; }
+
+    std::uint32_t logicalDrives() const override;
+    int driveType(char letter) const override;
+    std::string volumeLabel(char letter) const override;
+    std::optional<std::string> networkName(char letter) const override;
+    std::string driveRoot(char letter) const override;
+
+    std::string currentDirectory() const override;
+    char currentDrive() const override { return currentDrive_; }
+    void setCurrentDirectory(const std::string& path) override;
+
+    void readDirectory(const std::string& path,
+                       const std::function<void(const FileEntry&)>& onEntry) const override;
+    std::optional<FileEntry> findEntry(const std::string& name) const override;
+    bool fileExists(const std::string& name) const override;
+    FileHandle openFile(const std::string& name) const override;
+    std::optional<std::string> hostPath(const std::string& name) const override;
+    void beginNameBatch() override;
+    void endNameBatch() override;
+
+    bool copyFile(const std::string& source, const std::string& destination) override;
+    bool runCommandLine(const std::string& commandLine) override;
+
+    // A position on a drive: the letter and the directory names below its root.
+    struct Location {
+        char drive = 0;
+        std::vector<std::string> components;
+    };
+
+private:
+    struct Resolved;
+    struct NameCache;
+
+    Resolved resolve(const std::string& path, bool lastMayBeMissing) const;
+    std::string hostPathOf(const Location& location) const;
+    static std::string dosPathOf(const Location& location);
+    std::optional<std::string> matchName(const std::string& hostDirectory, const std::string& name,
+                                         bool inCurrentDirectory) const;
+
+    DriveTable drives_;
+    std::shared_ptr<CommandLauncher> launcher_;
+    char currentDrive_ = 0;
+    std::array<std::vector<std::string>, 26> driveDirectories_;  // each drive's own current directory
+    int batchDepth_ = 0;
+    mutable std::unique_ptr<NameCache> batchCache_;
+};
+
+}  // namespace iradudo
