@@ -88,7 +88,7 @@ private:
 
     Platform& platform_;
     std::function<void(bool)> busyHook_;
-    std::string directory_;
+    mutable std::string directory_;
     mutable bool read_ = false;
     mutable std::vector<std::string> entries_;
 };

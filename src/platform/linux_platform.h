@@ -26,6 +26,10 @@ public:
 
     const DriveTable& driveTable() const { return drives_; }
 
+    // The DOS path of an existing host directory or file: the drive whose root holds
+    // it (the longest root wins) and the names below. nullopt when no drive holds it.
+    std::optional<std::string> dosPathForHostPath(const std::string& hostPath) const;
+
     std::uint32_t logicalDrives() const override;
     int driveType(char letter) const override;
     std::string volumeLabel(char letter) const override;
@@ -58,6 +62,7 @@ private:
     struct Resolved;
     struct NameCache;
 
+    std::optional<Location> locationOfHostPath(const std::string& canonicalPath) const;
     Resolved resolve(const std::string& path, bool lastMayBeMissing) const;
     std::string hostPathOf(const Location& location) const;
     static std::string dosPathOf(const Location& location);

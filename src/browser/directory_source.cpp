@@ -1,0 +1,340 @@
+#include "browser/directory_source.h"
+
+#include "platform/drive_table.h"
+#include "platform/io_error.h"
+
+#include <algorithm>
+
+namespace iradudo {
+namespace {
+
+char toUpper(char c)
+{
+    return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
+}
+
+char toLower(char c)
+{
+    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+std::string withCase(std::string text, DriveList::TextCase textCase)
+{
+    for (char& c : text)
+        c = textCase == DriveList::TextCase::Upper ? toUpper(c) : toLower(c);
+    return text;
+}
+
+bool equalsIgnoreCase(std::string_view a, std::string_view b)
+{
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+        return toUpper(x) == toUpper(y);
+    });
+}
+
+bool hasDriveLetter(std::string_view path)
+{
+    return path.size() >= 2 && path[1] == ':' && ((path[0] >= 'a' && path[0] <= 'z') || (path[0] >= 'A' && path[0] <= 'Z'));
+}
+
+char driveOf(std::string_view dosPath)
+{
+    return hasDriveLetter(dosPath) ? toUpper(dosPath[0]) : 0;
+}
+
+// Sort key of one byte: punctuation, then digits, then letters (case folded),
+// then everything above 127.
+int collationRank(unsigned char c)
+{
+    if (c >= '0' && c <= '9')
+        return 0x100 | c;
+    if (c >= 'a' && c <= 'z')
+        return 0x200 | c;
+    if (c >= 'A' && c <= 'Z')
+        return 0x200 | (c - 'A' + 'a');
+    if (c >= 0x80)
+        return 0x300 | c;
+    return c;
+}
+
+}  // namespace
+
+bool fileListLess(std::string_view a, std::string_view b)
+{
+    const std::size_t common = std::min(a.size(), b.size());
+    for (std::size_t i = 0; i < common; ++i) {
+        const int ra = collationRank(static_cast<unsigned char>(a[i]));
+        const int rb = collationRank(static_cast<unsigned char>(b[i]));
+        if (ra != rb)
+            return ra < rb;
+    }
+    if (a.size() != b.size())
+        return a.size() < b.size();
+    // Same letters in another case: lower case first, so the order is total.
+    for (std::size_t i = 0; i < common; ++i) {
+        if (a[i] != b[i])
+            return a[i] >= 'a' && a[i] <= 'z';
+    }
+    return false;
+}
+
+// ---- DriveList ---------------------------------------------------------------
+
+DriveList::DriveList(Platform& platform, TextCase textCase)
+    : platform_(platform)
+    , textCase_(textCase)
+    , drive_(platform.currentDrive())
+{
+}
+
+void DriveList::build() const
+{
+    if (built_)
+        return;
+    built_ = true;
+    const std::uint32_t present = platform_.logicalDrives();
+    for (int bit = 0; bit < 26; ++bit) {
+        if ((present & (1u << bit)) == 0)
+            continue;
+        const char letter = static_cast<char>('A' + bit);
+        const int type = platform_.driveType(letter);
+        const std::string prefix = withCase(std::string{letter, ':'}, textCase_);
+        std::string text;
+        switch (type) {
+        case DriveRemovable:
+            text = prefix;
+            break;
+        case DriveFixed:
+        case DriveCdRom:
+        case DriveRamDisk:
+            text = prefix + " [" + withCase(platform_.volumeLabel(letter), textCase_) + "]";
+            break;
+        case DriveRemote:
+            if (const std::optional<std::string> remote = platform_.networkName(letter))
+                text = prefix + " " + withCase(*remote, textCase_);
+            else
+                text = prefix + " [" + withCase(platform_.volumeLabel(letter), textCase_) + "]";
+            break;
+        default:
+            continue;
+        }
+        entries_.push_back(std::move(text));
+        letters_.push_back(letter);
+        types_.push_back(type);
+    }
+}
+
+int DriveList::count() const
+{
+    build();
+    return static_cast<int>(entries_.size());
+}
+
+const std::string& DriveList::entry(int index) const
+{
+    build();
+    return entries_.at(static_cast<std::size_t>(index));
+}
+
+const std::vector<std::string>& DriveList::entries() const
+{
+    build();
+    return entries_;
+}
+
+char DriveList::letterAt(int index) const
+{
+    build();
+    return letters_.at(static_cast<std::size_t>(index));
+}
+
+int DriveList::driveTypeAt(int index) const
+{
+    build();
+    return types_.at(static_cast<std::size_t>(index));
+}
+
+int DriveList::itemIndex() const
+{
+    build();
+    for (std::size_t i = 0; i < entries_.size(); ++i) {
+        const std::string& text = entries_[i];
+        if (text.size() >= 2 && toUpper(text[0]) == drive_ && text[1] == ':')
+            return static_cast<int>(i);
+    }
+    return -1;
+}
+
+void DriveList::setDrive(char letter)
+{
+    const bool notify = !(directoryList_ && directoryList_->settingDirectory_);
+    changeDrive(letter, notify);
+}
+
+void DriveList::changeDrive(char letter, bool notify)
+{
+    letter = toUpper(letter);
+    if (itemIndex() >= 0 && letter == drive_)
+        return;
+    drive_ = letter;
+    if (directoryList_)
+        directoryList_->moveToDrive(letter, notify);
+}
+
+// ---- FileList ----------------------------------------------------------------
+
+FileList::FileList(Platform& platform)
+    : platform_(platform)
+    , directory_(platform.currentDirectory())
+{
+}
+
+void FileList::setDirectory(const std::string& dosPath)
+{
+    if (read_ && equalsIgnoreCase(dosPath, directory_))
+        return;
+    read(dosPath);
+}
+
+void FileList::ensureRead() const
+{
+    if (!read_ && !directory_.empty())
+        read(directory_);
+}
+
+void FileList::read(const std::string& dosPath) const
+{
+    entries_.clear();
+    read_ = false;
+    platform_.setCurrentDirectory(dosPath);
+    const std::string directory = platform_.currentDirectory();
+
+    std::vector<std::string> names;
+    bool busy = false;
+    try {
+        platform_.readDirectory({}, [&](const FileEntry& entry) {
+            if (entry.attributes & (faSysFile | faVolumeID))
+                return;
+            names.push_back(entry.isDirectory() ? "[" + entry.name + "]" : entry.name);
+            if (names.size() == 100 && busyHook_) {
+                busy = true;
+                busyHook_(true);
+            }
+        });
+    } catch (...) {
+        if (busy)
+            busyHook_(false);
+        throw;
+    }
+    std::stable_sort(names.begin(), names.end(), [](const std::string& a, const std::string& b) {
+        return fileListLess(a, b);
+    });
+    entries_ = std::move(names);
+    directory_ = directory;
+    read_ = true;
+    if (busy)
+        busyHook_(false);
+}
+
+int FileList::count() const
+{
+    ensureRead();
+    return static_cast<int>(entries_.size());
+}
+
+const std::string& FileList::entry(int index) const
+{
+    ensureRead();
+    return entries_.at(static_cast<std::size_t>(index));
+}
+
+const std::vector<std::string>& FileList::entries() const
+{
+    ensureRead();
+    return entries_;
+}
+
+int FileList::indexOf(std::string_view entryText) const
+{
+    ensureRead();
+    const auto found = std::find(entries_.begin(), entries_.end(), entryText);
+    return found == entries_.end() ? -1 : static_cast<int>(found - entries_.begin());
+}
+
+// ---- DirectoryList -----------------------------------------------------------
+
+DirectoryList::DirectoryList(Platform& platform)
+    : platform_(platform)
+    , directory_(platform.currentDirectory())
+{
+}
+
+void DirectoryList::moveToDrive(char letter, bool notify)
+{
+    if (driveOf(directory_) == letter)
+        return;
+    platform_.setCurrentDirectory(std::string{letter, ':'});
+    directory_ = platform_.currentDirectory();
+    if (notify)
+        notifyChange();
+}
+
+void DirectoryList::notifyChange()
+{
+    if (fileList_)
+        fileList_->setDirectory(directory_);
+    if (onChange_)
+        onChange_();
+}
+
+void DirectoryList::setDirectory(const std::string& text)
+{
+    if (text.empty() || equalsIgnoreCase(text, directory_))
+        return;
+
+    std::string target = text;
+    if (target.size() >= 2 && target.front() == '[' && target.back() == ']')
+        target = target.substr(1, target.size() - 2);
+    // Relative texts are taken from this list's directory, even when the process
+    // has been moved elsewhere meanwhile.
+    if (!hasDriveLetter(target) && !directory_.empty()) {
+        if (!target.empty() && (target.front() == '\\' || target.front() == '/'))
+            target = directory_.substr(0, 2) + target;
+        else
+            target = directory_ + (directory_.ends_with('\\') ? "" : "\\") + target;
+    }
+    // A last component naming a file or holding wildcards is no directory to enter.
+    const std::size_t lastSeparator = target.find_last_of("\\/");
+    const std::size_t lastStart = lastSeparator == std::string::npos ? (hasDriveLetter(target) ? 2 : 0) : lastSeparator + 1;
+    const std::string last = target.substr(lastStart);
+    if (!last.empty() && last != "." && last != ".."
+        && (last.find_first_of("*?") != std::string::npos || platform_.fileExists(target)))
+        target.erase(lastStart);
+
+    struct SettingGuard {
+        bool& flag;
+        explicit SettingGuard(bool& f) : flag(f) { flag = true; }
+        ~SettingGuard() { flag = false; }
+    } guard(settingDirectory_);
+
+    const char drive = hasDriveLetter(target) ? toUpper(target[0]) : driveOf(directory_);
+    if (drive != driveOf(directory_) && driveList_)
+        driveList_->changeDrive(drive, false);
+    platform_.setCurrentDirectory(target);
+    directory_ = platform_.currentDirectory();
+    notifyChange();
+}
+
+// ---- DirectorySource ---------------------------------------------------------
+
+DirectorySource::DirectorySource(Platform& platform)
+    : driveList_(platform)
+    , directoryList_(platform)
+    , fileList_(platform)
+{
+    driveList_.setDirectoryList(&directoryList_);
+    directoryList_.setDriveList(&driveList_);
+    directoryList_.setFileList(&fileList_);
+}
+
+}  // namespace iradudo

@@ -1,0 +1,152 @@
+#include "browser/listing.h"
+
+#include "browser/directory_source.h"
+#include "platform/platform.h"
+#include "platform/text_encoding.h"
+
+#include <array>
+
+namespace iradudo {
+namespace {
+
+bool isOneOf(std::string_view extension, std::initializer_list<std::string_view> set)
+{
+    for (std::string_view candidate : set) {
+        if (extension == candidate)
+            return true;
+    }
+    return false;
+}
+
+// A description is one line; anything longer than this is no description.
+constexpr std::size_t kMaxCompanionLine = 64 * 1024;
+
+// The companion's bytes up to the end of its first line (or the cap).
+std::string readFirstLineBytes(FileHandle& file)
+{
+    std::string bytes;
+    std::array<char, 4096> buffer;
+    while (bytes.size() < kMaxCompanionLine) {
+        const ssize_t n = file.read(buffer.data(), buffer.size());
+        if (n <= 0)
+            break;
+        const std::string_view chunk(buffer.data(), static_cast<std::size_t>(n));
+        bytes.append(chunk);
+        if (chunk.find_first_of(std::string_view("\r\n\0", 3)) != std::string_view::npos)
+            break;
+    }
+    return bytes;
+}
+
+std::size_t utf8CodePointBytes(std::string_view text, std::size_t characters)
+{
+    std::size_t i = 0;
+    while (i < text.size() && characters > 0) {
+        ++i;
+        while (i < text.size() && (static_cast<unsigned char>(text[i]) & 0xC0) == 0x80)
+            ++i;
+        --characters;
+    }
+    return i;
+}
+
+}  // namespace
+
+std::string Listing::statusText() const
+{
+    return std::to_string(items.size()) + " elementi, " + std::to_string(totalBytes) + " bytes totali";
+}
+
+std::string upperExtension(std::string_view entryName)
+{
+    const std::size_t dot = entryName.find_last_of(".\\:");
+    if (dot == std::string_view::npos || entryName[dot] != '.')
+        return {};
+    std::string extension(entryName.substr(dot));
+    for (char& c : extension) {
+        if (c >= 'a' && c <= 'z')
+            c = static_cast<char>(c - 'a' + 'A');
+    }
+    return extension;
+}
+
+int fileTypeIcon(std::string_view entryName)
+{
+    if (!entryName.empty() && entryName.front() == '[')
+        return IconDirectory;
+    const std::string extension = upperExtension(entryName);
+    if (isOneOf(extension, {".GIF", ".IFF", ".JPG", ".JPEG"}))
+        return IconPicture;
+    if (isOneOf(extension, {".TXT", ".REA", ".README", ".DOC"}))
+        return IconText;
+    if (isOneOf(extension, {".HTM", ".HTML"}))
+        return IconHypertext;
+    return IconFile;
+}
+
+std::string companionName(std::string_view entryName)
+{
+    const std::string_view stem = entryName.size() > 4 ? entryName.substr(0, entryName.size() - 4) : std::string_view();
+    return std::string(stem) + ".README";
+}
+
+std::string companionComment(std::string_view fileBytes)
+{
+    const std::size_t zero = fileBytes.find('\0');
+    if (zero != std::string_view::npos)
+        fileBytes = fileBytes.substr(0, zero);
+    const std::string_view line = fileBytes.substr(0, fileBytes.find_first_of("\r\n"));
+
+    const bool utf8 = isMultibyteUtf8(line);
+    std::string_view rest = line.substr(utf8 ? utf8CodePointBytes(line, 6) : std::min<std::size_t>(6, line.size()));
+    while (!rest.empty() && static_cast<unsigned char>(rest.front()) <= 32)
+        rest.remove_prefix(1);
+    while (!rest.empty() && static_cast<unsigned char>(rest.back()) <= 32)
+        rest.remove_suffix(1);
+    return utf8 ? std::string(rest) : latin1ToUtf8(rest);
+}
+
+Listing buildListing(const std::vector<std::string>& entries, Platform& platform, bool showInfo)
+{
+    Listing listing;
+    listing.items.reserve(entries.size());
+    // One read of the directory's names serves every case-insensitive companion lookup.
+    const NameLookupBatch batch(platform);
+    for (const std::string& entry : entries) {
+        if (!showInfo && upperExtension(entry) == ".INFO")
+            continue;
+        ListingItem item;
+        item.caption = entry;
+        item.imageIndex = fileTypeIcon(entry);
+        if (entry.empty() || entry.front() != '[') {
+            if (const std::optional<FileEntry> found = platform.findEntry(entry)) {
+                item.size = found->size;
+                listing.totalBytes += found->size;
+            }
+        }
+        FileHandle companion = platform.openFile(companionName(entry));
+        if (companion.valid())
+            item.comment = companionComment(readFirstLineBytes(companion));
+        listing.items.push_back(std::move(item));
+    }
+    return listing;
+}
+
+Listing buildListing(const FileList& files, Platform& platform, bool showInfo)
+{
+    return buildListing(files.entries(), platform, showInfo);
+}
+
+std::optional<std::string> itemClickText(const ListingItem& item)
+{
+    if (!item.size)
+        return std::nullopt;
+    return std::to_string(*item.size) + " bytes";
+}
+
+const char* infoToggleCaption(int state)
+{
+    return state == 1 ? "Mostra .info" : "Nascondi .info";
+}
+
+}  // namespace iradudo

@@ -1,0 +1,32 @@
+// iradudo-cli [--cd DIR]... drives: the drive list as the browser builds it.
+#include "cli.h"
+
+#include "browser/directory_source.h"
+#include "platform/linux_platform.h"
+#include "platform/text_encoding.h"
+
+#include <ostream>
+
+namespace iradudo::cli {
+namespace {
+
+int run(const Invocation& invocation)
+{
+    if (!invocation.arguments.empty()) {
+        invocation.err << "usage: drives\n";
+        return 2;
+    }
+    const std::unique_ptr<LinuxPlatform> platform = LinuxPlatform::fromSystem(invocation.discDirectories);
+    const DriveList drives(*platform);
+    for (int i = 0; i < drives.count(); ++i) {
+        const char letter = drives.letterAt(i);
+        invocation.out << letter << '\t' << drives.driveTypeAt(i) << '\t' << toDisplayUtf8(drives.entry(i)) << '\t'
+                       << toDisplayUtf8(platform->driveRoot(letter)) << '\n';
+    }
+    return 0;
+}
+
+const CommandRegistration reg{{"drives", "drives                 list the drives: letter, type, entry text, host root", &run}};
+
+}  // namespace
+}  // namespace iradudo::cli

@@ -1,0 +1,70 @@
+// iradudo-cli [--cd DIR]... list PATH [--info]: a directory as the browser lists it.
+#include "cli.h"
+
+#include "browser/directory_source.h"
+#include "browser/listing.h"
+#include "platform/io_error.h"
+#include "platform/linux_platform.h"
+#include "platform/text_encoding.h"
+
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+#include <ostream>
+
+namespace iradudo::cli {
+namespace {
+
+bool isDrivePath(const std::string& path)
+{
+    return path.size() >= 2 && path[1] == ':' && ((path[0] >= 'A' && path[0] <= 'Z') || (path[0] >= 'a' && path[0] <= 'z'));
+}
+
+int run(const Invocation& invocation)
+{
+    std::string path;
+    bool showInfo = false;
+    for (const std::string& argument : invocation.arguments) {
+        if (argument == "--info") {
+            showInfo = true;
+        } else if (path.empty()) {
+            path = argument;
+        } else {
+            path.clear();
+            break;
+        }
+    }
+    if (path.empty()) {
+        invocation.err << "usage: list PATH [--info]\n";
+        return 2;
+    }
+
+    const std::unique_ptr<LinuxPlatform> platform = LinuxPlatform::fromSystem(invocation.discDirectories);
+    std::string dosPath = path;
+    if (!isDrivePath(path)) {
+        char resolved[PATH_MAX];
+        if (!::realpath(path.c_str(), resolved))
+            throw EInOutError(windowsErrorFromErrno(errno));
+        const std::optional<std::string> mapped = platform->dosPathForHostPath(resolved);
+        if (!mapped)
+            throw EInOutError(ErrorPathNotFound);
+        dosPath = *mapped;
+    }
+
+    DirectorySource source(*platform);
+    // The window opens a drive at its root first, then goes down.
+    source.directoryList().setDirectory(dosPath.substr(0, 2) + "\\");
+    source.directoryList().setDirectory(dosPath);
+    const Listing listing = buildListing(source.fileList(), *platform, showInfo);
+    for (const ListingItem& item : listing.items) {
+        invocation.out << item.imageIndex << '\t' << toDisplayUtf8(item.caption) << '\t'
+                       << (item.size ? std::to_string(*item.size) : std::string()) << '\t' << item.comment << '\n';
+    }
+    invocation.out << listing.statusText() << '\n';
+    return 0;
+}
+
+const CommandRegistration reg{{"list", "list PATH [--info]     list a directory (host or drive path) as the browser shows it", &run}};
+
+}  // namespace
+}  // namespace iradudo::cli
