@@ -1,0 +1,34 @@
+#include "app/icon_list_view.h"
+
+#include <QMouseEvent>
+
+namespace iradudo {
+
+IconListView::IconListView(QWidget* parent) : QListView(parent)
+{
+    setViewMode(QListView::IconMode);
+    setMovement(QListView::Static);
+    setResizeMode(QListView::Adjust);
+    setFlow(QListView::LeftToRight);
+    setWrapping(true);
+    setSelectionMode(QAbstractItemView::SingleSelection);
+    setEditTriggers(QAbstractItemView::NoEditTriggers);
+    setFrameShape(QFrame::NoFrame);
+    setUniformItemSizes(true);
+}
+
+void IconListView::mouseReleaseEvent(QMouseEvent* event)
+{
+    QListView::mouseReleaseEvent(event);
+    if (event->button() == Qt::LeftButton && onClick)
+        onClick();
+}
+
+void IconListView::mouseDoubleClickEvent(QMouseEvent* event)
+{
+    QListView::mouseDoubleClickEvent(event);
+    if (event->button() == Qt::LeftButton && onDblClick)
+        onDblClick();
+}
+
+}  // namespace iradudo

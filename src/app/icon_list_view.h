@@ -1,0 +1,24 @@
+#pragma once
+
+#include <QListView>
+
+#include <functional>
+
+namespace iradudo {
+
+// A list view in large-icon mode that reports every click and double-click,
+// on an item or on empty space, as the window's handlers expect; the item acted
+// on is the current (focused) one, which a click on empty space leaves alone.
+class IconListView : public QListView {
+public:
+    explicit IconListView(QWidget* parent = nullptr);
+
+    std::function<void()> onClick;
+    std::function<void()> onDblClick;
+
+protected:
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
+};
+
+}  // namespace iradudo
