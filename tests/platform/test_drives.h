@@ -1,0 +1,89 @@
+#pragma once
+
+#include "platform/command_launcher.h"
+#include "platform/drive_table.h"
+
+#include <climits>
+#include <string>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <utility>
+#include <vector>
+
+namespace iradudo::test {
+
+// The platform moves the process's working directory; each test gets it back.
+class WorkingDirectoryGuard {
+public:
+    WorkingDirectoryGuard()
+    {
+        char buffer[PATH_MAX];
+        if (::getcwd(buffer, sizeof buffer))
+            saved_ = buffer;
+    }
+    ~WorkingDirectoryGuard()
+    {
+        if (!saved_.empty())
+            [[maybe_unused]] const int ignored = ::chdir(saved_.c_str());
+    }
+
+private:
+    std::string saved_;
+};
+
+inline std::string workingDirectory()
+{
+    char buffer[PATH_MAX];
+    return ::getcwd(buffer, sizeof buffer) ? std::string(buffer) : std::string();
+}
+
+inline Drive makeDrive(char letter, int type, std::string root, std::string label = {}, std::string remote = {})
+{
+    Drive drive;
+    drive.letter = letter;
+    drive.type = type;
+    drive.root = std::move(root);
+    drive.label = std::move(label);
+    drive.remoteName = std::move(remote);
+    return drive;
+}
+
+// Keeps the argument vectors instead of starting anything.
+class RecordingLauncher : public CommandLauncher {
+public:
+    struct Call {
+        std::vector<std::string> argv;
+        std::string workingDirectory;
+    };
+    std::vector<Call> calls;
+
+    bool launch(const std::vector<std::string>& argv, const std::string& workingDirectory) override
+    {
+        calls.push_back({argv, workingDirectory});
+        return true;
+    }
+};
+
+// Access checks do not apply to root; tests of unreadable folders drop to an
+// unprivileged user for their duration (a no-op for other users).
+class UnprivilegedScope {
+public:
+    UnprivilegedScope()
+    {
+        if (::geteuid() == 0)
+            dropped_ = ::setegid(65534) == 0 && ::seteuid(65534) == 0;
+    }
+    ~UnprivilegedScope()
+    {
+        if (dropped_) {
+            [[maybe_unused]] const int a = ::seteuid(0);
+            [[maybe_unused]] const int b = ::setegid(0);
+        }
+    }
+    bool effective() const { return ::geteuid() != 0; }
+
+private:
+    bool dropped_ = false;
+};
+
+}  // namespace iradudo::test
