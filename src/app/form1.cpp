@@ -84,6 +84,7 @@ TForm1::TForm1(Platform& platform, QWidget* parent)
     buildDesktop();
     buildWindows();
     bindFrameHandlers();
+    layoutDesktop();
     FormCreate();
 }
 
@@ -250,6 +251,13 @@ void TForm1::buildBrowser()
 }
 
 void TForm1::resizeEvent(QResizeEvent*)
+{
+    layoutDesktop();
+}
+
+// The top bar follows the width and the icon strip the height; everything
+// else keeps its place.
+void TForm1::layoutDesktop()
 {
     Notebook1->setGeometry(0, 0, width(), 17);
     Shape15->setGeometry(0, 17, width(), 1);

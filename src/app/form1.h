@@ -119,6 +119,7 @@ protected:
 
 private:
     void buildDesktop();
+    void layoutDesktop();
     void buildWindows();
     void buildBrowser();
     void bindFrameHandlers();

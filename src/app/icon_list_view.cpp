@@ -1,5 +1,6 @@
 #include "app/icon_list_view.h"
 
+#include <QFocusEvent>
 #include <QMouseEvent>
 
 namespace iradudo {
@@ -15,6 +16,14 @@ IconListView::IconListView(QWidget* parent) : QListView(parent)
     setEditTriggers(QAbstractItemView::NoEditTriggers);
     setFrameShape(QFrame::NoFrame);
     setUniformItemSizes(true);
+}
+
+void IconListView::focusInEvent(QFocusEvent* event)
+{
+    const bool hadCurrent = currentIndex().isValid();
+    QListView::focusInEvent(event);
+    if (!hadCurrent && currentIndex().isValid() && event->reason() != Qt::MouseFocusReason)
+        selectionModel()->setCurrentIndex(QModelIndex(), QItemSelectionModel::NoUpdate);
 }
 
 void IconListView::mouseReleaseEvent(QMouseEvent* event)

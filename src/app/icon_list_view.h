@@ -19,6 +19,9 @@ public:
 protected:
     void mouseReleaseEvent(QMouseEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;
+    // Qt makes the first item current when the view takes the focus; here an
+    // item is focused only once it is clicked or reached by the keyboard.
+    void focusInEvent(QFocusEvent* event) override;
 };
 
 }  // namespace iradudo
