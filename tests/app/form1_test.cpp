@@ -319,6 +319,42 @@ TEST_F(Form1Test, VanishedDirectoryReportsAndKeepsTheListing)
     EXPECT_EQ(fx.browserCaptions(), before);
 }
 
+// Notes, for each entry read, whether the busy cursor was showing.
+class CursorWatchingPlatform : public LinuxPlatform {
+public:
+    using LinuxPlatform::LinuxPlatform;
+    mutable std::vector<bool> busyAfterEntry;
+
+    void readDirectory(const std::string& path, const std::function<void(const FileEntry&)>& onEntry) const override
+    {
+        busyAfterEntry.clear();
+        LinuxPlatform::readDirectory(path, [&](const FileEntry& entry) {
+            onEntry(entry);
+            const QCursor* cursor = QApplication::overrideCursor();
+            busyAfterEntry.push_back(cursor && cursor->shape() == Qt::WaitCursor);
+        });
+    }
+};
+
+TEST(Form1Busy, BusyCursorFromTheHundredthEntryUntilTheReadingEnds)
+{
+    Disc disc;
+    for (int i = 0; i < 150; ++i)
+        disc.dir.writeFile("EMPTY/F" + std::to_string(1000 + i) + ".TXT", "t");
+    FormFixture fx({makeDrive('D', DriveCdRom, disc.root(), "DISC")},
+                   &FormFixture::makePlatform<CursorWatchingPlatform>);
+    fx.showForm();
+    FormFixture::doubleClickItem(fx.form->ListView1, 0);
+    FormFixture::doubleClickItem(fx.form->ListView2, fx.browserRow("[EMPTY]"));
+    ASSERT_EQ(fx.browserCaptions().size(), 152);
+    const auto& busy = static_cast<CursorWatchingPlatform&>(*fx.platform).busyAfterEntry;
+    ASSERT_EQ(busy.size(), 152u);
+    EXPECT_FALSE(busy[98]);
+    EXPECT_TRUE(busy[99]);
+    EXPECT_TRUE(busy[151]);
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+}
+
 TEST_F(Form1Test, ManyEntriesRestoreTheCursorAfterReading)
 {
     for (int i = 0; i < 150; ++i)

@@ -19,10 +19,20 @@ namespace iradudo::test {
 // launcher and a recording error box.
 class FormFixture {
 public:
-    explicit FormFixture(std::vector<Drive> drives)
+    explicit FormFixture(std::vector<Drive> drives) : FormFixture(std::move(drives), &makePlatform<LinuxPlatform>) {}
+
+    template <class P>
+    static std::unique_ptr<LinuxPlatform> makePlatform(std::vector<Drive> drives, std::shared_ptr<CommandLauncher> l)
+    {
+        return std::make_unique<P>(DriveTable(std::move(drives)), std::move(l));
+    }
+
+    using PlatformFactory = std::unique_ptr<LinuxPlatform> (*)(std::vector<Drive>, std::shared_ptr<CommandLauncher>);
+
+    FormFixture(std::vector<Drive> drives, PlatformFactory factory)
     {
         launcher = std::make_shared<RecordingLauncher>();
-        platform = std::make_unique<LinuxPlatform>(DriveTable(std::move(drives)), launcher);
+        platform = factory(std::move(drives), launcher);
         previousPresenter = setErrorPresenter([this](const QString& text) { errors << text; });
         form = std::make_unique<TForm1>(*platform);
     }
