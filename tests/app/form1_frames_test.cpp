@@ -249,4 +249,49 @@ TEST_F(FramesTest, FixedWindowsDragButHaveNoResizeGadget)
     EXPECT_EQ(f.Panel13->geometry(), QRect(122, 234, 273, 129));
 }
 
+// Counts the repaints a resize of the text viewer asks of its text view.
+class PaintCounter : public QWidget {
+public:
+    using QWidget::QWidget;
+    int paints = 0;
+
+protected:
+    void paintEvent(QPaintEvent*) override { ++paints; }
+};
+
+TEST_F(FramesTest, TextViewerResizeRepaintsTheTextOnlyOnAFullStep)
+{
+    TForm1& f = *fx.form;
+    auto* text = new PaintCounter(f.Panel5->body);
+    text->setGeometry(2, 2, 100, 60);
+    text->show();
+    f.RichEdit1 = text;
+    QCoreApplication::processEvents();
+
+    press(f.Panel5->resizeGadget, {5, 5});
+    const QPoint start = last;
+    text->paints = 0;
+    moveTo(start + QPoint(-300, 0));  // held at the minimum width: no repaint asked
+    QCoreApplication::processEvents();
+    EXPECT_EQ(f.Panel5->width(), 120);
+    const int afterHeld = text->paints;
+    moveTo(QPoint(64 + 120 - 26 + 5 + 10, start.y() + 10));
+    QCoreApplication::processEvents();
+    EXPECT_EQ(f.Panel5->size(), QSize(130, 163));
+    EXPECT_GT(text->paints, afterHeld);
+    release();
+}
+
+TEST_F(FramesTest, MainWindowResizeStretchesTheTopBarAndTheStrip)
+{
+    TForm1& f = *fx.form;
+    f.resize(800, 600);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(f.Notebook1->geometry(), QRect(0, 0, 800, 17));
+    EXPECT_EQ(f.Shape15->geometry(), QRect(0, 17, 800, 1));
+    EXPECT_EQ(f.ListView1->geometry(), QRect(0, 18, 145, 582));
+    EXPECT_EQ(f.Label10->pos(), QPoint(256, 56));
+    EXPECT_EQ(f.Panel1->pos(), QPoint(200, 88));
+}
+
 }  // namespace
