@@ -45,22 +45,26 @@ QImage withAlpha(const char* const xpm[])
     return QImage(xpm).convertToFormat(QImage::Format_ARGB32);
 }
 
-// The disabled look of a glyph: its shape in greys. Light parts fade to silver and
-// white, dark outlines to grey, so the picture stays recognisable but dimmed.
-QImage greyed(QImage image)
+// The disabled look of a glyph, as buttons usually show it: the dark parts of the
+// picture in grey, embossed with white one pixel down and right; light parts vanish
+// into the button face.
+QImage greyed(const QImage& image)
 {
-    for (int y = 0; y < image.height(); ++y) {
-        auto* line = reinterpret_cast<QRgb*>(image.scanLine(y));
-        for (int x = 0; x < image.width(); ++x) {
-            const QRgb p = line[x];
-            if (qAlpha(p) == 0)
-                continue;
-            const int v = qGray(p);
-            const int grey = v < 96 ? 0x80 : v < 200 ? 0xC0 : 0xFF;
-            line[x] = qRgb(grey, grey, grey);
-        }
-    }
-    return image;
+    QImage result(image.size(), QImage::Format_ARGB32);
+    result.fill(Qt::transparent);
+    auto isDark = [&](int x, int y) {
+        const QRgb p = image.pixel(x, y);
+        return qAlpha(p) != 0 && qGray(p) < 180;
+    };
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x)
+            if (isDark(x, y) && x + 1 < image.width() && y + 1 < image.height())
+                result.setPixel(x + 1, y + 1, qRgb(0xFF, 0xFF, 0xFF));
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x)
+            if (isDark(x, y))
+                result.setPixel(x, y, qRgb(0x80, 0x80, 0x80));
+    return result;
 }
 
 }  // namespace
@@ -82,6 +86,24 @@ QImage typeIcon(int index)
 QImage closeGadget() { return opaque(close_gadget_xpm); }
 QImage resizeGadget() { return opaque(resize_gadget_xpm); }
 QImage depthGadget() { return opaque(depth_gadget_xpm); }
+QImage transparentScaled(const QImage& image, QSize size)
+{
+    if (image.isNull())
+        return {};
+    QImage keyed = image.convertToFormat(QImage::Format_ARGB32);
+    const QRgb key = keyed.pixel(0, keyed.height() - 1);
+    for (int y = 0; y < keyed.height(); ++y) {
+        auto* line = reinterpret_cast<QRgb*>(keyed.scanLine(y));
+        for (int x = 0; x < keyed.width(); ++x)
+            if (line[x] == key)
+                line[x] = 0;
+    }
+    // Premultiplied pixels, so transparent ones add no colour to their neighbours.
+    return keyed.convertToFormat(QImage::Format_ARGB32_Premultiplied)
+        .scaled(size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation)
+        .convertToFormat(QImage::Format_ARGB32);
+}
+
 QImage cycleGadget() { return withAlpha(cycle_gadget_xpm); }
 
 QImage glyph(Glyph g)

@@ -20,6 +20,11 @@ QImage resizeGadget();  // 25 x 16
 // 46 x 44 check mark on silver; the caller scales it and makes silver transparent.
 QImage depthGadget();
 
+// The picture with every pixel of its bottom-left pixel's colour made transparent,
+// then scaled smoothly to size (ARGB32). Keying before scaling keeps the background
+// colour from bleeding into the edges, as it would if a scaled copy were keyed.
+QImage transparentScaled(const QImage& image, QSize size);
+
 // 16 x 17, the cycle-gadget symbol on a transparent background (ARGB32).
 QImage cycleGadget();
 

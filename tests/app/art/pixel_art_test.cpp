@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <set>
 #include <string>
 #include <vector>
@@ -175,6 +176,36 @@ TEST(Gadgets, DepthGadgetIsAColouredCheckMarkOnSilver)
         EXPECT_LE(sum / n, previous + 0.05) << "row " << y;
         previous = sum / n;
     }
+}
+
+TEST(Gadgets, ScaledDepthGadgetHasNoSilverFringe)
+{
+    for (QSize size : {QSize(25, 15), QSize(25, 17)}) {
+        const QImage image = transparentScaled(depthGadget(), size);
+        ASSERT_EQ(image.size(), size);
+        EXPECT_EQ(image.format(), QImage::Format_ARGB32);
+        EXPECT_EQ(qAlpha(image.pixel(0, size.height() - 1)), 0);
+        EXPECT_EQ(qAlpha(image.pixel(size.width() - 1, size.height() - 1)), 0);
+        int blue = 0;
+        int red = 0;
+        int partial = 0;
+        for (int y = 0; y < size.height(); ++y)
+            for (int x = 0; x < size.width(); ++x) {
+                const QRgb c = image.pixel(x, y);
+                partial += qAlpha(c) > 0 && qAlpha(c) < 255;
+                if (qAlpha(c) < 128)
+                    continue;
+                // Edges fade into transparency, not into the background grey.
+                const int dr = qRed(c) - 0xC0, dg = qGreen(c) - 0xC0, db = qBlue(c) - 0xC0;
+                EXPECT_GT(dr * dr + dg * dg + db * db, 60 * 60) << x << "/" << y << " " << std::hex << c;
+                blue += qBlue(c) > 200 && qRed(c) < 80 && x < size.width() / 2;
+                red += qRed(c) > 200 && qGreen(c) < 120 && qBlue(c) < 80 && y < size.height() / 3;
+            }
+        EXPECT_GT(blue, 3);
+        EXPECT_GT(red, 2);
+        EXPECT_GT(partial, 10) << "smooth edges";
+    }
+    EXPECT_TRUE(transparentScaled(QImage(), QSize(4, 4)).isNull());
 }
 
 TEST(Gadgets, CycleGadgetIsTransparentAroundItsSymbol)
