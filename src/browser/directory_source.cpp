@@ -204,14 +204,11 @@ void FileList::ensureRead() const
 
 void FileList::read(const std::string& dosPath) const
 {
-    entries_.clear();
-    read_ = false;
-    platform_.setCurrentDirectory(dosPath);
-    const std::string directory = platform_.currentDirectory();
-
+    const std::string previous = platform_.currentDirectory();
     std::vector<std::string> names;
     bool busy = false;
     try {
+        platform_.setCurrentDirectory(dosPath);
         platform_.readDirectory({}, [&](const FileEntry& entry) {
             if (entry.attributes & (faSysFile | faVolumeID))
                 return;
@@ -224,13 +221,20 @@ void FileList::read(const std::string& dosPath) const
     } catch (...) {
         if (busy)
             busyHook_(false);
+        // The entries and the working directory stay those of the last good read.
+        if (!previous.empty()) {
+            try {
+                platform_.setCurrentDirectory(previous);
+            } catch (const Exception&) {
+            }
+        }
         throw;
     }
     std::stable_sort(names.begin(), names.end(), [](const std::string& a, const std::string& b) {
         return fileListLess(a, b);
     });
     entries_ = std::move(names);
-    directory_ = directory;
+    directory_ = platform_.currentDirectory();
     read_ = true;
     if (busy)
         busyHook_(false);
@@ -274,15 +278,24 @@ void DirectoryList::moveToDrive(char letter, bool notify)
     if (driveOf(directory_) == letter)
         return;
     platform_.setCurrentDirectory(std::string{letter, ':'});
+    const std::string previous = directory_;
     directory_ = platform_.currentDirectory();
     if (notify)
-        notifyChange();
+        notifyChange(previous);
 }
 
-void DirectoryList::notifyChange()
+void DirectoryList::notifyChange(const std::string& previous)
 {
-    if (fileList_)
-        fileList_->setDirectory(directory_);
+    try {
+        if (fileList_)
+            fileList_->setDirectory(directory_);
+    } catch (const Exception&) {
+        // An unreadable directory: go back to where the listing still is.
+        directory_ = previous;
+        if (driveList_)
+            driveList_->drive_ = driveOf(directory_);
+        throw;
+    }
     if (onChange_)
         onChange_();
 }
@@ -321,8 +334,11 @@ void DirectoryList::setDirectory(const std::string& text)
     if (drive != driveOf(directory_) && driveList_)
         driveList_->changeDrive(drive, false);
     platform_.setCurrentDirectory(target);
+    const std::string previous = directory_;
     directory_ = platform_.currentDirectory();
-    notifyChange();
+    if (driveList_)
+        driveList_->drive_ = driveOf(directory_);
+    notifyChange(previous);
 }
 
 // ---- DirectorySource ---------------------------------------------------------

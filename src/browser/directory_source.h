@@ -69,8 +69,8 @@ public:
 
     // Points the list at a directory; reads it unless it already holds it (compared
     // case-insensitively). Enters it first, so the working directory follows.
-    // Throws EInOutError when it cannot be entered or read; the list is then empty
-    // and will read again next time.
+    // Throws EInOutError when it cannot be entered or read; the entries, the
+    // directory and the working directory then stay those of the last good read.
     void setDirectory(const std::string& dosPath);
 
     int count() const;
@@ -113,13 +113,13 @@ public:
     // (parent) and bracketed file-list entries ("[SUB]", "[..]", "[.]"), relative to
     // this list's directory. Empty text or the current directory itself (compared
     // case-insensitively) does nothing and notifies nobody. Throws EInOutError when
-    // the directory cannot be entered: no notification, the directory stays.
+    // the directory cannot be entered or read: no notification, the directory stays.
     void setDirectory(const std::string& text);
 
 private:
     friend class DriveList;
     void moveToDrive(char letter, bool notify);
-    void notifyChange();
+    void notifyChange(const std::string& previous);
 
     Platform& platform_;
     FileList* fileList_ = nullptr;

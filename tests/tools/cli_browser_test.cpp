@@ -1,0 +1,148 @@
+// Runs iradudo-cli's drives and list commands on the demo disc.
+#include "support/temp_dir.h"
+
+#include <fcntl.h>
+#include <filesystem>
+#include <gtest/gtest.h>
+#include <spawn.h>
+#include <sstream>
+#include <sys/wait.h>
+#include <unistd.h>
+
+extern char** environ;
+
+using namespace iradudo::test;
+namespace fs = std::filesystem;
+
+namespace {
+
+struct Result {
+    int status = -1;
+    std::string out;
+    std::string err;
+};
+
+Result runCli(std::vector<std::string> args)
+{
+    const std::string program = IRADUDO_BINARY_DIR "/iradudo-cli";
+    TempDir capture;
+    const std::string outPath = (capture.path() / "out").string();
+    const std::string errPath = (capture.path() / "err").string();
+    args.insert(args.begin(), program);
+    std::vector<char*> argv;
+    for (std::string& arg : args)
+        argv.push_back(arg.data());
+    argv.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 1, outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    posix_spawn_file_actions_addopen(&actions, 2, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    Result result;
+    pid_t pid = -1;
+    const int spawned = posix_spawn(&pid, program.c_str(), &actions, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    if (spawned != 0)
+        return result;
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    result.out = readFile(outPath);
+    result.err = readFile(errPath);
+    return result;
+}
+
+const std::string demo = IRADUDO_SOURCE_DIR "/demo";
+
+// The line of the drives listing whose root is the given directory.
+std::string driveLineFor(const std::string& output, const std::string& root)
+{
+    std::istringstream lines(output);
+    for (std::string line; std::getline(lines, line);) {
+        if (line.size() > root.size() && line.compare(line.size() - root.size(), root.size(), root) == 0
+            && line[line.size() - root.size() - 1] == '\t')
+            return line;
+    }
+    return {};
+}
+
+}  // namespace
+
+TEST(CliDrives, DiscDirectoriesAreCdRomDrivesInOrder)
+{
+    TempDir second;
+    const std::string secondRoot = fs::canonical(second.makeDir("Aminet Set 3")).string();
+    const Result result = runCli({"--cd", demo, "--cd", secondRoot, "drives"});
+    ASSERT_EQ(result.status, 0) << result.err;
+    const std::string demoLine = driveLineFor(result.out, fs::canonical(demo).string());
+    const std::string secondLine = driveLineFor(result.out, secondRoot);
+    ASSERT_FALSE(demoLine.empty()) << result.out;
+    ASSERT_FALSE(secondLine.empty()) << result.out;
+    const std::string letter(1, demoLine[0]);
+    const std::string next(1, static_cast<char>(demoLine[0] + 1));
+    EXPECT_EQ(demoLine.substr(0, demoLine.find('\t', 4)), letter + "\t5\t" + letter + ": [DEMO]");
+    EXPECT_EQ(secondLine.substr(0, secondLine.find('\t', 4)), next + "\t5\t" + next + ": [AMINET SET 3]");
+    EXPECT_NE(result.out.find("C\t3\tC: ["), std::string::npos);
+}
+
+TEST(CliList, AminetDirectoryOfTheDemoDisc)
+{
+    const Result result = runCli({"--cd", demo, "list", demo + "/Giochi"});
+    ASSERT_EQ(result.status, 0) << result.err;
+    EXPECT_EQ(result.out,
+              "0\t[..]\t\t\n"
+              "0\t[.]\t\t\n"
+              "1\tCitta.lha\t907\tCitt\xC3\xA0 ideale \xE2\x80\x93 simulatore urbano\n"
+              "2\tCitta.readme\t44\t\n"
+              "1\tPerche.lha\t907\tPerch\xC3\xA9 no? Avventura testuale\n"
+              "2\tPerche.readme\t38\t\n"
+              "1\tScacchi.lha\t3007\tScacchi con motore in assembler\n"
+              "2\tScacchi.README\t65\t\n"
+              "1\tSenza.lha\t707\t\n"
+              "1\tSuperGioco.lha\t2507\tUn gioco di piattaforme a 32 colori\n"
+              "2\tSuperGioco.readme\t192\t\n"
+              "1\tTetrix.lzx\t1807\tMattoncini che cadono, per AGA\n"
+              "2\tTetrix.readme\t186\t\n"
+              "1\tVuoto.lha\t407\t\n"
+              "2\tVuoto.readme\t0\t\n"
+              "15 elementi, 10774 bytes totali\n");
+    EXPECT_EQ(result.err, "");
+}
+
+TEST(CliList, InfoFilesOnlyWithTheToggle)
+{
+    const Result hidden = runCli({"--cd", demo, "list", demo});
+    const Result shown = runCli({"--cd", demo, "list", demo, "--info"});
+    ASSERT_EQ(hidden.status, 0) << hidden.err;
+    ASSERT_EQ(shown.status, 0) << shown.err;
+    EXPECT_EQ(hidden.out.find(".info"), std::string::npos);
+    EXPECT_NE(shown.out.find("1\tDisk.info\t124\t\n"), std::string::npos);
+    // Latin-1 names print as their ISO-8859-1 reading in UTF-8.
+    EXPECT_NE(hidden.out.find("2\tCaff\xC3\xA8.txt\t38\t\n"), std::string::npos);
+    EXPECT_NE(hidden.out.find("10 elementi, "), std::string::npos);
+    EXPECT_EQ(hidden.out.find("[..]"), std::string::npos);
+}
+
+TEST(CliList, DriveLetterPathsWorkLikeHostPaths)
+{
+    const Result drives = runCli({"--cd", demo, "drives"});
+    const std::string line = driveLineFor(drives.out, fs::canonical(demo).string());
+    ASSERT_FALSE(line.empty());
+    const Result byLetter = runCli({"--cd", demo, "list", std::string{line[0]} + ":\\grafica\\IMMAGINI"});
+    const Result byHost = runCli({"--cd", demo, "list", demo + "/Grafica/Immagini"});
+    ASSERT_EQ(byLetter.status, 0) << byLetter.err;
+    EXPECT_EQ(byLetter.out, byHost.out);
+    EXPECT_NE(byLetter.out.find("3\tLogo.gif\t"), std::string::npos);
+    EXPECT_NE(byLetter.out.find("1\tSfondo.bmp\t"), std::string::npos);
+}
+
+TEST(CliList, ErrorsPrintTheWindowsMessage)
+{
+    const Result missing = runCli({"--cd", demo, "list", demo + "/NoSuchFolder"});
+    EXPECT_EQ(missing.status, 1);
+    EXPECT_EQ(missing.err, "File not found\n");
+    EXPECT_EQ(missing.out, "");
+
+    const Result usage = runCli({"list"});
+    EXPECT_EQ(usage.status, 2);
+    EXPECT_NE(usage.err.find("usage"), std::string::npos);
+}
