@@ -1,6 +1,7 @@
 #include "app/form1.h"
 
 #include "app/art/pixel_art.h"
+#include "app/icon_item_delegate.h"
 #include "viewers/program_fonts.h"
 
 #include <QApplication>
@@ -125,7 +126,7 @@ void TForm1::buildDesktop()
     ListView1->setIconSize(QSize(37, 37));
     ListView1->setGridSize(QSize(72, 58));
     ListView1->setWordWrap(false);
-    ListView1->setTextElideMode(Qt::ElideRight);
+    ListView1->setItemDelegate(new IconItemDelegate(1, ListView1));
     ListView1->setStyleSheet(QStringLiteral("QListView { background: #C0C0C0; border: none; }"));
     ListView1->onDblClick = [this] { ListView1DblClick(); };
 }
@@ -228,8 +229,9 @@ void TForm1::buildBrowser()
     ListView2->setObjectName(QStringLiteral("ListView2"));
     ListView2->setModel(ListView2Items);
     ListView2->setIconSize(QSize(37, 37));
-    ListView2->setGridSize(QSize(76, 66));
+    ListView2->setGridSize(QSize(76, 70));
     ListView2->setWordWrap(true);
+    ListView2->setItemDelegate(new IconItemDelegate(2, ListView2));
     ListView2->setLayoutMode(QListView::Batched);
     ListView2->setBatchSize(500);
     ListView2->setStyleSheet(QStringLiteral("QListView { background: #C0C0C0; border: none; }"));
