@@ -26,6 +26,13 @@ void IconListView::focusInEvent(QFocusEvent* event)
         selectionModel()->setCurrentIndex(QModelIndex(), QItemSelectionModel::NoUpdate);
 }
 
+void IconListView::mousePressEvent(QMouseEvent* event)
+{
+    QListView::mousePressEvent(event);
+    if (!indexAt(event->position().toPoint()).isValid())
+        selectionModel()->clearSelection();
+}
+
 void IconListView::mouseReleaseEvent(QMouseEvent* event)
 {
     QListView::mouseReleaseEvent(event);

@@ -17,6 +17,9 @@ public:
     std::function<void()> onDblClick;
 
 protected:
+    // A press on empty space deselects, as the platform's list views do; the
+    // focused item stays.
+    void mousePressEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;
     // Qt makes the first item current when the view takes the focus; here an

@@ -257,6 +257,16 @@ TEST_F(Form1Test, ClickingAFileShowsItsSize)
     EXPECT_EQ(f.Label8->text(), QStringLiteral("1234 bytes"));
     FormFixture::clickItem(f.ListView2, fx.browserRow("[EMPTY]"));
     EXPECT_EQ(f.Label8->text(), QStringLiteral("1234 bytes"));
+
+    // Empty space deselects but keeps the focused item; the status line stays.
+    FormFixture::clickItem(f.ListView2, fx.browserRow("GAME.LHA"));
+    EXPECT_EQ(f.Label8->text(), QStringLiteral("300 bytes"));
+    const QPoint empty(f.ListView2->viewport()->width() - 3, f.ListView2->viewport()->height() - 3);
+    ASSERT_FALSE(f.ListView2->indexAt(empty).isValid());
+    QTest::mouseClick(f.ListView2->viewport(), Qt::LeftButton, Qt::NoModifier, empty);
+    EXPECT_TRUE(f.ListView2->selectionModel()->selectedIndexes().isEmpty());
+    EXPECT_EQ(f.ListView2->currentIndex().row(), fx.browserRow("GAME.LHA"));
+    EXPECT_EQ(f.Label8->text(), QStringLiteral("300 bytes"));
 }
 
 TEST_F(Form1Test, LaunchHandsTheFocusedEntryToTheOpenerAsOneArgument)
