@@ -1,14 +1,18 @@
 #!/usr/bin/env bash
-# Builds the program and starts it on the bundled demo disc (and any disc
-# directories given as arguments).
+# Builds the window program and starts it on the bundled demo disc (or on the
+# disc directories given as arguments): each directory becomes a CD-ROM drive
+# whose icon stands on the desktop; double-click it to browse.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DIRADUDO_BENCHMARKS=OFF >/dev/null
-cmake --build build -j "$(nproc)"
+cmake --build build -j "$(nproc)" --target iradudo
 if [ $# -eq 0 ]; then
   set -- "$PWD/demo"
 fi
 cd_args=()
 for dir in "$@"; do cd_args+=(--cd "$dir"); done
-./build/iradudo-cli "${cd_args[@]}" drives
-exec ./build/iradudo-cli "${cd_args[@]}" list "$1"
+if [ -z "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ] && [ -z "${QT_QPA_PLATFORM:-}" ]; then
+  echo "No display found: run this from a desktop session (or under xvfb-run)." >&2
+  exit 1
+fi
+exec ./build/iradudo "${cd_args[@]}"

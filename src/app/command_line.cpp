@@ -1,0 +1,28 @@
+#include "app/command_line.h"
+
+namespace iradudo {
+
+WindowOptions parseWindowOptions(const std::vector<std::string>& arguments)
+{
+    WindowOptions options;
+    for (size_t i = 0; i < arguments.size(); ++i) {
+        const std::string& arg = arguments[i];
+        if (arg == "--cd") {
+            if (i + 1 >= arguments.size()) {
+                options.error = "--cd needs a directory";
+                return options;
+            }
+            options.discDirectories.push_back(arguments[++i]);
+        } else if (arg.rfind("--cd=", 0) == 0) {
+            options.discDirectories.push_back(arg.substr(5));
+        } else if (arg == "--help" || arg == "-h") {
+            options.help = true;
+        } else {
+            options.error = "unknown argument: " + arg;
+            return options;
+        }
+    }
+    return options;
+}
+
+}  // namespace iradudo

@@ -1,0 +1,130 @@
+#pragma once
+
+#include "app/amiga_window.h"
+#include "app/icon_item_model.h"
+#include "app/icon_list_view.h"
+#include "app/mouse_relay.h"
+#include "app/speed_button.h"
+#include "browser/directory_source.h"
+#include "platform/platform.h"
+
+#include <QImage>
+#include <QLabel>
+#include <QListWidget>
+#include <QWidget>
+
+#include <vector>
+
+// The program's single main window: the desktop with its CD-ROM icons and the
+// five internal windows. Every action is one of its handlers; each stays a few
+// lines and calls the folder that owns the work.
+class TForm1 : public QWidget {
+    // Declared first: the directory source's components below refer into it.
+    iradudo::Platform& platform_;
+    iradudo::DirectorySource source_;
+
+public:
+    // The platform must outlive the window.
+    explicit TForm1(iradudo::Platform& platform, QWidget* parent = nullptr);
+    ~TForm1() override;
+
+    // --- Desktop ------------------------------------------------------------
+    QWidget* Notebook1;
+    iradudo::PictureBox* Image7;
+    QLabel* Label1;
+    QLabel* Label6;
+    QWidget* Shape15;
+    QLabel* Label10;
+    QLabel* Label11;
+    QLabel* Label12;
+    QLabel* Label13;
+    iradudo::IconListView* ListView1;
+    iradudo::IconItemModel* ListView1Items;
+
+    // The type icons' source pictures, in the order of the file-type icon index.
+    QImage Image14, Image15, Image16, Image17, Image18;
+    std::vector<QPixmap> ImageList3;
+
+    // --- Internal windows ---------------------------------------------------
+    iradudo::AmigaWindow* Panel1;   // browser
+    iradudo::AmigaWindow* Panel5;   // text viewer
+    iradudo::AmigaWindow* Panel9;   // image viewer
+    iradudo::AmigaWindow* Panel13;  // format options
+    iradudo::AmigaWindow* Panel21;  // folder selection
+    QWidget* RichEdit1 = nullptr;   // the text view, set by the text viewer
+
+    // --- Browser window -----------------------------------------------------
+    QWidget* ToolBar1;
+    iradudo::SpeedButton* SpeedButton1;
+    iradudo::SpeedButton* SpeedButton2;
+    iradudo::SpeedButton* SpeedButton3;
+    iradudo::SpeedButton* ToolButton3;
+    iradudo::SpeedButton* ToolButton4;
+    iradudo::SpeedButton* SpeedButton4;
+    iradudo::SpeedButton* SpeedButton7;
+    iradudo::SpeedButton* SpeedButton5;
+    iradudo::SpeedButton* SpeedButton10;
+    iradudo::IconListView* ListView2;
+    iradudo::IconItemModel* ListView2Items;
+    QLabel* Label8;
+
+    // --- Format options (contents come with the format window) ---------------
+    QListWidget* ListBox1;
+    int ListBox1Columns = 0;
+
+    // --- Directory source ---------------------------------------------------
+    iradudo::DriveList& DriveComboBox1;
+    iradudo::DirectoryList& DirectoryListBox1;
+    iradudo::FileList& FileListBox1;
+
+    // --- Handlers -----------------------------------------------------------
+    void FormCreate();
+    void ListView1DblClick();
+
+    void Label2MouseDown(Qt::MouseButton button, int shift, int x, int y);
+    void Image2MouseDown(Qt::MouseButton button, int shift, int x, int y);
+    void Label2MouseMove(int shift, int x, int y);
+    void Label3MouseMove(int shift, int x, int y);
+    void Label4MouseMove(int shift, int x, int y);
+    void Label5MouseMove(int shift, int x, int y);
+    void Label15MouseMove(int shift, int x, int y);
+    void Image2MouseMove(int shift, int x, int y);
+    void Image6MouseMove(int shift, int x, int y);
+    void Image10MouseMove(int shift, int x, int y);
+    void Image1Click();
+    void Image4Click();
+    void Image8Click();
+    void Image12Click();
+    void Image19Click();
+    void Image3Click();
+    void Image5Click();
+    void Image9Click();
+    void Image13Click();
+    void Image20Click();
+
+    void Upd();
+    void SpeedButton10Click();
+    void ListView2Click();
+    void SpeedButton1Click();
+    void SpeedButton2Click();
+    void ListView2DblClick();
+    void DirectoryListBox1Change();
+    void SpeedButton5Click();
+
+    // The press anchor shared by the title labels and resize gadgets.
+    iradudo::PressAnchor anchor() const { return motion_.anchor(); }
+
+protected:
+    void resizeEvent(QResizeEvent* event) override;
+
+private:
+    void buildDesktop();
+    void layoutDesktop();
+    void buildWindows();
+    void buildBrowser();
+    void bindFrameHandlers();
+    void setBusy(bool busy);
+
+    iradudo::WindowMotion motion_;
+    bool busy_ = false;
+};

@@ -1,0 +1,50 @@
+#include "app/icon_list_view.h"
+
+#include <QFocusEvent>
+#include <QMouseEvent>
+
+namespace iradudo {
+
+IconListView::IconListView(QWidget* parent) : QListView(parent)
+{
+    setViewMode(QListView::IconMode);
+    setMovement(QListView::Static);
+    setResizeMode(QListView::Adjust);
+    setFlow(QListView::LeftToRight);
+    setWrapping(true);
+    setSelectionMode(QAbstractItemView::SingleSelection);
+    setEditTriggers(QAbstractItemView::NoEditTriggers);
+    setFrameShape(QFrame::NoFrame);
+    setUniformItemSizes(true);
+}
+
+void IconListView::focusInEvent(QFocusEvent* event)
+{
+    const bool hadCurrent = currentIndex().isValid();
+    QListView::focusInEvent(event);
+    if (!hadCurrent && currentIndex().isValid() && event->reason() != Qt::MouseFocusReason)
+        selectionModel()->setCurrentIndex(QModelIndex(), QItemSelectionModel::NoUpdate);
+}
+
+void IconListView::mousePressEvent(QMouseEvent* event)
+{
+    QListView::mousePressEvent(event);
+    if (!indexAt(event->position().toPoint()).isValid())
+        selectionModel()->clearSelection();
+}
+
+void IconListView::mouseReleaseEvent(QMouseEvent* event)
+{
+    QListView::mouseReleaseEvent(event);
+    if (event->button() == Qt::LeftButton && onClick)
+        onClick();
+}
+
+void IconListView::mouseDoubleClickEvent(QMouseEvent* event)
+{
+    QListView::mouseDoubleClickEvent(event);
+    if (event->button() == Qt::LeftButton && onDblClick)
+        onDblClick();
+}
+
+}  // namespace iradudo

@@ -1,0 +1,36 @@
+#include "app/command_line.h"
+#include "app/error_box.h"
+#include "app/form1.h"
+#include "platform/linux_platform.h"
+#include "viewers/program_fonts.h"
+
+#include <iostream>
+
+int main(int argc, char** argv)
+{
+    iradudo::Application app(argc, argv);
+
+    // Qt has taken its own options out of argv by now.
+    const iradudo::WindowOptions options =
+        iradudo::parseWindowOptions(std::vector<std::string>(argv + 1, argv + argc));
+    if (options.help) {
+        std::cout << iradudo::kWindowUsage;
+        return 0;
+    }
+    if (!options.error.empty()) {
+        std::cerr << options.error << '\n' << iradudo::kWindowUsage;
+        return 2;
+    }
+
+    iradudo::installProgramFonts();
+    std::unique_ptr<iradudo::LinuxPlatform> platform;
+    try {
+        platform = iradudo::LinuxPlatform::fromSystem(options.discDirectories);
+    } catch (const std::exception& error) {
+        std::cerr << error.what() << '\n';
+        return 1;
+    }
+    TForm1 form(*platform);
+    form.show();
+    return app.exec();
+}
