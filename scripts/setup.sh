@@ -12,6 +12,8 @@ packages=(
   libgif-dev giflib-tools libstb-dev
   # test data made by independent tools
   imagemagick python3-pil pandoc xorriso
+  # page counts of printed PDF files
+  poppler-utils
   # fonts the window program maps its font names to
   fonts-liberation2 fonts-dejavu-core fonts-wine
   # the end-to-end test of the window program

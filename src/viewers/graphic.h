@@ -1,0 +1,87 @@
+#pragma once
+
+#include "platform/exception.h"
+
+#include <QImage>
+
+#include <functional>
+#include <iosfwd>
+#include <memory>
+#include <string>
+
+class QPainter;
+class QRect;
+
+// A picture file that no registered graphic class reads, or whose content the
+// chosen class cannot make sense of.
+class EInvalidGraphic : public Exception {
+public:
+    using Exception::Exception;
+};
+
+class TGraphic;
+
+// What the format registry keeps per class: something to compare classes by
+// (UnregisterFormats) and a way to make an empty instance.
+struct TGraphicClassInfo {
+    const char* name;
+    std::unique_ptr<TGraphic> (*create)();
+};
+using TGraphicClass = const TGraphicClassInfo*;
+
+template <class T> TGraphicClass graphicClassOf()
+{
+    static const TGraphicClassInfo info { T::ClassName, [] { return std::unique_ptr<TGraphic>(new T); } };
+    return &info;
+}
+
+// Base of every picture format. A graphic holds its pixels in a QImage; some
+// formats (JPEG) read only the header on load and decode on first need, which
+// is where their data errors surface.
+class TGraphic {
+public:
+    using TNotifyEvent = std::function<void(TGraphic&)>;
+    // Percent done, 0 to 100.
+    using TProgressEvent = std::function<void(TGraphic&, int)>;
+
+    TGraphic() = default;
+    TGraphic(const TGraphic&) = delete;
+    TGraphic& operator=(const TGraphic&) = delete;
+    virtual ~TGraphic();
+
+    // Opens the file read-only ("Cannot open file %s" with the name as given)
+    // and reads it with LoadStream from position 0; the file is closed in any case.
+    void LoadFile(const std::string& fileName);
+    // Replaces the content with the data from the stream's position to its end.
+    virtual void LoadStream(std::istream& stream) = 0;
+
+    virtual int Width() const = 0;
+    virtual int Height() const = 0;
+    bool Empty() const { return Width() <= 0 || Height() <= 0; }
+
+    // Makes the pixels ready. A lazy format decodes here: the first failing
+    // decode throws, and from then on the graphic keeps what it decoded so far
+    // and never throws again for the same load.
+    virtual void Decode() { }
+    // The pixels as decoded so far (a null image when there are none); call
+    // Decode first to get the whole picture.
+    virtual QImage Image() const = 0;
+    // Decodes on first need (throwing as Decode does), then draws the picture
+    // scaled into the rectangle.
+    void Draw(QPainter& painter, const QRect& rect);
+
+    // Called after every change of content (a load, a finished decode).
+    void SetOnChange(TNotifyEvent handler) { onChange_ = std::move(handler); }
+    void SetOnProgress(TProgressEvent handler) { onProgress_ = std::move(handler); }
+
+protected:
+    void Changed();
+    void Progress(int percent);
+
+private:
+    TNotifyEvent onChange_;
+    TProgressEvent onProgress_;
+    // Drawing an 8-bit image converts it every time; keep the converted copy.
+    mutable QImage drawCache_;
+    mutable qint64 drawCacheKey_ = 0;
+};

@@ -1,0 +1,52 @@
+#pragma once
+
+#include "platform/exception.h"
+
+#include <QByteArray>
+#include <QByteArrayView>
+#include <QFont>
+
+#include <memory>
+#include <string>
+
+class QTextDocument;
+
+// A file that opened but could be read neither as rich text nor as plain text.
+class ELoadStreamError : public Exception {
+public:
+    ELoadStreamError()
+        : Exception("Failed to Load Stream")
+    {
+    }
+};
+
+namespace iradudo {
+
+enum class TextKind { Rich, Plain };
+
+// Larger files are refused with ELoadStreamError rather than exhausting memory.
+constexpr qint64 kMaxTextFileSize = qint64(1) << 30;
+
+// The file's bytes, unconverted. A name that cannot be opened as a readable file
+// (missing, a directory, a device or pipe, no permission) throws EFOpenError with
+// the name as given; a read that fails afterwards throws ELoadStreamError.
+QByteArray readTextFileBytes(const std::string& fileName);
+
+// Fills the document with the bytes, replacing all it held: rich text when they
+// open as RTF, otherwise plain text in plainFont. Cannot fail.
+TextKind loadTextBytes(QByteArrayView bytes, QTextDocument& document, const QFont& plainFont);
+
+struct LoadedText {
+    std::unique_ptr<QTextDocument> document;
+    TextKind kind;
+};
+
+// The viewer's load: the file (relative names against the current directory) into
+// a new document. On failure nothing is built and the exception says why.
+LoadedText loadTextFile(const std::string& fileName, const QFont& plainFont);
+
+// The same load into an existing document, which keeps its content when the file
+// cannot be read.
+TextKind loadTextFile(const std::string& fileName, QTextDocument& document, const QFont& plainFont);
+
+}  // namespace iradudo

@@ -1,0 +1,29 @@
+#pragma once
+
+#include "platform/exception.h"
+
+class QPrinter;
+class QTextDocument;
+
+// The printer refused to start the job (for a PDF file: the file cannot be written).
+class EPrintJobError : public Exception {
+public:
+    EPrintJobError()
+        : Exception("Cannot start the print job")
+    {
+    }
+};
+
+namespace iradudo {
+
+// Prints the whole document as one job: empty title, the full page as page area
+// without margins, pages laid out one after another from the first character to
+// the last, only the text (no header, footer or page number). An empty document
+// gives one blank page. The document is laid out as on screen and scaled to the
+// printer, so fonts sized in pixels keep their size relative to the page; raster
+// fonts, which no printer takes, print in a scalable fixed-pitch font of the same
+// size. The copy count and the printer stay as the caller set them. Returns the
+// pages printed.
+int printTextDocument(const QTextDocument& document, QPrinter& printer);
+
+}  // namespace iradudo

@@ -1,0 +1,41 @@
+// libFuzzer target for the GIF decoder, run by hand (not part of the build):
+//   clang++ -std=c++20 -O1 -g -fsanitize=fuzzer,address,undefined -Isrc -Itests/gif \
+//     tests/gif/fuzz_gif.cpp tests/gif/gif_model.cpp src/gif/gif.cpp -o fuzz_gif
+//   ./fuzz_gif -max_len=4096 CORPUS tests/gif/data/pictures
+// Every input must either load or fail with EGifException, give a well-formed
+// bitmap, and match the step-by-step model. Keep what it finds in data/regress/.
+#include "gif/gif.h"
+#include "gif_model.h"
+
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <sstream>
+#include <string>
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
+{
+    const std::string gif(reinterpret_cast<const char*>(data), size);
+    int error = 0;
+    std::string bitmap;
+    try {
+        std::istringstream in(gif);
+        TGif decoder;
+        decoder.Load(&in);
+        std::stringstream out;
+        decoder.WriteBitmap(out);
+        bitmap = out.str();
+    } catch (const EGifException& failure) {
+        error = failure.code();
+    }
+    if (error == 0) {
+        std::uint32_t fileSize;
+        std::memcpy(&fileSize, bitmap.data() + 2, 4);
+        if (bitmap.size() != fileSize)
+            std::abort();
+    }
+    const iradudo::test::ModelResult model = iradudo::test::modelDecode(gif, 1 << 20);
+    if (!model.tooLarge && (model.error != error || model.bitmap != bitmap))
+        std::abort();
+    return 0;
+}

@@ -1,0 +1,45 @@
+// gif2bmp FILE OUT: the GIF decoder's bitmap hand-off, written verbatim.
+#include "cli.h"
+
+#include "gif/gif.h"
+#include "platform/exception.h"
+
+#include <filesystem>
+#include <fstream>
+#include <ostream>
+
+namespace iradudo::cli {
+namespace {
+
+int run(const Invocation& invocation)
+{
+    if (invocation.arguments.size() != 2) {
+        invocation.err << "usage: iradudo-cli gif2bmp FILE OUT\n";
+        return 2;
+    }
+    const std::string& fileName = invocation.arguments[0];
+    const std::string& outName = invocation.arguments[1];
+
+    std::error_code error;
+    std::ifstream in;
+    if (!std::filesystem::is_directory(fileName, error))
+        in.open(fileName, std::ios::binary);
+    if (!in.is_open())
+        throw EFOpenError(fileName);
+    TGif decoder;
+    decoder.Load(&in);
+
+    std::fstream out(outName, std::ios::binary | std::ios::in | std::ios::out | std::ios::trunc);
+    if (!out)
+        throw Exception("Cannot create file " + outName);
+    decoder.WriteBitmap(out);
+    out.close();
+    if (out.fail())
+        throw Exception("Cannot write file " + outName);
+    return 0;
+}
+
+const CommandRegistration registration{{"gif2bmp", "gif2bmp FILE OUT", &run}};
+
+}  // namespace
+}  // namespace iradudo::cli

@@ -1,0 +1,71 @@
+// picture FILE [--png OUT]: loads a picture as the image viewer does, decodes it
+// and prints its size; with --png also writes it out as an RGB PNG.
+
+#include "cli.h"
+
+#include "viewers/graphic.h"
+#include "viewers/picture.h"
+#include "viewers/picture_formats.h"
+
+#include <QBuffer>
+#include <QByteArray>
+
+#include <fstream>
+#include <ostream>
+
+namespace iradudo::cli {
+namespace {
+
+// Without a screen, pictures decode as on a true-colour one.
+constexpr int assumedScreenDepth = 24;
+
+int run(const Invocation& invocation)
+{
+    const auto& args = invocation.arguments;
+    std::string file;
+    std::string png;
+    bool havePng = false;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        if (args[i] == "--png" && i + 1 < args.size() && !havePng) {
+            png = args[++i];
+            havePng = true;
+        } else if (file.empty() && args[i] != "--png") {
+            file = args[i];
+        } else {
+            file.clear();
+            break;
+        }
+    }
+    if (file.empty()) {
+        invocation.err << "usage: iradudo-cli picture FILE [--png OUT]\n";
+        return 2;
+    }
+
+    initialisePictureFormats(assumedScreenDepth);
+    TPicture picture;
+    picture.LoadFile(file);
+    TGraphic& graphic = *picture.Graphic();
+    graphic.Decode();
+    invocation.out << graphic.Width() << ' ' << graphic.Height() << '\n';
+
+    if (havePng) {
+        const QImage rgb = graphic.Image().convertToFormat(QImage::Format_RGB888);
+        QByteArray encoded;
+        QBuffer buffer(&encoded);
+        buffer.open(QIODevice::WriteOnly);
+        if (rgb.isNull() || !rgb.save(&buffer, "PNG"))
+            throw Exception("Cannot encode the picture as PNG");
+        std::ofstream out(png, std::ios::binary | std::ios::trunc);
+        out.write(encoded.constData(), encoded.size());
+        out.close();
+        if (!out)
+            throw Exception("Cannot create file " + png);
+    }
+    finalisePictureFormats();
+    return 0;
+}
+
+const CommandRegistration registration { { "picture", "picture FILE [--png OUT]", &run } };
+
+} // namespace
+} // namespace iradudo::cli

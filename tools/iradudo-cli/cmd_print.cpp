@@ -1,0 +1,51 @@
+#include "cli.h"
+
+#include "viewers/program_fonts.h"
+#include "viewers/text_loader.h"
+#include "viewers/text_print_job.h"
+
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <QPrinter>
+#include <QTextDocument>
+
+#include <memory>
+#include <ostream>
+
+namespace {
+
+std::unique_ptr<QGuiApplication> startGuiApplication()
+{
+    if (QCoreApplication::instance())
+        return nullptr;
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    static int argc = 1;
+    static char name[] = "iradudo-cli";
+    static char* argv[] = {name, nullptr};
+    return std::make_unique<QGuiApplication>(argc, argv);
+}
+
+int run(const iradudo::cli::Invocation& invocation)
+{
+    const auto& args = invocation.arguments;
+    if (args.size() != 3 || args[1] != "--pdf") {
+        invocation.err << "usage: print FILE --pdf OUT\n";
+        return 2;
+    }
+    const auto application = startGuiApplication();
+    iradudo::installProgramFonts();
+    const iradudo::LoadedText loaded = iradudo::loadTextFile(args[0], iradudo::fixedSysFont());
+
+    QPrinter printer(QPrinter::HighResolution);
+    printer.setOutputFormat(QPrinter::PdfFormat);
+    printer.setOutputFileName(QFile::decodeName(QByteArray::fromStdString(args[2])));
+    const int pages = iradudo::printTextDocument(*loaded.document, printer);
+    invocation.out << pages << (pages == 1 ? " page\n" : " pages\n");
+    return 0;
+}
+
+const iradudo::cli::CommandRegistration reg{
+    {"print", "print FILE --pdf OUT   the text viewer's print job of FILE into a PDF file", &run}};
+
+}  // namespace

@@ -1,0 +1,59 @@
+#include "cli.h"
+
+#include "viewers/document_text.h"
+#include "viewers/program_fonts.h"
+#include "viewers/text_loader.h"
+
+#include <QGuiApplication>
+#include <QTextDocument>
+
+#include <memory>
+#include <ostream>
+
+namespace {
+
+// Fonts and documents need a GUI application; tests and scripts have no display.
+std::unique_ptr<QGuiApplication> startGuiApplication()
+{
+    if (QCoreApplication::instance())
+        return nullptr;
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    static int argc = 1;
+    static char name[] = "iradudo-cli";
+    static char* argv[] = {name, nullptr};
+    return std::make_unique<QGuiApplication>(argc, argv);
+}
+
+int run(const iradudo::cli::Invocation& invocation)
+{
+    std::string file;
+    bool html = false;
+    for (const std::string& argument : invocation.arguments) {
+        if (argument == "--html") {
+            html = true;
+        } else if (file.empty()) {
+            file = argument;
+        } else {
+            invocation.err << "usage: text FILE [--html]\n";
+            return 2;
+        }
+    }
+    if (file.empty()) {
+        invocation.err << "usage: text FILE [--html]\n";
+        return 2;
+    }
+    const auto application = startGuiApplication();
+    iradudo::installProgramFonts();
+    const iradudo::LoadedText loaded = iradudo::loadTextFile(file, iradudo::fixedSysFont());
+    const QString text = html ? loaded.document->toHtml() : iradudo::documentPlainText(*loaded.document);
+    const QByteArray bytes = text.toUtf8();
+    invocation.out.write(bytes.constData(), bytes.size());
+    invocation.out.flush();
+    return 0;
+}
+
+const iradudo::cli::CommandRegistration reg{
+    {"text", "text FILE [--html]   the text viewer's content of FILE, as plain text or Qt's HTML", &run}};
+
+}  // namespace
