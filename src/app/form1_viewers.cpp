@@ -31,10 +31,10 @@ const char* wrapCaption(int tag)
 
 void TForm1::buildViewers()
 {
-    // Text viewer: toolbar, groove, view, inside Panel7's 2-pixel border.
+    // Text viewer: toolbar, groove, view; Panel7 keeps its own 2-pixel border.
     QWidget* body = Panel5->body;
     auto* layout = new QVBoxLayout(body);
-    layout->setContentsMargins(2, 2, 2, 2);
+    layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
 
     ToolBar2 = new QWidget(body);
@@ -78,7 +78,7 @@ void TForm1::buildViewers()
     // Image viewer: the scroll box fills Panel12 inside its 2-pixel border.
     QWidget* imageBody = Panel9->body;
     auto* imageLayout = new QVBoxLayout(imageBody);
-    imageLayout->setContentsMargins(2, 2, 2, 2);
+    imageLayout->setContentsMargins(0, 0, 0, 0);
     imageLayout->setSpacing(0);
     ScrollBox1 = new QScrollArea(imageBody);
     ScrollBox1->setObjectName(QStringLiteral("ScrollBox1"));

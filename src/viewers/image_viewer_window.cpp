@@ -148,6 +148,11 @@ LoadOutcome loadPicture(ImageControl* control, QWidget* window, const std::strin
     return LoadOutcome::Loaded;
 }
 
+int activePictureLoads()
+{
+    return static_cast<int>(ActiveLoad::stack().size());
+}
+
 void installGifEventHook(int rowsPerCall)
 {
     rowsPerCall = std::max(1, rowsPerCall);

@@ -58,6 +58,10 @@ enum class LoadOutcome { Loaded, Abandoned };
 // Abandoned loads release everything, report nothing and answer Abandoned.
 LoadOutcome loadPicture(ImageControl* control, QWidget* window, const std::string& fileName);
 
+// How many loads are in progress: more than one only while a load started
+// from the row hook of another runs.
+int activePictureLoads();
+
 // Lets pending events run while a GIF decodes: after every `rowsPerCall`
 // completed rows (1: every row). Abandons a load as loadPicture describes.
 void installGifEventHook(int rowsPerCall = 1);

@@ -44,11 +44,13 @@ void RichTextView::LoadFromFile(const std::string& fileName)
 
 void RichTextView::setLoadedDocument(std::unique_ptr<QTextDocument> document)
 {
+    // The view's first document belongs to Qt, which releases it on the
+    // switch; later ones are ours to release.
     QTextDocument* previous = this->document();
+    const bool ours = previous && previous->parent() == this;
     document->setParent(this);
     setDocument(document.release());
-    // The view's first document belongs to Qt; later ones are ours to release.
-    if (previous && previous->parent() == this)
+    if (ours)
         delete previous;
     moveCursor(QTextCursor::Start);
     horizontalScrollBar()->setValue(0);
