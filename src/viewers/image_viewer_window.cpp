@@ -3,6 +3,8 @@
 #include "gif/gif.h"
 
 #include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QPaintEvent>
 #include <QPainter>
 #include <QPointer>
 #include <QTimer>
@@ -108,7 +110,7 @@ void ImageControl::applyAutoSize()
         resize(picture_->Width(), picture_->Height());
 }
 
-void ImageControl::paintEvent(QPaintEvent*)
+void ImageControl::paintEvent(QPaintEvent* event)
 {
     TGraphic* graphic = picture_->Graphic();
     if (!graphic)
@@ -116,7 +118,17 @@ void ImageControl::paintEvent(QPaintEvent*)
     QPainter painter(this);
     painting_ = true;
     try {
-        graphic->Draw(painter, Stretch ? rect() : QRect(0, 0, graphic->Width(), graphic->Height()));
+        graphic->Decode();
+        const QImage image = graphic->Image();
+        if (!Stretch || image.size() == size()) {
+            // Shown 1:1, as auto-size makes it: only the exposed part is
+            // converted for the screen, not the whole of a large palette picture.
+            const QRect exposed = event->rect() & image.rect();
+            if (!exposed.isEmpty())
+                painter.drawImage(exposed.topLeft(), image.copy(exposed));
+        } else {
+            graphic->Draw(painter, rect());
+        }
     } catch (...) {
         // The graphic throws once per load and then draws what it has; the
         // error box is a modal loop, which must not run inside a paint.
@@ -153,14 +165,15 @@ int activePictureLoads()
     return static_cast<int>(ActiveLoad::stack().size());
 }
 
-void installGifEventHook(int rowsPerCall)
+void installGifEventHook(std::chrono::microseconds interval)
 {
-    rowsPerCall = std::max(1, rowsPerCall);
-    setGifRowHook([rowsPerCall, rows = 0]() mutable {
-        if (++rows < rowsPerCall)
+    const qint64 intervalNs = std::chrono::nanoseconds(interval).count();
+    // Each decode works on its own copy of the hook, and so of the clock.
+    setGifRowHook([intervalNs, clock = QElapsedTimer()]() mutable {
+        if (clock.isValid() && clock.nsecsElapsed() < intervalNs)
             return;
-        rows = 0;
         QCoreApplication::processEvents();
+        clock.start();
         const std::vector<ActiveLoad*>& loads = ActiveLoad::stack();
         if (!loads.empty() && loads.back()->abandoned())
             throw LoadAbandoned();

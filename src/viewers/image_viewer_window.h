@@ -4,6 +4,7 @@
 
 #include <QWidget>
 
+#include <chrono>
 #include <exception>
 #include <functional>
 #include <memory>
@@ -46,6 +47,11 @@ private:
     bool painting_ = false;
 };
 
+// Events run at least this often while a GIF decodes (about 100 times a
+// second): the window stays responsive, and running them after every row of a
+// large picture would cost a good part of the decoding time.
+inline constexpr std::chrono::microseconds kGifEventInterval{10000};
+
 enum class LoadOutcome { Loaded, Abandoned };
 
 // Loads the file into a new picture with TPicture::LoadFile and, on success,
@@ -62,8 +68,10 @@ LoadOutcome loadPicture(ImageControl* control, QWidget* window, const std::strin
 // from the row hook of another runs.
 int activePictureLoads();
 
-// Lets pending events run while a GIF decodes: after every `rowsPerCall`
-// completed rows (1: every row). Abandons a load as loadPicture describes.
-void installGifEventHook(int rowsPerCall = 1);
+// Lets pending events run while a GIF decodes: after the first completed row
+// of each picture, then after any row that ends at least `interval` after the
+// last time they ran (zero: after every row). Abandons a load as loadPicture
+// describes.
+void installGifEventHook(std::chrono::microseconds interval = kGifEventInterval);
 
 }  // namespace iradudo

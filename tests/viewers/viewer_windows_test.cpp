@@ -503,6 +503,9 @@ TEST_F(ViewerWindows, ALargePictureBringsScrollBarsThatTrackTheThumb)
     vertical->setSliderDown(true);
     vertical->setSliderPosition(40);
     EXPECT_EQ(f.Image11->y(), -40);
+    // The scrolled-in part is drawn, exactly as Pillow decodes it.
+    const QImage visible = f.ScrollBox1->viewport()->grab().toImage();
+    EXPECT_EQ(maxDifference(visible, reference("BIG.GIF").copy(100, 40, visible.width(), visible.height())), 0);
     horizontal->setSliderDown(false);
     vertical->setSliderDown(false);
 
