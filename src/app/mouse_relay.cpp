@@ -1,6 +1,7 @@
 #include "app/mouse_relay.h"
 
 #include "app/frame_motion.h"
+#include "app/art/pixel_art.h"
 #include "app/frame_style.h"
 
 #include <QMouseEvent>
@@ -51,16 +52,7 @@ QImage stretchTransparent(const QImage& picture, QSize size)
 {
     if (picture.isNull() || size.isEmpty())
         return {};
-    QImage argb = picture.convertToFormat(QImage::Format_ARGB32);
-    const QRgb key = argb.pixel(0, argb.height() - 1);
-    for (int y = 0; y < argb.height(); ++y) {
-        auto* line = reinterpret_cast<QRgb*>(argb.scanLine(y));
-        for (int x = 0; x < argb.width(); ++x)
-            if ((line[x] & 0xFFFFFFu) == (key & 0xFFFFFFu))
-                line[x] = 0;
-    }
-    // Nearest-neighbour keeps the keyed ground from bleeding into the mark.
-    return argb.scaled(size, Qt::IgnoreAspectRatio, Qt::FastTransformation);
+    return art::transparentScaled(picture, size);
 }
 
 PictureBox::PictureBox(QWidget* parent) : QWidget(parent)

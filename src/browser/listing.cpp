@@ -21,6 +21,16 @@ bool isOneOf(std::string_view extension, std::initializer_list<std::string_view>
 // A description is one line; anything longer than this is no description.
 constexpr std::size_t kMaxCompanionLine = 64 * 1024;
 
+// Where the first line ends: at CR, LF or the zero byte that ends the text.
+std::size_t lineEnd(std::string_view text)
+{
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '\r' || text[i] == '\n' || text[i] == '\0')
+            return i;
+    }
+    return text.size();
+}
+
 // The companion's bytes up to the end of its first line (or the cap).
 std::string readFirstLineBytes(FileHandle& file)
 {
@@ -31,8 +41,9 @@ std::string readFirstLineBytes(FileHandle& file)
         if (n <= 0)
             break;
         const std::string_view chunk(buffer.data(), static_cast<std::size_t>(n));
-        bytes.append(chunk);
-        if (chunk.find_first_of(std::string_view("\r\n\0", 3)) != std::string_view::npos)
+        const std::size_t end = lineEnd(chunk);
+        bytes.append(chunk.substr(0, end));
+        if (end < chunk.size())
             break;
     }
     return bytes;
@@ -59,8 +70,10 @@ std::string Listing::statusText() const
 
 std::string upperExtension(std::string_view entryName)
 {
-    const std::size_t dot = entryName.find_last_of(".\\:");
-    if (dot == std::string_view::npos || entryName[dot] != '.')
+    std::size_t dot = entryName.size();
+    while (dot > 0 && entryName[dot - 1] != '.' && entryName[dot - 1] != '\\' && entryName[dot - 1] != ':')
+        --dot;
+    if (dot == 0 || entryName[--dot] != '.')
         return {};
     std::string extension(entryName.substr(dot));
     for (char& c : extension) {
@@ -70,11 +83,12 @@ std::string upperExtension(std::string_view entryName)
     return extension;
 }
 
-int fileTypeIcon(std::string_view entryName)
+namespace {
+
+int iconFor(std::string_view entryName, std::string_view extension)
 {
     if (!entryName.empty() && entryName.front() == '[')
         return IconDirectory;
-    const std::string extension = upperExtension(entryName);
     if (isOneOf(extension, {".GIF", ".IFF", ".JPG", ".JPEG"}))
         return IconPicture;
     if (isOneOf(extension, {".TXT", ".REA", ".README", ".DOC"}))
@@ -84,18 +98,33 @@ int fileTypeIcon(std::string_view entryName)
     return IconFile;
 }
 
-std::string companionName(std::string_view entryName)
+}  // namespace
+
+int fileTypeIcon(std::string_view entryName)
+{
+    return iconFor(entryName, upperExtension(entryName));
+}
+
+namespace {
+
+void assignCompanionName(std::string& out, std::string_view entryName)
 {
     const std::string_view stem = entryName.size() > 4 ? entryName.substr(0, entryName.size() - 4) : std::string_view();
-    return std::string(stem) + ".README";
+    out.assign(stem).append(".README");
+}
+
+}  // namespace
+
+std::string companionName(std::string_view entryName)
+{
+    std::string name;
+    assignCompanionName(name, entryName);
+    return name;
 }
 
 std::string companionComment(std::string_view fileBytes)
 {
-    const std::size_t zero = fileBytes.find('\0');
-    if (zero != std::string_view::npos)
-        fileBytes = fileBytes.substr(0, zero);
-    const std::string_view line = fileBytes.substr(0, fileBytes.find_first_of("\r\n"));
+    const std::string_view line = fileBytes.substr(0, lineEnd(fileBytes));
 
     const bool utf8 = isMultibyteUtf8(line);
     std::string_view rest = line.substr(utf8 ? utf8CodePointBytes(line, 6) : std::min<std::size_t>(6, line.size()));
@@ -112,21 +141,24 @@ Listing buildListing(const std::vector<std::string>& entries, Platform& platform
     listing.items.reserve(entries.size());
     // One read of the directory's names serves every case-insensitive companion lookup.
     const NameLookupBatch batch(platform);
+    std::string companion;
     for (const std::string& entry : entries) {
-        if (!showInfo && upperExtension(entry) == ".INFO")
+        const std::string extension = upperExtension(entry);
+        if (!showInfo && extension == ".INFO")
             continue;
         ListingItem item;
         item.caption = entry;
-        item.imageIndex = fileTypeIcon(entry);
+        item.imageIndex = iconFor(entry, extension);
         if (entry.empty() || entry.front() != '[') {
             if (const std::optional<FileEntry> found = platform.findEntry(entry)) {
                 item.size = found->size;
                 listing.totalBytes += found->size;
             }
         }
-        FileHandle companion = platform.openFile(companionName(entry));
-        if (companion.valid())
-            item.comment = companionComment(readFirstLineBytes(companion));
+        assignCompanionName(companion, entry);
+        FileHandle file = platform.openFile(companion);
+        if (file.valid())
+            item.comment = companionComment(readFirstLineBytes(file));
         listing.items.push_back(std::move(item));
     }
     return listing;

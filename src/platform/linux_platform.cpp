@@ -10,8 +10,6 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
-#include <unordered_map>
-#include <unordered_set>
 
 namespace iradudo {
 namespace {
@@ -91,7 +89,7 @@ bool forEachName(const std::string& hostDirectory, F&& onName, int& error)
     }
     errno = 0;
     while (const dirent* entry = ::readdir(dir)) {
-        onName(entry->d_name);
+        onName(entry->d_name, entry->d_type);
         errno = 0;
     }
     error = errno;
@@ -101,11 +99,98 @@ bool forEachName(const std::string& hostDirectory, F&& onName, int& error)
 
 }  // namespace
 
-// The names of one directory, read once for a batch of lookups.
+// The names of one directory, read once for a batch of lookups: the names in one
+// buffer and an open-addressing table over their case-folded hashes, so a listing
+// of thousands of entries costs one directory read and no allocation per lookup.
 struct LinuxPlatform::NameCache {
     std::string hostDirectory;
-    std::unordered_set<std::string> exact;
-    std::unordered_map<std::string, std::string> folded;  // folded -> actual; "" when ambiguous
+    std::string buffer;                        // the names, each followed by a zero byte
+    struct Name {
+        std::uint32_t offset;
+        std::uint32_t length;
+        unsigned char type;  // DT_REG, DT_DIR ... as readdir reports it
+    };
+    std::vector<Name> names;
+    struct Slot {
+        std::uint32_t index;  // into names + 1; 0 is empty
+        std::uint32_t tag;    // high half of the hash, to skip most comparisons
+    };
+    std::vector<Slot> slots;
+
+    static std::uint64_t foldedHash(std::string_view name)
+    {
+        std::uint64_t hash = 1469598103934665603ull;
+        for (char c : name) {
+            if (c >= 'A' && c <= 'Z')
+                c = static_cast<char>(c - 'A' + 'a');
+            hash = (hash ^ static_cast<unsigned char>(c)) * 1099511628211ull;
+        }
+        // FNV's low bits cluster for names that differ in one digit; mix them.
+        hash ^= hash >> 33;
+        hash *= 0xff51afd7ed558ccdull;
+        hash ^= hash >> 33;
+        return hash;
+    }
+
+    static bool equalFolded(std::string_view a, std::string_view b)
+    {
+        if (a.size() != b.size())
+            return false;
+        for (std::size_t i = 0; i < a.size(); ++i) {
+            char x = a[i];
+            char y = b[i];
+            if (x >= 'A' && x <= 'Z')
+                x = static_cast<char>(x - 'A' + 'a');
+            if (y >= 'A' && y <= 'Z')
+                y = static_cast<char>(y - 'A' + 'a');
+            if (x != y)
+                return false;
+        }
+        return true;
+    }
+
+    std::string_view name(std::uint32_t index) const
+    {
+        return std::string_view(buffer).substr(names[index].offset, names[index].length);
+    }
+
+    void index()
+    {
+        std::size_t capacity = 16;
+        while (capacity < names.size() * 2)
+            capacity *= 2;
+        slots.assign(capacity, Slot{0, 0});
+        for (std::uint32_t i = 0; i < names.size(); ++i) {
+            const std::uint64_t hash = foldedHash(name(i));
+            std::size_t slot = hash & (capacity - 1);
+            while (slots[slot].index != 0)
+                slot = (slot + 1) & (capacity - 1);
+            slots[slot] = Slot{i + 1, static_cast<std::uint32_t>(hash >> 32)};
+        }
+    }
+
+    // The exact name when present, else the one name equal but for case; -1 when none.
+    int find(std::string_view wanted) const
+    {
+        const std::size_t mask = slots.size() - 1;
+        int match = -1;
+        bool ambiguous = false;
+        const std::uint64_t hash = foldedHash(wanted);
+        const auto tag = static_cast<std::uint32_t>(hash >> 32);
+        for (std::size_t slot = hash & mask; slots[slot].index != 0; slot = (slot + 1) & mask) {
+            if (slots[slot].tag != tag)
+                continue;
+            const int index = static_cast<int>(slots[slot].index - 1);
+            const std::string_view candidate = name(static_cast<std::uint32_t>(index));
+            if (candidate == wanted)
+                return index;
+            if (equalFolded(candidate, wanted)) {
+                ambiguous = ambiguous || match >= 0;
+                match = index;
+            }
+        }
+        return ambiguous ? -1 : match;
+    }
 };
 
 struct LinuxPlatform::Resolved {
@@ -141,9 +226,15 @@ LinuxPlatform::LinuxPlatform(DriveTable drives, std::shared_ptr<CommandLauncher>
             }
         }
     }
+    if (currentDrive_ != 0)
+        enteredDirectory(hostPathOf({currentDrive_, driveDirectories_[static_cast<std::size_t>(currentDrive_ - 'A')]}));
 }
 
-LinuxPlatform::~LinuxPlatform() = default;
+LinuxPlatform::~LinuxPlatform()
+{
+    if (currentDirectoryFd_ >= 0)
+        ::close(currentDirectoryFd_);
+}
 
 std::optional<LinuxPlatform::Location> LinuxPlatform::locationOfHostPath(const std::string& canonicalPath) const
 {
@@ -241,38 +332,37 @@ std::string LinuxPlatform::currentDirectory() const
     return dosPathOf({currentDrive_, driveDirectories_[static_cast<std::size_t>(currentDrive_ - 'A')]});
 }
 
-std::optional<std::string> LinuxPlatform::matchName(const std::string& hostDirectory, const std::string& name,
-                                                    bool inCurrentDirectory) const
+std::optional<std::string> LinuxPlatform::batchMatch(const std::string& hostDirectory, const std::string& name,
+                                                      unsigned char* type) const
 {
-    if (batchDepth_ > 0 && inCurrentDirectory) {
-        if (!batchCache_ || batchCache_->hostDirectory != hostDirectory) {
-            auto cache = std::make_unique<NameCache>();
-            cache->hostDirectory = hostDirectory;
-            int error = 0;
-            forEachName(hostDirectory, [&](const char* entry) {
-                cache->exact.insert(entry);
-                auto [it, inserted] = cache->folded.try_emplace(foldCase(entry), entry);
-                if (!inserted)
-                    it->second.clear();
-            }, error);
-            batchCache_ = std::move(cache);
-        }
-        if (batchCache_->exact.count(name))
-            return name;
-        const auto found = batchCache_->folded.find(foldCase(name));
-        if (found == batchCache_->folded.end() || found->second.empty())
-            return std::nullopt;
-        return found->second;
+    if (!batchCache_ || batchCache_->hostDirectory != hostDirectory) {
+        auto cache = std::make_unique<NameCache>();
+        cache->hostDirectory = hostDirectory;
+        int error = 0;
+        forEachName(hostDirectory, [&](const char* entry, unsigned char type) {
+            const std::string_view text(entry);
+            cache->names.push_back({static_cast<std::uint32_t>(cache->buffer.size()), static_cast<std::uint32_t>(text.size()), type});
+            cache->buffer.append(text);
+            cache->buffer.push_back('\0');
+        }, error);
+        cache->index();
+        batchCache_ = std::move(cache);
     }
+    const int index = batchCache_->find(name);
+    if (index < 0)
+        return std::nullopt;
+    if (type)
+        *type = batchCache_->names[static_cast<std::size_t>(index)].type;
+    return std::string(batchCache_->name(static_cast<std::uint32_t>(index)));
+}
 
-    int error = 0;
-    const std::string exactPath = hostDirectory + (hostDirectory.ends_with('/') ? "" : "/") + name;
-    if (entryExists(exactPath, error) || error != ENOENT)
-        return name;  // other errors show when the entry is used
+std::optional<std::string> LinuxPlatform::scanMatch(const std::string& hostDirectory, const std::string& name) const
+{
     const std::string wanted = foldCase(name);
     std::optional<std::string> match;
     bool ambiguous = false;
-    forEachName(hostDirectory, [&](const char* entry) {
+    int error = 0;
+    forEachName(hostDirectory, [&](const char* entry, unsigned char) {
         if (foldCase(entry) == wanted) {
             ambiguous = ambiguous || match.has_value();
             match = entry;
@@ -281,6 +371,39 @@ std::optional<std::string> LinuxPlatform::matchName(const std::string& hostDirec
     if (ambiguous)
         return std::nullopt;
     return match;
+}
+
+std::optional<std::string> LinuxPlatform::matchName(const std::string& hostDirectory, const std::string& name,
+                                                    bool inCurrentDirectory) const
+{
+    if (batchDepth_ > 0 && inCurrentDirectory)
+        return batchMatch(hostDirectory, name);
+    int error = 0;
+    const std::string exactPath = hostDirectory + (hostDirectory.ends_with('/') ? "" : "/") + name;
+    if (entryExists(exactPath, error) || error != ENOENT)
+        return name;  // other errors show when the entry is used
+    return scanMatch(hostDirectory, name);
+}
+
+bool LinuxPlatform::isLeafInCurrentDirectory(const std::string& name) const
+{
+    if (currentDirectoryFd_ < 0 || name.empty() || name == "." || name == "..")
+        return false;
+    for (const char c : name) {
+        if (c == '\\' || c == '/')
+            return false;
+    }
+    return !(name.size() >= 2 && name[1] == ':' && std::isalpha(static_cast<unsigned char>(name[0])));
+}
+
+void LinuxPlatform::enteredDirectory(const std::string& hostPath)
+{
+    if (currentDirectoryFd_ >= 0)
+        ::close(currentDirectoryFd_);
+    currentDirectoryFd_ = ::open(hostPath.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+    currentHostPath_ = hostPath;
+    if (batchCache_ && batchCache_->hostDirectory != hostPath)
+        batchCache_.reset();
 }
 
 LinuxPlatform::Resolved LinuxPlatform::resolve(const std::string& path, bool lastMayBeMissing) const
@@ -352,8 +475,7 @@ void LinuxPlatform::setCurrentDirectory(const std::string& path)
         throw EInOutError(windowsErrorFromErrno(errno));
     currentDrive_ = target.location.drive;
     driveDirectories_[static_cast<std::size_t>(currentDrive_ - 'A')] = target.location.components;
-    if (batchCache_ && batchCache_->hostDirectory != target.hostPath)
-        batchCache_.reset();
+    enteredDirectory(target.hostPath);
 }
 
 void LinuxPlatform::readDirectory(const std::string& path,
@@ -405,6 +527,24 @@ void LinuxPlatform::readDirectory(const std::string& path,
 
 std::optional<FileEntry> LinuxPlatform::findEntry(const std::string& name) const
 {
+    // Bare names in the current directory (every listing lookup) take one fstatat.
+    // Names from a file list exist as given, so the exact name goes first.
+    if (isLeafInCurrentDirectory(name)) {
+        struct stat info {};
+        if (::fstatat(currentDirectoryFd_, name.c_str(), &info, 0) == 0
+            || ::fstatat(currentDirectoryFd_, name.c_str(), &info, AT_SYMLINK_NOFOLLOW) == 0)
+            return entryFromStat(name, info);
+        if (errno != ENOENT)
+            return std::nullopt;
+        const std::optional<std::string> actual =
+            batchDepth_ > 0 ? batchMatch(currentHostPath_, name) : scanMatch(currentHostPath_, name);
+        if (!actual || *actual == name)
+            return std::nullopt;
+        if (::fstatat(currentDirectoryFd_, actual->c_str(), &info, 0) == 0
+            || ::fstatat(currentDirectoryFd_, actual->c_str(), &info, AT_SYMLINK_NOFOLLOW) == 0)
+            return entryFromStat(*actual, info);
+        return std::nullopt;
+    }
     const Resolved target = resolve(name, false);
     if (target.errorCode != 0)
         return std::nullopt;
@@ -423,17 +563,34 @@ bool LinuxPlatform::fileExists(const std::string& name) const
 
 FileHandle LinuxPlatform::openFile(const std::string& name) const
 {
-    const Resolved target = resolve(name, false);
-    if (target.errorCode != 0)
-        return {};
-    // O_NONBLOCK so a FIFO cannot stall the caller; it is refused just below.
-    FileHandle file(::open(target.hostPath.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY));
+    // O_NONBLOCK so a FIFO cannot stall the caller; anything but a regular file is
+    // refused below, and on regular files the flag changes nothing.
+    constexpr int flags = O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY;
+    FileHandle file;
+    unsigned char type = DT_UNKNOWN;
+    if (isLeafInCurrentDirectory(name)) {
+        if (batchDepth_ > 0) {
+            const std::optional<std::string> actual = batchMatch(currentHostPath_, name, &type);
+            if (!actual || type == DT_DIR)
+                return {};
+            file = FileHandle(::openat(currentDirectoryFd_, actual->c_str(), flags));
+        } else {
+            file = FileHandle(::openat(currentDirectoryFd_, name.c_str(), flags));
+            if (!file.valid() && errno == ENOENT) {
+                if (const std::optional<std::string> actual = scanMatch(currentHostPath_, name))
+                    file = FileHandle(::openat(currentDirectoryFd_, actual->c_str(), flags));
+            }
+        }
+    } else {
+        const Resolved target = resolve(name, false);
+        if (target.errorCode != 0)
+            return {};
+        file = FileHandle(::open(target.hostPath.c_str(), flags));
+    }
+    // A regular file in the batch's directory read needs no second look.
     struct stat info {};
-    if (!file.valid() || ::fstat(file.fd(), &info) != 0 || !S_ISREG(info.st_mode))
+    if (!file.valid() || (type != DT_REG && (::fstat(file.fd(), &info) != 0 || !S_ISREG(info.st_mode))))
         return {};
-    const int flags = ::fcntl(file.fd(), F_GETFL);
-    if (flags >= 0)
-        ::fcntl(file.fd(), F_SETFL, flags & ~O_NONBLOCK);
     return file;
 }
 

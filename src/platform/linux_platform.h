@@ -7,7 +7,6 @@
 #include <array>
 #include <memory>
 #include <string>
-#include <unordered_map>
 #include <vector>
 
 namespace iradudo {
@@ -68,11 +67,18 @@ private:
     static std::string dosPathOf(const Location& location);
     std::optional<std::string> matchName(const std::string& hostDirectory, const std::string& name,
                                          bool inCurrentDirectory) const;
+    std::optional<std::string> batchMatch(const std::string& hostDirectory, const std::string& name,
+                                          unsigned char* type = nullptr) const;
+    std::optional<std::string> scanMatch(const std::string& hostDirectory, const std::string& name) const;
+    bool isLeafInCurrentDirectory(const std::string& name) const;
+    void enteredDirectory(const std::string& hostPath);
 
     DriveTable drives_;
     std::shared_ptr<CommandLauncher> launcher_;
     char currentDrive_ = 0;
     std::array<std::vector<std::string>, 26> driveDirectories_;  // each drive's own current directory
+    int currentDirectoryFd_ = -1;    // the current directory, for *at() calls on bare names
+    std::string currentHostPath_;
     int batchDepth_ = 0;
     mutable std::unique_ptr<NameCache> batchCache_;
 };

@@ -60,7 +60,7 @@ void appendFrame(const QTextFrame* frame, QString& out)
     for (auto it = frame->begin(); !it.atEnd(); ++it) {
         if (const QTextFrame* child = it.currentFrame()) {
             appendFrame(child, out);
-        } else {
+        } else if (!it.currentBlock().blockFormat().boolProperty(kTableJointProperty)) {
             appendBlockText(it.currentBlock(), out);
             // The document's last paragraph has no line end of its own.
             if (it.currentBlock().next().isValid())

@@ -1,10 +1,15 @@
 #pragma once
 
 #include <QString>
+#include <QTextFormat>
 
 class QTextDocument;
 
 namespace iradudo {
+
+// Marks an empty paragraph that only joins two parts of one long table; it holds
+// no text of the document.
+constexpr int kTableJointProperty = QTextFormat::UserProperty + 1;
 
 // Replaces, from position `from` on, the characters a text document would take as
 // structure rather than text: a byte 0 becomes a blank, line and paragraph breaks

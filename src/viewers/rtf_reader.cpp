@@ -3,9 +3,11 @@
 #include "viewers/code_pages.h"
 #include "viewers/document_text.h"
 
+#include <QBuffer>
 #include <QColor>
 #include <QFont>
 #include <QImage>
+#include <QImageReader>
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTextDocument>
@@ -15,6 +17,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <map>
+#include <optional>
 #include <string_view>
 #include <unordered_map>
 #include <vector>
@@ -27,10 +30,15 @@ constexpr int kMaxDepth = 200;
 // Font and colour tables, and table columns, beyond these sizes are ignored.
 constexpr std::size_t kMaxTableEntries = 4096;
 constexpr int kMaxColumns = 64;
+constexpr int kMaxTableRows = 200;
 constexpr int kMaxUnicodeSkip = 64;
+constexpr std::size_t kFormatCacheSize = 32;
 constexpr int kMaxTwips = 31680;  // 22 inches
 constexpr int kMaxPicturePixels = 16384;
 constexpr double kTwipsPerPixel = 15.0;  // at 96 dots per inch
+// Decoded pictures of one document together stay below this many bytes; a small
+// compressed picture can claim a huge image.
+constexpr qint64 kPictureBudget = qint64(256) << 20;
 
 enum class Destination : std::uint8_t { Text, Skip, FontTable, ColorTable, Picture };
 
@@ -187,9 +195,23 @@ bool isDigit(char c)
     return c >= '0' && c <= '9';
 }
 
+QImage decodePicture(const QByteArray& file, const char* format, qint64& budget)
+{
+    QBuffer buffer;
+    buffer.setData(file);
+    buffer.open(QIODevice::ReadOnly);
+    QImageReader reader(&buffer, format);
+    const QSize size = reader.size();
+    if (!size.isValid() || qint64(size.width()) * size.height() * 4 > budget)
+        return {};
+    QImage image = reader.read();
+    budget -= image.sizeInBytes();
+    return image;
+}
+
 // Pictures stored as device-independent bitmaps lack the file header that image
 // readers expect in front of them.
-QImage dibToImage(const QByteArray& dib)
+QByteArray dibToBmpFile(const QByteArray& dib)
 {
     if (dib.size() < 16)
         return {};
@@ -230,7 +252,7 @@ QImage dibToImage(const QByteArray& dib)
     put32(0);
     put32(std::uint32_t(offset));
     file.append(dib);
-    return QImage::fromData(file, "BMP");
+    return file;
 }
 
 class RtfReader {
@@ -240,12 +262,16 @@ public:
     {
         cursor_.movePosition(QTextCursor::End);
         stack_.reserve(kMaxDepth);
+        // References into these stay valid: they never grow past their reservation.
+        charFormats_.reserve(kFormatCacheSize);
+        blockFormats_.reserve(kFormatCacheSize);
     }
 
     void run();
 
 private:
     GroupState& top() { return stack_.back(); }
+    const GroupState& top() const { return stack_.back(); }
 
     void openGroup();
     void closeGroup();
@@ -260,6 +286,8 @@ private:
     void decodePending();
     void flushRun();
     void paragraphEnd();
+    bool cursorMovePending() const;
+    void applyBlockFormat(const ParaState& para);
     void cellEnd();
     void rowEnd();
     void prepareInsertion();
@@ -303,12 +331,10 @@ private:
     QString run_;
     CharState runState_;
 
-    bool charCacheValid_ = false;
-    CharState cachedChars_;
-    QTextCharFormat cachedCharFormat_;
-    bool blockCacheValid_ = false;
-    ParaState cachedPara_;
-    QTextBlockFormat cachedBlockFormat_;
+    // Formats already built, reused as the same objects: Qt then finds them in its
+    // format collection by their cached hash instead of hashing a new one each run.
+    std::vector<std::pair<CharState, QTextCharFormat>> charFormats_;
+    std::vector<std::pair<ParaState, QTextBlockFormat>> blockFormats_;
 
     QTextTable* table_ = nullptr;
     int row_ = 0;
@@ -317,13 +343,20 @@ private:
     int rowCellCount_ = 0;
     int cursorRow_ = -1;
     int cursorColumn_ = -1;
+    // The paragraph state whose format the cursor's block carries; empty when unknown.
+    std::optional<ParaState> blockPara_;
 
     Picture picture_;
     int pictureCount_ = 0;
+    qint64 pictureBudget_ = kPictureBudget;
 };
 
 void RtfReader::run()
 {
+    // One edit for the whole file: the document rescans its frames after every
+    // edit, which would make each table row cost as much as the document so far.
+    QTextCursor edit(&document_);
+    edit.beginEditBlock();
     // The caller has checked the opening "{\rtf"; its brace opens the outermost group.
     while (pos_ < std::size_t(data_.size()) && data_[pos_] != '{')
         ++pos_;
@@ -364,6 +397,7 @@ void RtfReader::run()
     overflowDepth_ = 0;
     while (!stack_.empty())
         closeGroup();
+    edit.endEditBlock();
 }
 
 void RtfReader::openGroup()
@@ -398,7 +432,7 @@ void RtfReader::closeGroup()
         flushRun();
         if (top().destination == Destination::Text) {
             prepareInsertion();
-            cursor_.setBlockFormat(blockFormat(top().para));
+            applyBlockFormat(top().para);
         }
         stack_.pop_back();
         finished_ = true;
@@ -615,7 +649,7 @@ void RtfReader::handleTextWord(Word word, bool hasParameter, int parameter)
         break;
     case Word::DefaultFont:
         defaultFont_ = parameter;
-        charCacheValid_ = false;
+        charFormats_.clear();
         break;
     case Word::UnicodeSkip: state.unicodeSkip = std::clamp(parameter, 0, kMaxUnicodeSkip); break;
     case Word::Unicode: {
@@ -811,12 +845,38 @@ void RtfReader::flushRun()
     run_.clear();
 }
 
+// Paragraph marks go into the run like text, so that a run of paragraphs in one
+// format is inserted at once. Qt gives every paragraph so inserted the format of the
+// block the insertion starts in: a paragraph in another format first flushes.
 void RtfReader::paragraphEnd()
 {
-    flushRun();
-    prepareInsertion();
-    cursor_.setBlockFormat(blockFormat(top().para));
-    cursor_.insertBlock(blockFormat(top().para), charFormat(top().chars));
+    if (cursorMovePending()) {
+        flushRun();
+        prepareInsertion();
+    }
+    if (!blockPara_ || !(*blockPara_ == top().para)) {
+        flushRun();
+        applyBlockFormat(top().para);
+    }
+    if (!run_.isEmpty() && !(runState_ == top().chars))
+        flushRun();
+    runState_ = top().chars;
+    run_.append(QChar::ParagraphSeparator);
+}
+
+bool RtfReader::cursorMovePending() const
+{
+    if (!top().para.inTable)
+        return table_ != nullptr;
+    return !table_ || rowDone_ || row_ != cursorRow_ || column_ != cursorColumn_;
+}
+
+void RtfReader::applyBlockFormat(const ParaState& para)
+{
+    if (blockPara_ && *blockPara_ == para)
+        return;
+    cursor_.setBlockFormat(blockFormat(para));
+    blockPara_ = para;
 }
 
 void RtfReader::cellEnd()
@@ -828,8 +888,9 @@ void RtfReader::cellEnd()
     if (cursor_.block().length() == 1 && cursor_.position() > cell.firstPosition()) {
         // The cell's last paragraph mark followed by the cell mark: one line end, not two.
         cursor_.deletePreviousChar();
+        blockPara_.reset();
     } else {
-        cursor_.setBlockFormat(blockFormat(top().para));
+        applyBlockFormat(top().para);
     }
     if (column_ + 1 < kMaxColumns)
         ++column_;
@@ -856,6 +917,16 @@ void RtfReader::prepareInsertion()
 
 void RtfReader::enterCell()
 {
+    if (table_ && rowDone_ && row_ + 1 >= kMaxTableRows) {
+        // Qt's tables grow in time proportional to their size, row by row: a long
+        // table continues as a new one, joined by an empty paragraph one pixel high.
+        leaveTable();
+        QTextBlockFormat joint;
+        joint.setLineHeight(1, QTextBlockFormat::FixedHeight);
+        joint.setProperty(kTableJointProperty, true);
+        cursor_.setBlockFormat(joint);
+        blockPara_.reset();
+    }
     if (!table_) {
         QTextTableFormat format;
         format.setCellPadding(2);
@@ -863,9 +934,15 @@ void RtfReader::enterCell()
         format.setBorderStyle(QTextFrameFormat::BorderStyle_Solid);
         // A table follows the paragraph before it directly; left in its own empty
         // paragraph it would show an empty line above it.
-        if (cursor_.block().length() == 1 && cursor_.block().previous().isValid())
+        if (cursor_.block().length() == 1 && cursor_.position() > 0 &&
+            document_.characterAt(cursor_.position() - 1) == QChar::ParagraphSeparator) {
             cursor_.deletePreviousChar();
+        }
+        blockPara_.reset();
         table_ = cursor_.insertTable(1, std::clamp(rowCellCount_, 1, kMaxColumns), format);
+        QTextCursor after(&document_);
+        after.setPosition(table_->lastPosition() + 1);
+        after.setBlockFormat(QTextBlockFormat());
         row_ = 0;
         column_ = 0;
         rowDone_ = false;
@@ -883,6 +960,7 @@ void RtfReader::enterCell()
         table_->appendColumns(wanted - table_->columns());
     if (row_ != cursorRow_ || column_ != cursorColumn_) {
         cursor_ = table_->cellAt(row_, column_).lastCursorPosition();
+        blockPara_.reset();
         cursorRow_ = row_;
         cursorColumn_ = column_;
     }
@@ -891,6 +969,7 @@ void RtfReader::enterCell()
 void RtfReader::leaveTable()
 {
     cursor_.setPosition(table_->lastPosition() + 1);
+    blockPara_.reset();
     table_ = nullptr;
     cursorRow_ = -1;
     cursorColumn_ = -1;
@@ -904,7 +983,7 @@ void RtfReader::commitFont()
         fontEntry_.family = name.trimmed();
         if (!fontEntry_.family.isEmpty())
             fonts_[fontNumber_] = fontEntry_;
-        charCacheValid_ = false;
+        charFormats_.clear();
     }
     fontName_.clear();
     fontEntry_ = FontDef{};
@@ -917,7 +996,7 @@ void RtfReader::commitColour()
         colours_.push_back(colourTouched_ ? QColor(red_, green_, blue_) : QColor());
     red_ = green_ = blue_ = 0;
     colourTouched_ = false;
-    charCacheValid_ = false;
+    charFormats_.clear();
 }
 
 void RtfReader::pictureByte(char c)
@@ -941,9 +1020,9 @@ void RtfReader::finishPicture()
         return;
     QImage image;
     switch (picture.kind) {
-    case PictureKind::Png: image = QImage::fromData(picture.data, "PNG"); break;
-    case PictureKind::Jpeg: image = QImage::fromData(picture.data, "JPEG"); break;
-    case PictureKind::Dib: image = dibToImage(picture.data); break;
+    case PictureKind::Png: image = decodePicture(picture.data, "PNG", pictureBudget_); break;
+    case PictureKind::Jpeg: image = decodePicture(picture.data, "JPEG", pictureBudget_); break;
+    case PictureKind::Dib: image = decodePicture(dibToBmpFile(picture.data), "BMP", pictureBudget_); break;
     case PictureKind::Unknown: return;  // metafiles and device-dependent bitmaps are not shown
     }
     if (image.isNull())
@@ -979,8 +1058,12 @@ int RtfReader::codePageOf(const CharState& chars) const
 
 const QTextCharFormat& RtfReader::charFormat(const CharState& chars)
 {
-    if (charCacheValid_ && cachedChars_ == chars)
-        return cachedCharFormat_;
+    for (const auto& [state, format] : charFormats_) {
+        if (state == chars)
+            return format;
+    }
+    if (charFormats_.size() >= kFormatCacheSize)
+        charFormats_.clear();
     QTextCharFormat format;
     if (const FontDef* font = fontOf(chars)) {
         format.setFontFamilies(QStringList{font->family});
@@ -1005,16 +1088,18 @@ const QTextCharFormat& RtfReader::charFormat(const CharState& chars)
         format.setVerticalAlignment(QTextCharFormat::AlignSuperScript);
     else if (chars.vertical < 0)
         format.setVerticalAlignment(QTextCharFormat::AlignSubScript);
-    cachedChars_ = chars;
-    cachedCharFormat_ = format;
-    charCacheValid_ = true;
-    return cachedCharFormat_;
+    charFormats_.emplace_back(chars, format);
+    return charFormats_.back().second;
 }
 
 const QTextBlockFormat& RtfReader::blockFormat(const ParaState& para)
 {
-    if (blockCacheValid_ && cachedPara_ == para)
-        return cachedBlockFormat_;
+    for (const auto& [state, format] : blockFormats_) {
+        if (state == para)
+            return format;
+    }
+    if (blockFormats_.size() >= kFormatCacheSize)
+        blockFormats_.clear();
     QTextBlockFormat format;
     format.setAlignment(para.alignment);
     format.setLeftMargin(para.leftIndent / kTwipsPerPixel);
@@ -1022,10 +1107,8 @@ const QTextBlockFormat& RtfReader::blockFormat(const ParaState& para)
     format.setTextIndent(para.firstIndent / kTwipsPerPixel);
     format.setTopMargin(para.spaceBefore / kTwipsPerPixel);
     format.setBottomMargin(para.spaceAfter / kTwipsPerPixel);
-    cachedPara_ = para;
-    cachedBlockFormat_ = format;
-    blockCacheValid_ = true;
-    return cachedBlockFormat_;
+    blockFormats_.emplace_back(para, format);
+    return blockFormats_.back().second;
 }
 
 }  // namespace

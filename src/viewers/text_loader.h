@@ -42,11 +42,13 @@ struct LoadedText {
 };
 
 // The viewer's load: the file (relative names against the current directory) into
-// a new document. On failure nothing is built and the exception says why.
+// a new document. On failure nothing is built and the exception says why. A view
+// takes the new document with setDocument: a document shown while it is filled
+// is laid out as it grows, many times slower.
 LoadedText loadTextFile(const std::string& fileName, const QFont& plainFont);
 
-// The same load into an existing document, which keeps its content when the file
-// cannot be read.
+// The same load into an existing document (one that no view shows), which keeps
+// its content when the file cannot be read.
 TextKind loadTextFile(const std::string& fileName, QTextDocument& document, const QFont& plainFont);
 
 }  // namespace iradudo

@@ -6,6 +6,7 @@
 #include <QGuiApplication>
 #include <QPainter>
 #include <QPrinter>
+#include <QPrinterInfo>
 #include <QScreen>
 #include <QTextBlock>
 #include <QTextDocument>
@@ -90,6 +91,12 @@ void replaceRasterFonts(QTextDocument& document)
 }
 
 }  // namespace
+
+void requireDefaultPrinter()
+{
+    if (QPrinterInfo::defaultPrinter().isNull())
+        throw EPrinter();
+}
 
 int printTextDocument(const QTextDocument& document, QPrinter& printer)
 {

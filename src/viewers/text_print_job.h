@@ -14,7 +14,20 @@ public:
     }
 };
 
+// Printing asked for on a system without a default printer.
+class EPrinter : public Exception {
+public:
+    EPrinter()
+        : Exception("There is no default printer currently selected")
+    {
+    }
+};
+
 namespace iradudo {
+
+// Throws EPrinter when the system has no default printer; the print button checks
+// this before it shows the print dialog.
+void requireDefaultPrinter();
 
 // Prints the whole document as one job: empty title, the full page as page area
 // without margins, pages laid out one after another from the first character to

@@ -22,6 +22,7 @@ text_cli_test(text_plain_file ARGS text ${text_data}/pandoc.md EXIT 0
   OUT_REGEX "^# Titolo del disco\n\nCaffè \\*\\*in grassetto\\*\\*")
 text_cli_test(text_missing_file ARGS text missing.txt EXIT 1 ERR_REGEX "Cannot open file missing\\.txt\n")
 text_cli_test(text_directory ARGS text ${text_data} EXIT 1 ERR_REGEX "Cannot open file ${text_data}\n")
+text_cli_test(text_unreadable_after_open ARGS text /proc/self/mem EXIT 1 ERR_REGEX "Failed to Load Stream\n")
 text_cli_test(text_usage ARGS text EXIT 2 ERR_REGEX "usage: text FILE")
 
 text_cli_test(print_rich_to_pdf ARGS print ${text_data}/wordpad.rtf --pdf ${CMAKE_CURRENT_BINARY_DIR}/cli_print_rich.pdf

@@ -6,8 +6,10 @@
 
 #include <gtest/gtest.h>
 
+#include <QBuffer>
 #include <QImage>
 #include <QTextCursor>
+#include <QAbstractTextDocumentLayout>
 #include <QTextFrame>
 #include <QTextTable>
 #include <QUrl>
@@ -278,6 +280,37 @@ TEST(RtfReader, TablesWithoutRowDefinitionsOrWithTooManyCells)
     EXPECT_EQ(documentPlainText(*document).count(QLatin1Char('x')), 1000);
 }
 
+TEST(RtfReader, LongTableKeepsEveryRowInOrder)
+{
+    std::string rtf = "{\\rtf1 before\\par";
+    std::string expected = "before\n";
+    for (int i = 0; i < 450; ++i) {
+        rtf += "\\trowd\\cellx1000\\cellx2000\\pard\\intbl r" + std::to_string(i) + "\\cell x\\cell\\row\r\n";
+        expected += "r" + std::to_string(i) + "\tx\n";
+    }
+    rtf += "\\pard after\\par}";
+    expected += "after\n";
+    const auto document = readRich(QByteArrayView(rtf.data(), qsizetype(rtf.size())));
+    EXPECT_EQ(utf8(documentPlainText(*document)), expected);
+    // Built in parts (Qt's tables grow slower the longer they are) that show as one.
+    document->setTextWidth(400);
+    (void)document->size();  // lays the document out
+    std::vector<QRectF> tables;
+    int joints = 0;
+    for (auto it = document->rootFrame()->begin(); !it.atEnd(); ++it) {
+        if (auto* table = qobject_cast<QTextTable*>(it.currentFrame()))
+            tables.push_back(document->documentLayout()->frameBoundingRect(table));
+        else if (!it.currentFrame() && it.currentBlock().text().isEmpty() && it.currentBlock().next().isValid())
+            ++joints;
+    }
+    for (std::size_t i = 1; i < tables.size(); ++i)
+        EXPECT_LT(tables[i].top() - tables[i - 1].bottom(), 3.0) << i;
+    EXPECT_EQ(joints, int(tables.size()) - 1);
+    EXPECT_GE(tables.size(), 2u);
+    EXPECT_DOUBLE_EQ(formatOf(*document, "after").fontPointSize(), 12.0);
+    EXPECT_EQ(blockFormatOf(*document, "after").lineHeightType(), int(QTextBlockFormat::SingleHeight));
+}
+
 TEST(RtfReader, DamagedFilesRenderWhatTheyCan)
 {
     // Truncated anywhere: never fails, and the text read so far stays.
@@ -346,4 +379,26 @@ TEST(RtfReader, RandomBytesAfterTheOpeningNeverBreakTheReader)
         ASSERT_TRUE(readRtf(QByteArrayView(rtf.data(), qsizetype(rtf.size())), document)) << rtf;
         documentPlainText(document);
     }
+}
+
+TEST(RtfReader, DecodedPicturesStayWithinABudget)
+{
+    // Each of these small files claims a 3000 x 3000 picture (36 MB decoded): only as
+    // many as fit in 256 MB are decoded, the rest are left out.
+    QImage large(3000, 3000, QImage::Format_RGB32);
+    large.fill(Qt::blue);
+    QByteArray png;
+    QBuffer buffer(&png);
+    buffer.open(QIODevice::WriteOnly);
+    ASSERT_TRUE(large.save(&buffer, "PNG"));
+    ASSERT_LT(png.size(), 200000);
+    QByteArray rtf = "{\\rtf1 ";
+    for (int i = 0; i < 10; ++i)
+        rtf += "{\\pict\\pngblip " + png.toHex() + "}";
+    rtf += "}";
+    const auto document = readRich(rtf);
+    const std::vector<PictureInfo> pictures = picturesOf(*document);
+    EXPECT_EQ(pictures.size(), 7u);
+    for (const PictureInfo& picture : pictures)
+        EXPECT_EQ(picture.image.size(), QSize(3000, 3000));
 }

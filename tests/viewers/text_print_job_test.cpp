@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <QPrinter>
+#include <QPrinterInfo>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QStandardPaths>
@@ -147,4 +148,18 @@ TEST_F(TextPrintJob, PrinterThatCannotStartFails)
     QTextDocument document;
     document.setPlainText("x");
     EXPECT_THROW(printToPdf(document, dir_.path() / "no" / "such" / "dir.pdf"), EPrintJobError);
+}
+
+TEST(DefaultPrinter, MissingOneIsReportedBeforeTheDialog)
+{
+    if (QPrinterInfo::defaultPrinter().isNull()) {
+        try {
+            requireDefaultPrinter();
+            ADD_FAILURE() << "no error without a default printer";
+        } catch (const EPrinter& error) {
+            EXPECT_STREQ(error.what(), "There is no default printer currently selected");
+        }
+    } else {
+        EXPECT_NO_THROW(requireDefaultPrinter());
+    }
 }
