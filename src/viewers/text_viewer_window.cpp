@@ -88,7 +88,7 @@ void RichTextView::paintEvent(QPaintEvent* event)
 PrintSteps systemPrintSteps()
 {
     PrintSteps steps;
-    steps.hasDefaultPrinter = [] { return !QPrinterInfo::defaultPrinter().isNull(); };
+    steps.requireDefaultPrinter = &requireDefaultPrinter;
     steps.choosePrinter = [](QPrinter& printer, QWidget* parent) {
         QPrintDialog dialog(&printer, parent);
         // The whole text always prints, and only to a printer.
@@ -104,8 +104,7 @@ PrintSteps systemPrintSteps()
 
 int printView(const RichTextView& view, const PrintSteps& steps, QWidget* dialogParent)
 {
-    if (!steps.hasDefaultPrinter())
-        throw ENoDefaultPrinter();
+    steps.requireDefaultPrinter();
     QPrinter printer(QPrinterInfo::defaultPrinter(), QPrinter::HighResolution);
     if (!steps.choosePrinter(printer, dialogParent))
         return 0;

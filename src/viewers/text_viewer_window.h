@@ -1,7 +1,5 @@
 #pragma once
 
-#include "platform/exception.h"
-
 #include <QTextEdit>
 
 #include <functional>
@@ -35,19 +33,12 @@ protected:
     void paintEvent(QPaintEvent* event) override;
 };
 
-class ENoDefaultPrinter : public Exception {
-public:
-    ENoDefaultPrinter()
-        : Exception("There is no default printer currently selected")
-    {
-    }
-};
-
-// The two steps of printing that face the system: whether it has a default
-// printer, and the print dialog, which sets the chosen printer and copies on
-// the printer it is given and answers false on Cancel. Tests replace them.
+// The two steps of printing that face the system: the check for a default
+// printer (throws EPrinter without one), and the print dialog, which sets the
+// chosen printer and copies on the printer it is given and answers false on
+// Cancel. Tests replace them.
 struct PrintSteps {
-    std::function<bool()> hasDefaultPrinter;
+    std::function<void()> requireDefaultPrinter;
     std::function<bool(QPrinter& printer, QWidget* parent)> choosePrinter;
 };
 

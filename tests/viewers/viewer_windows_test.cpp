@@ -3,6 +3,7 @@
 #include "viewers/image_viewer_window.h"
 #include "viewers/picture_formats.h"
 #include "viewers/program_fonts.h"
+#include "viewers/text_print_job.h"
 
 #include <gtest/gtest.h>
 
@@ -381,7 +382,10 @@ protected:
     void SetUp() override
     {
         ViewerWindows::SetUp();
-        f.printSteps.hasDefaultPrinter = [this] { return hasPrinter; };
+        f.printSteps.requireDefaultPrinter = [this] {
+            if (!hasPrinter)
+                throw EPrinter();
+        };
         f.printSteps.choosePrinter = [this](QPrinter& printer, QWidget*) {
             ++dialogs;
             printer.setOutputFormat(QPrinter::PdfFormat);
