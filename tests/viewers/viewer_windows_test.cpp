@@ -19,6 +19,8 @@
 #include <QTextCursor>
 #include <QTimer>
 
+#include <algorithm>
+
 #include <cstdio>
 #include <filesystem>
 #include <functional>
@@ -646,6 +648,64 @@ TEST_F(ViewerWindows, DeletingTheMainWindowDuringAGifDecodeIsSafe)
     EXPECT_EQ(fx.form, nullptr);
     EXPECT_EQ(activePictureLoads(), 0);
     EXPECT_TRUE(fx.errors.isEmpty());
+}
+
+// --- The demo disc ---------------------------------------------------------
+
+class DemoDisc : public ViewerWindows {
+protected:
+    FormFixture demo{{makeDrive('D', DriveCdRom, std::string(IRADUDO_SOURCE_DIR) + "/demo", "DEMO")}};
+    TForm1& d = *demo.form;
+
+    void enter(const char* directory)
+    {
+        const int row = demo.browserRow(QString::fromLatin1(directory));
+        ASSERT_GE(row, 0) << directory;
+        d.ListView2->setCurrentIndex(d.ListView2Items->index(row));
+        d.ListView2DblClick();
+    }
+    // Every entry whose name ends in one of the suffixes, shown with the button.
+    QStringList showAll(QWidget* button, const QStringList& suffixes)
+    {
+        QStringList shown;
+        const QStringList captions = demo.browserCaptions();
+        for (int row = 0; row < captions.size(); ++row) {
+            if (std::none_of(suffixes.begin(), suffixes.end(),
+                             [&](const QString& s) { return captions[row].endsWith(s, Qt::CaseInsensitive); }))
+                continue;
+            d.ListView2->setCurrentIndex(d.ListView2Items->index(row));
+            QTest::mouseClick(button, Qt::LeftButton);
+            shown << captions[row];
+        }
+        return shown;
+    }
+};
+
+TEST_F(DemoDisc, EveryTextAndPictureOpens)
+{
+    demo.showForm();
+    FormFixture::doubleClickItem(d.ListView1, 0);
+    const QStringList texts{".txt", ".rtf", ".doc", ".htm", ".html"};
+    EXPECT_GE(showAll(d.SpeedButton4, texts).size(), 5);
+    EXPECT_TRUE(demo.errors.isEmpty()) << demo.errors.join(" | ").toStdString();
+    EXPECT_FALSE(d.Panel5->isHidden());
+    enter("[Documenti]");
+    EXPECT_EQ(showAll(d.SpeedButton4, texts).size(), 2);
+    enter("[..]");
+    enter("[Grafica]");
+    enter("[Immagini]");
+    const QStringList pictures = showAll(d.SpeedButton7, {".gif", ".jpg", ".bmp", ".ico", ".iff"});
+    EXPECT_EQ(pictures.size(), 6);
+    for (int i = 0; i < 3; ++i) {
+        d.Image11->repaint();  // the JPEG decodes here
+        QApplication::processEvents();
+    }
+    // The IFF has no reader, and the animated GIF's control extension is
+    // more than the decoder reads; everything else shows.
+    QStringList errors = demo.errors;
+    errors.sort();
+    EXPECT_EQ(errors, (QStringList{"Bad data.", "Unknown picture file extension (.iff)"}));
+    EXPECT_FALSE(d.Panel9->isHidden());
 }
 
 }  // namespace
