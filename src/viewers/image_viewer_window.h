@@ -69,8 +69,8 @@ LoadOutcome loadPicture(ImageControl* control, QWidget* window, const std::strin
 int activePictureLoads();
 
 // Lets pending events run while a GIF decodes: after the first completed row
-// of each picture, then after any row that ends at least `interval` after the
-// last time they ran (zero: after every row). Abandons a load as loadPicture
+// of each picture, then once `interval` has passed since they last ran (the
+// clock is read every 16 rows), or after every row when `interval` is zero. Abandons a load as loadPicture
 // describes.
 void installGifEventHook(std::chrono::microseconds interval = kGifEventInterval);
 
