@@ -600,6 +600,30 @@ TEST_F(ViewerWindows, ASecondLoadDuringAGifDecodeWins)
     EXPECT_EQ(maxDifference(shownPicture(), reference("TALL.GIF")), 0);
 }
 
+TEST_F(ViewerWindows, EventsAfterEveryRowStillLetTheLastLoadWin)
+{
+    installGifEventHook(std::chrono::microseconds(0));
+    openDisc();
+    showPicture("BIG.GIF");
+    focus("TALL.GIF");
+    int rowsSeen = 0;
+    // Runs again at every row of TALL.GIF; the nested load starts at the 100th.
+    auto* timer = new QTimer(f.Panel1);
+    timer->setInterval(0);
+    QObject::connect(timer, &QTimer::timeout, timer, [&] {
+        if (activePictureLoads() == 1 && ++rowsSeen == 100) {
+            timer->stop();
+            showPicture("PIC.GIF");
+        }
+    });
+    timer->start();
+    press(f.SpeedButton7);
+    EXPECT_EQ(rowsSeen, 100);
+    EXPECT_TRUE(fx.errors.isEmpty());
+    EXPECT_EQ(f.Image11->size(), QSize(40, 30));
+    EXPECT_EQ(maxDifference(shownPicture(), reference("PIC.GIF")), 0);
+}
+
 TEST_F(ViewerWindows, AFailingSecondLoadDuringAGifDecodeKeepsThePreviousPicture)
 {
     openDisc();
