@@ -84,6 +84,7 @@ TForm1::TForm1(Platform& platform, QWidget* parent)
 
     buildDesktop();
     buildWindows();
+    buildViewers();
     bindFrameHandlers();
     layoutDesktop();
     FormCreate();

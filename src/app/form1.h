@@ -7,6 +7,8 @@
 #include "app/speed_button.h"
 #include "browser/directory_source.h"
 #include "platform/platform.h"
+#include "viewers/image_viewer_window.h"
+#include "viewers/text_viewer_window.h"
 
 #include <QImage>
 #include <QLabel>
@@ -14,6 +16,8 @@
 #include <QWidget>
 
 #include <vector>
+
+class QScrollArea;
 
 // The program's single main window: the desktop with its CD-ROM icons and the
 // five internal windows. Every action is one of its handlers; each stays a few
@@ -51,7 +55,6 @@ public:
     iradudo::AmigaWindow* Panel9;   // image viewer
     iradudo::AmigaWindow* Panel13;  // format options
     iradudo::AmigaWindow* Panel21;  // folder selection
-    QWidget* RichEdit1 = nullptr;   // the text view, set by the text viewer
 
     // --- Browser window -----------------------------------------------------
     QWidget* ToolBar1;
@@ -67,6 +70,22 @@ public:
     iradudo::IconListView* ListView2;
     iradudo::IconItemModel* ListView2Items;
     QLabel* Label8;
+
+    // --- Text viewer (form1_viewers.cpp) ------------------------------------
+    QWidget* ToolBar2;
+    iradudo::SpeedButton* SpeedButton6;
+    iradudo::SpeedButton* SpeedButton9;
+    QLabel* Label14;
+    iradudo::SpeedButton* SpeedButton11;
+    QWidget* Shape64;
+    QWidget* Shape63;
+    iradudo::RichTextView* RichEdit1 = nullptr;
+    // The default-printer check and the print dialog; tests replace them.
+    iradudo::PrintSteps printSteps;
+
+    // --- Image viewer (form1_viewers.cpp) -----------------------------------
+    QScrollArea* ScrollBox1;
+    iradudo::ImageControl* Image11;
 
     // --- Format options (contents come with the format window) ---------------
     QListWidget* ListBox1;
@@ -111,6 +130,12 @@ public:
     void DirectoryListBox1Change();
     void SpeedButton5Click();
 
+    void SpeedButton4Click();
+    void SpeedButton6Click();
+    void SpeedButton9Click();
+    void SpeedButton11Click();
+    void SpeedButton7Click();
+
     // The press anchor shared by the title labels and resize gadgets.
     iradudo::PressAnchor anchor() const { return motion_.anchor(); }
 
@@ -122,6 +147,7 @@ private:
     void layoutDesktop();
     void buildWindows();
     void buildBrowser();
+    void buildViewers();
     void bindFrameHandlers();
     void setBusy(bool busy);
 

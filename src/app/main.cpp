@@ -2,13 +2,20 @@
 #include "app/error_box.h"
 #include "app/form1.h"
 #include "platform/linux_platform.h"
+#include "viewers/image_viewer_window.h"
+#include "viewers/picture_formats.h"
 #include "viewers/program_fonts.h"
+
+#include <QScreen>
 
 #include <iostream>
 
 int main(int argc, char** argv)
 {
     iradudo::Application app(argc, argv);
+    const QScreen* screen = app.primaryScreen();
+    iradudo::initialisePictureFormats(screen ? screen->depth() : 24);
+    iradudo::installGifEventHook();
 
     // Qt has taken its own options out of argv by now.
     const iradudo::WindowOptions options =
@@ -32,5 +39,7 @@ int main(int argc, char** argv)
     }
     TForm1 form(*platform);
     form.show();
-    return app.exec();
+    const int status = app.exec();
+    iradudo::finalisePictureFormats();
+    return status;
 }
