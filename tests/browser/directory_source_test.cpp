@@ -16,16 +16,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-int errorCodeOf(const std::function<void()>& action)
-{
-    try {
-        action();
-    } catch (const EInOutError& error) {
-        return error.errorCode();
-    }
-    return 0;
-}
-
 class DirectorySourceTest : public ::testing::Test {
 protected:
     DirectorySourceTest()

@@ -19,16 +19,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-int errorCodeOf(const std::function<void()>& action)
-{
-    try {
-        action();
-    } catch (const EInOutError& error) {
-        return error.errorCode();
-    }
-    return 0;
-}
-
 std::map<std::string, FileEntry> readAll(const Platform& platform, const std::string& path = {})
 {
     std::map<std::string, FileEntry> entries;

@@ -2,9 +2,11 @@
 
 #include "platform/command_launcher.h"
 #include "platform/drive_table.h"
+#include "platform/io_error.h"
 #include "support/unprivileged_scope.h"
 
 #include <climits>
+#include <functional>
 #include <string>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -65,5 +67,16 @@ public:
     }
 };
 
+
+// The error code of the EInOutError an action raises, or 0 when it raises none.
+inline int errorCodeOf(const std::function<void()>& action)
+{
+    try {
+        action();
+    } catch (const EInOutError& error) {
+        return error.errorCode();
+    }
+    return 0;
+}
 
 }  // namespace iradudo::test

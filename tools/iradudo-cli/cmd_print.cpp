@@ -1,11 +1,11 @@
 #include "cli.h"
+#include "gui_application.h"
 
 #include "viewers/program_fonts.h"
 #include "viewers/text_loader.h"
 #include "viewers/text_print_job.h"
 
 #include <QFileInfo>
-#include <QGuiApplication>
 #include <QPrinter>
 #include <QTextDocument>
 
@@ -14,18 +14,6 @@
 
 namespace {
 
-std::unique_ptr<QGuiApplication> startGuiApplication()
-{
-    if (QCoreApplication::instance())
-        return nullptr;
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    static int argc = 1;
-    static char name[] = "iradudo-cli";
-    static char* argv[] = {name, nullptr};
-    return std::make_unique<QGuiApplication>(argc, argv);
-}
-
 int run(const iradudo::cli::Invocation& invocation)
 {
     const auto& args = invocation.arguments;
@@ -33,7 +21,7 @@ int run(const iradudo::cli::Invocation& invocation)
         invocation.err << "usage: print FILE --pdf OUT\n";
         return 2;
     }
-    const auto application = startGuiApplication();
+    const auto application = iradudo::cli::startGuiApplication();
     iradudo::installProgramFonts();
     const iradudo::LoadedText loaded = iradudo::loadTextFile(args[0], iradudo::fixedSysFont());
 

@@ -1,29 +1,16 @@
 #include "cli.h"
+#include "gui_application.h"
 
 #include "viewers/document_text.h"
 #include "viewers/program_fonts.h"
 #include "viewers/text_loader.h"
 
-#include <QGuiApplication>
 #include <QTextDocument>
 
 #include <memory>
 #include <ostream>
 
 namespace {
-
-// Fonts and documents need a GUI application; tests and scripts have no display.
-std::unique_ptr<QGuiApplication> startGuiApplication()
-{
-    if (QCoreApplication::instance())
-        return nullptr;
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    static int argc = 1;
-    static char name[] = "iradudo-cli";
-    static char* argv[] = {name, nullptr};
-    return std::make_unique<QGuiApplication>(argc, argv);
-}
 
 int run(const iradudo::cli::Invocation& invocation)
 {
@@ -43,7 +30,7 @@ int run(const iradudo::cli::Invocation& invocation)
         invocation.err << "usage: text FILE [--html]\n";
         return 2;
     }
-    const auto application = startGuiApplication();
+    const auto application = iradudo::cli::startGuiApplication();
     iradudo::installProgramFonts();
     const iradudo::LoadedText loaded = iradudo::loadTextFile(file, iradudo::fixedSysFont());
     const QString text = html ? loaded.document->toHtml() : iradudo::documentPlainText(*loaded.document);
