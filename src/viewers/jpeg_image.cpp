@@ -352,26 +352,23 @@ void TJPEGImage::decodeOrThrow()
             fail(code);
     } else {
         // Each scan as it arrives, quickly; then the last scan once more with the final settings.
-        while (!jpeg_input_complete(&cinfo)) {
+        auto outputPass = [&] {
             if (int code = jpeg.run([&] { jpeg_start_output(&cinfo, cinfo.input_scan_number); }))
                 fail(code);
             if (int code = readPass())
                 fail(code);
             if (int code = jpeg.run([&] { jpeg_finish_output(&cinfo); }))
                 fail(code);
-        }
+        };
+        while (!jpeg_input_complete(&cinfo))
+            outputPass();
         cinfo.dct_method = finalDct;
         cinfo.two_pass_quantize = finalTwoPass;
         cinfo.dither_mode = finalDither;
         // A null colour map makes libjpeg choose the quantizer again.
         if (eightBit && finalTwoPass)
             cinfo.colormap = nullptr;
-        if (int code = jpeg.run([&] { jpeg_start_output(&cinfo, cinfo.input_scan_number); }))
-            fail(code);
-        if (int code = readPass())
-            fail(code);
-        if (int code = jpeg.run([&] { jpeg_finish_output(&cinfo); }))
-            fail(code);
+        outputPass();
     }
     if (int code = jpeg.run([&] { jpeg_finish_decompress(&cinfo); }))
         fail(code);
