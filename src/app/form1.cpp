@@ -184,7 +184,7 @@ void TForm1::buildBrowser()
 {
     QWidget* body = Panel1->body;
     auto* layout = new QVBoxLayout(body);
-    layout->setContentsMargins(2, 2, 2, 2);
+    layout->setContentsMargins(0, 0, 0, 0);  // the body keeps its own 2-pixel border
     layout->setSpacing(0);
 
     ToolBar1 = new QWidget(body);

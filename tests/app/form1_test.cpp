@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QLayout>
 #include <QApplication>
 
 #include <algorithm>
@@ -130,6 +131,11 @@ TEST_F(Form1Test, ToolbarButtonsHaveTheirPlacesAndHints)
         EXPECT_EQ(e.button->height(), 25) << e.hint;
         EXPECT_EQ(e.button->toolTip(), QString::fromUtf8(e.hint));
     }
+    // The toolbar stands inside the body's 2-pixel border: the body starts at
+    // column 5 and row 17 of the window.
+    f.Panel1->show();
+    f.Panel1->body->layout()->activate();
+    EXPECT_EQ(f.ToolBar1->mapTo(f.Panel1, QPoint(0, 0)), QPoint(7, 19));
 }
 
 TEST(Form1NoCdRom, EmptyStripOpensNothing)
