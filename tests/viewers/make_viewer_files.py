@@ -4,22 +4,12 @@ the pixels Pillow decodes from them (NAME.ppm), a JPEG whose data breaks after
 a good header, and a BMP saved under a .GIF name."""
 
 import os
-import random
 import subprocess
 import sys
 
 from PIL import Image
 
-
-def palette_picture(width, height, seed):
-    rng = random.Random(seed)
-    image = Image.new("P", (width, height))
-    palette = []
-    for i in range(256):
-        palette += [i, (i * 7) % 256, 255 - i]
-    image.putpalette(palette)
-    image.putdata([(x * 3 + y * 5 + rng.randint(0, 3)) % 256 for y in range(height) for x in range(width)])
-    return image
+from make_pictures import palette_picture
 
 
 def photo(width, height):

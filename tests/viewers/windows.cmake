@@ -6,7 +6,7 @@ if(IRADUDO_WITH_GUI)
   set(IRADUDO_VIEWER_FILES ${PROJECT_BINARY_DIR}/tests/viewer-files)
   add_custom_command(OUTPUT ${IRADUDO_VIEWER_FILES}/stamp
     COMMAND ${IRADUDO_PIL_PYTHON} ${CMAKE_CURRENT_LIST_DIR}/make_viewer_files.py ${IRADUDO_VIEWER_FILES}
-    DEPENDS ${CMAKE_CURRENT_LIST_DIR}/make_viewer_files.py
+    DEPENDS ${CMAKE_CURRENT_LIST_DIR}/make_viewer_files.py ${CMAKE_CURRENT_LIST_DIR}/make_pictures.py
     COMMENT "Making the viewer windows' test files")
   add_custom_target(iradudo_viewer_files DEPENDS ${IRADUDO_VIEWER_FILES}/stamp)
 
