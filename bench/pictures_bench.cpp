@@ -8,9 +8,9 @@
 // and by CPU time; both reference decoders allocate their output each time, as
 // the picture does.
 
-#include "viewers/graphic.h"
-#include "viewers/picture.h"
-#include "viewers/picture_formats.h"
+#include "viewers/pictures/graphic.h"
+#include "viewers/pictures/picture.h"
+#include "viewers/pictures/picture_formats.h"
 
 #include <benchmark/benchmark.h>
 

@@ -1,8 +1,8 @@
 // Loading text into the viewer's document: the RTF reader beside the plain-text
 // path on the same visible text, and the plain path on a large file.
-#include "viewers/document_text.h"
-#include "viewers/program_fonts.h"
-#include "viewers/text_loader.h"
+#include "viewers/text/document_text.h"
+#include "app/program_fonts.h"
+#include "viewers/text/text_loader.h"
 
 #include <benchmark/benchmark.h>
 

@@ -3,7 +3,7 @@
 #include "app/error_box.h"
 #include "app/form1.h"
 #include "platform/linux_platform.h"
-#include "viewers/program_fonts.h"
+#include "app/program_fonts.h"
 
 #include <QEvent>
 

@@ -8,7 +8,7 @@
 #include "app/form1.h"
 #include "browser/listing.h"
 #include "platform/linux_platform.h"
-#include "viewers/program_fonts.h"
+#include "app/program_fonts.h"
 
 #include <benchmark/benchmark.h>
 

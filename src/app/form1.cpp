@@ -2,7 +2,7 @@
 
 #include "app/art/pixel_art.h"
 #include "app/icon_item_delegate.h"
-#include "viewers/program_fonts.h"
+#include "app/program_fonts.h"
 
 #include <QApplication>
 

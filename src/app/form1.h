@@ -7,8 +7,8 @@
 #include "app/speed_button.h"
 #include "browser/directory_source.h"
 #include "platform/platform.h"
-#include "viewers/image_viewer_window.h"
-#include "viewers/text_viewer_window.h"
+#include "viewers/views/image_control.h"
+#include "viewers/views/rich_text_view.h"
 
 #include <QImage>
 #include <QLabel>

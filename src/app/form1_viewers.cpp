@@ -1,5 +1,6 @@
 // The text viewer and the image viewer: their bodies and handlers.
 #include "app/art/pixel_art.h"
+#include "app/program_fonts.h"
 #include "app/form1.h"
 
 #include <QScrollArea>
@@ -62,7 +63,7 @@ void TForm1::buildViewers()
 
     Shape64 = grooveLine(body, "Shape64", Qt::black);
     Shape63 = grooveLine(body, "Shape63", Qt::white);
-    RichEdit1 = new RichTextView(body);
+    RichEdit1 = new RichTextView(fixedSysFont(), body);
 
     layout->addWidget(ToolBar2);
     layout->addWidget(Shape64);

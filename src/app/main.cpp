@@ -2,9 +2,9 @@
 #include "app/error_box.h"
 #include "app/form1.h"
 #include "platform/linux_platform.h"
-#include "viewers/image_viewer_window.h"
-#include "viewers/picture_formats.h"
-#include "viewers/program_fonts.h"
+#include "viewers/views/image_control.h"
+#include "viewers/pictures/picture_formats.h"
+#include "app/program_fonts.h"
 
 #include <QScreen>
 

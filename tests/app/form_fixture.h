@@ -3,7 +3,7 @@
 #include "app/error_box.h"
 #include "app/form1.h"
 #include "platform/linux_platform.h"
-#include "platform/test_drives.h"
+#include "support/test_drives.h"
 #include "support/temp_dir.h"
 
 #include <QStringList>

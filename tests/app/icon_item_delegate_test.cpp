@@ -1,5 +1,5 @@
 #include "app/icon_item_delegate.h"
-#include "viewers/program_fonts.h"
+#include "app/program_fonts.h"
 
 #include <gtest/gtest.h>
 

@@ -2,7 +2,7 @@
 #include "browser/listing.h"
 #include "platform/linux_platform.h"
 
-#include "../platform/test_drives.h"
+#include "support/test_drives.h"
 #include "support/temp_dir.h"
 
 #include <filesystem>

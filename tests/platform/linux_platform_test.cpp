@@ -2,7 +2,7 @@
 #include "platform/linux_platform.h"
 
 #include "support/temp_dir.h"
-#include "test_drives.h"
+#include "support/test_drives.h"
 
 #include <algorithm>
 #include <chrono>

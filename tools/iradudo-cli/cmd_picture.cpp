@@ -3,9 +3,9 @@
 
 #include "cli.h"
 
-#include "viewers/graphic.h"
-#include "viewers/picture.h"
-#include "viewers/picture_formats.h"
+#include "viewers/pictures/graphic.h"
+#include "viewers/pictures/picture.h"
+#include "viewers/pictures/picture_formats.h"
 
 #include <QBuffer>
 #include <QByteArray>

@@ -1,9 +1,9 @@
 #include "cli.h"
 #include "gui_application.h"
 
-#include "viewers/program_fonts.h"
-#include "viewers/text_loader.h"
-#include "viewers/text_print_job.h"
+#include "app/program_fonts.h"
+#include "viewers/text/text_loader.h"
+#include "viewers/printing/text_print_job.h"
 
 #include <QFileInfo>
 #include <QPrinter>

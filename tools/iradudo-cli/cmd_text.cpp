@@ -1,9 +1,9 @@
 #include "cli.h"
 #include "gui_application.h"
 
-#include "viewers/document_text.h"
-#include "viewers/program_fonts.h"
-#include "viewers/text_loader.h"
+#include "viewers/text/document_text.h"
+#include "app/program_fonts.h"
+#include "viewers/text/text_loader.h"
 
 #include <QTextDocument>
 

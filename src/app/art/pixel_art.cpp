@@ -5,13 +5,6 @@
 #include "app/art/compact_disc.xpm"
 #include "app/art/cycle_gadget.xpm"
 #include "app/art/depth_gadget.xpm"
-#include "app/art/drive_cdrom.xpm"
-#include "app/art/drive_floppy.xpm"
-#include "app/art/drive_hard.xpm"
-#include "app/art/drive_network.xpm"
-#include "app/art/drive_ram.xpm"
-#include "app/art/folder_closed.xpm"
-#include "app/art/folder_open.xpm"
 #include "app/art/glyph_copy_text.xpm"
 #include "app/art/glyph_copy_to_floppy.xpm"
 #include "app/art/glyph_floppy_disk.xpm"
@@ -134,28 +127,6 @@ QImage toolImage(int index)
     case 5: return withAlpha(glyph_floppy_disk_xpm);
     default: return {};
     }
-}
-
-QImage drivePicture(DrivePicture p)
-{
-    switch (p) {
-    case DrivePicture::CdRom: return opaque(drive_cdrom_xpm);
-    case DrivePicture::Floppy: return opaque(drive_floppy_xpm);
-    case DrivePicture::Hard: return opaque(drive_hard_xpm);
-    case DrivePicture::Network: return opaque(drive_network_xpm);
-    case DrivePicture::Ram: return opaque(drive_ram_xpm);
-    }
-    return {};
-}
-
-QImage folderPicture(FolderPicture p)
-{
-    switch (p) {
-    case FolderPicture::Closed: return opaque(folder_closed_xpm);
-    case FolderPicture::Open:
-    case FolderPicture::Current: return opaque(folder_open_xpm);
-    }
-    return {};
 }
 
 }  // namespace iradudo::art

@@ -2,6 +2,7 @@
 //   art_contact_sheet OUT.png [SCALE]
 // Transparent pixels show as a light chequer so the glyphs' outlines can be judged.
 #include "app/art/pixel_art.h"
+#include "controls/art/drive_pictures.h"
 
 #include <QGuiApplication>
 #include <QPainter>

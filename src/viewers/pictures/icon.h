@@ -1,0 +1,18 @@
+#pragma once
+
+#include "viewers/pictures/graphic.h"
+
+// A Windows icon file. Of several images in one file the largest is shown
+// (the first of those of equal size).
+class TIcon : public TGraphic {
+public:
+    static constexpr const char* ClassName = "TIcon";
+
+    void LoadStream(std::istream& stream) override;
+    int Width() const override { return image_.width(); }
+    int Height() const override { return image_.height(); }
+    QImage Image() const override { return image_; }
+
+private:
+    QImage image_;
+};

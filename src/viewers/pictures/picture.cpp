@@ -1,0 +1,42 @@
+#include "viewers/pictures/picture.h"
+
+#include "viewers/pictures/file_formats.h"
+
+TPicture::TPicture() = default;
+TPicture::~TPicture() = default;
+
+void TPicture::LoadFile(const std::string& fileName)
+{
+    const std::string extension = iradudo::pictureExtension(fileName);
+    const TGraphicClass graphicClass = iradudo::fileFormats().FindExtension(extension);
+    if (!graphicClass)
+        throw EInvalidGraphic("Unknown picture file extension (." + extension + ")");
+
+    std::unique_ptr<TGraphic> graphic = graphicClass->create();
+    graphic->SetOnProgress([this](TGraphic&, int percent) {
+        if (onProgress_)
+            onProgress_(*this, percent);
+    });
+    graphic->LoadFile(fileName);
+
+    graphic_ = std::move(graphic);
+    graphic_->SetOnChange([this](TGraphic&) { changed(); });
+    changed();
+}
+
+void TPicture::changed()
+{
+    if (onChange_)
+        onChange_(*this);
+}
+
+void TPicture::RegisterFormat(
+    std::string_view extension, std::string_view description, TGraphicClass graphicClass)
+{
+    iradudo::fileFormats().Add(extension, description, graphicClass);
+}
+
+void TPicture::UnregisterFormats(TGraphicClass graphicClass)
+{
+    iradudo::fileFormats().Remove(graphicClass);
+}

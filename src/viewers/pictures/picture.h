@@ -1,0 +1,46 @@
+#pragma once
+
+#include "viewers/pictures/graphic.h"
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <string_view>
+
+// Holds at most one graphic and owns it. Loading a file replaces the graphic
+// as a whole, or, when the load fails, leaves the previous one in place.
+class TPicture {
+public:
+    using TNotifyEvent = std::function<void(TPicture&)>;
+    using TProgressEvent = std::function<void(TPicture&, int)>;
+
+    TPicture();
+    ~TPicture();
+    TPicture(const TPicture&) = delete;
+    TPicture& operator=(const TPicture&) = delete;
+
+    // The registry chooses the graphic class by the name's extension
+    // ("Unknown picture file extension (.%s)" when none is registered).
+    void LoadFile(const std::string& fileName);
+
+    // Null until a load succeeds.
+    TGraphic* Graphic() const { return graphic_.get(); }
+    int Width() const { return graphic_ ? graphic_->Width() : 0; }
+    int Height() const { return graphic_ ? graphic_->Height() : 0; }
+
+    // Called after the graphic was replaced and whenever it announces a change.
+    void SetOnChange(TNotifyEvent handler) { onChange_ = std::move(handler); }
+    // Progress of the graphic being loaded or decoded.
+    void SetOnProgress(TProgressEvent handler) { onProgress_ = std::move(handler); }
+
+    static void RegisterFormat(
+        std::string_view extension, std::string_view description, TGraphicClass graphicClass);
+    static void UnregisterFormats(TGraphicClass graphicClass);
+
+private:
+    void changed();
+
+    std::unique_ptr<TGraphic> graphic_;
+    TNotifyEvent onChange_;
+    TProgressEvent onProgress_;
+};

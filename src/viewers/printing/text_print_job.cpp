@@ -1,0 +1,144 @@
+#include "viewers/printing/text_print_job.h"
+
+#include <QAbstractTextDocumentLayout>
+#include <QFontDatabase>
+#include <QFontInfo>
+#include <QGuiApplication>
+#include <QPainter>
+#include <QPrinter>
+#include <QPrinterInfo>
+#include <QScreen>
+#include <QTextBlock>
+#include <QTextDocument>
+#include <QTextFrame>
+
+#include <map>
+#include <memory>
+
+namespace iradudo {
+namespace {
+
+// The resolution documents are laid out in when no device is given: the screen's.
+QPointF layoutResolution()
+{
+    if (const QScreen* screen = QGuiApplication::primaryScreen())
+        return {screen->logicalDotsPerInchX(), screen->logicalDotsPerInchY()};
+    return {96.0, 96.0};
+}
+
+bool isRasterFont(const QFont& font)
+{
+    const QFontInfo shown(font);
+    return !QFontDatabase::isScalable(shown.family(), shown.styleName());
+}
+
+// The scalable fixed-pitch font that prints in place of a raster font, at the size
+// the screen shows the raster font in.
+QFont printableStandIn(const QFont& raster)
+{
+    QFont font(QStringLiteral("DejaVu Sans Mono"));
+    font.setStyleHint(QFont::TypeWriter);
+    font.setPixelSize(QFontInfo(raster).pixelSize());
+    return font;
+}
+
+// Raster fonts (the viewer's Fixedsys among them) cannot go to a printer: as a
+// printer driver would, a scalable font of the same pitch and size stands in.
+void replaceRasterFonts(QTextDocument& document)
+{
+    if (isRasterFont(document.defaultFont()))
+        document.setDefaultFont(printableStandIn(document.defaultFont()));
+
+    std::map<int, bool> rasterByFormat;
+    QTextCursor cursor(&document);
+    int rangeStart = -1;
+    int rangeEnd = -1;
+    QFont rangeFont;
+    auto applyRange = [&] {
+        if (rangeStart < 0)
+            return;
+        const QFont standIn = printableStandIn(rangeFont);
+        QTextCharFormat change;
+        change.setFont(standIn, QTextCharFormat::FontPropertiesSpecifiedOnly);
+        cursor.setPosition(rangeStart);
+        cursor.setPosition(rangeEnd, QTextCursor::KeepAnchor);
+        cursor.mergeCharFormat(change);
+        rangeStart = -1;
+    };
+    for (QTextBlock block = document.begin(); block.isValid(); block = block.next()) {
+        for (auto it = block.begin(); !it.atEnd(); ++it) {
+            const QTextFragment fragment = it.fragment();
+            const QTextCharFormat format = fragment.charFormat();
+            if (format.isImageFormat())
+                continue;
+            auto known = rasterByFormat.find(fragment.charFormatIndex());
+            if (known == rasterByFormat.end())
+                known = rasterByFormat.emplace(fragment.charFormatIndex(), isRasterFont(format.font())).first;
+            if (!known->second)
+                continue;
+            // Neighbouring runs in one font, across line ends, change in one step.
+            const QFont font = format.font();
+            if (rangeStart >= 0 && (fragment.position() > rangeEnd + 1 || !(font == rangeFont)))
+                applyRange();
+            if (rangeStart < 0) {
+                rangeStart = fragment.position();
+                rangeFont = font;
+            }
+            rangeEnd = fragment.position() + fragment.length();
+        }
+    }
+    applyRange();
+}
+
+}  // namespace
+
+void requireDefaultPrinter()
+{
+    if (QPrinterInfo::defaultPrinter().isNull())
+        throw EPrinter();
+}
+
+int printTextDocument(const QTextDocument& document, QPrinter& printer)
+{
+    printer.setDocName(QString());
+    printer.setFullPage(true);
+    printer.setPageMargins(QMarginsF(0, 0, 0, 0));
+
+    QPainter painter;
+    if (!painter.begin(&printer))
+        throw EPrintJobError();
+
+    // Page area in the document's own units: the whole sheet.
+    const QPointF source = layoutResolution();
+    const double scaleX = printer.logicalDpiX() / source.x();
+    const double scaleY = printer.logicalDpiY() / source.y();
+    const QSizeF page(printer.width() / scaleX, printer.height() / scaleY);
+
+    // A copy keeps the view's layout untouched by the page size and the printer's fonts.
+    const std::unique_ptr<QTextDocument> copy(document.clone());
+    copy->setUndoRedoEnabled(false);
+    replaceRasterFonts(*copy);
+    copy->setDocumentMargin(0);
+    copy->setPageSize(page);
+    QAbstractTextDocumentLayout* layout = copy->documentLayout();
+    const int pages = std::max(1, copy->pageCount());
+
+    painter.scale(scaleX, scaleY);
+    QAbstractTextDocumentLayout::PaintContext context;
+    context.palette.setColor(QPalette::Text, Qt::black);
+    for (int index = 0; index < pages; ++index) {
+        if (index > 0)
+            printer.newPage();
+        const QRectF view(0, index * page.height(), page.width(), page.height());
+        painter.save();
+        painter.translate(0, -view.top());
+        painter.setClipRect(view);
+        context.clip = view;
+        layout->draw(&painter, context);
+        painter.restore();
+    }
+    painter.end();
+    return pages;
+}
+
+}  // namespace iradudo

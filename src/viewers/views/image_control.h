@@ -1,0 +1,77 @@
+#pragma once
+
+#include "viewers/pictures/picture.h"
+
+#include <QWidget>
+
+#include <chrono>
+#include <exception>
+#include <functional>
+#include <memory>
+#include <string>
+
+namespace iradudo {
+
+// The image viewer's picture control: a picture that auto-sizes the control to
+// a graphic whose width and height are both above 0, stretched into the
+// control's bounds and repainted after every change. Lazy formats decode in
+// the first paint after a load; their errors never leave the paint but are
+// handed to the error sink from the event queue.
+class ImageControl : public QWidget {
+public:
+    explicit ImageControl(QWidget* parent = nullptr);
+    ~ImageControl() override;
+
+    TPicture& Picture() { return *picture_; }
+    // Makes a picture loaded elsewhere the control's picture, announcing the change.
+    void takePicture(std::unique_ptr<TPicture> picture);
+
+    bool AutoSize = true;
+    bool Stretch = true;
+
+    // Receives a failure raised while painting, once per failure, from the
+    // event queue. The default rethrows it there, so that it reaches the
+    // application's error box as any handler's failure does.
+    using ErrorSink = std::function<void(std::exception_ptr)>;
+    void setErrorSink(ErrorSink sink);
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+
+private:
+    void pictureChanged();
+    void applyAutoSize();
+
+    std::unique_ptr<TPicture> picture_;
+    ErrorSink errorSink_;
+    bool painting_ = false;
+};
+
+// Events run at least this often while a GIF decodes (about 100 times a
+// second): the window stays responsive, and running them after every row of a
+// large picture would cost a good part of the decoding time.
+inline constexpr std::chrono::microseconds kGifEventInterval{10000};
+
+enum class LoadOutcome { Loaded, Abandoned };
+
+// Loads the file into a new picture with TPicture::LoadFile and, on success,
+// gives it to the control; a failure leaves the control's picture in place and
+// passes the exception on. While a GIF decodes, pending events run (see
+// installGifEventHook) and may start another load, close the window or delete
+// it. The load started last wins: an earlier one still decoding is abandoned
+// at its next row, and so is a load whose control is deleted, whose window
+// (visible when it started) is closed, or whose main window is closed.
+// Abandoned loads release everything, report nothing and answer Abandoned.
+LoadOutcome loadPicture(ImageControl* control, QWidget* window, const std::string& fileName);
+
+// How many loads are in progress: more than one only while a load started
+// from the row hook of another runs.
+int activePictureLoads();
+
+// Lets pending events run while a GIF decodes: after the first completed row
+// of each picture, then once `interval` has passed since they last ran (the
+// clock is read every 16 rows), or after every row when `interval` is zero. Abandons a load as loadPicture
+// describes.
+void installGifEventHook(std::chrono::microseconds interval = kGifEventInterval);
+
+}  // namespace iradudo

@@ -1,0 +1,113 @@
+#include "support/picture_data.h"
+
+#include "viewers/pictures/bitmap.h"
+#include "viewers/pictures/icon.h"
+
+#include "support/temp_dir.h"
+
+#include <QPainter>
+
+#include <gtest/gtest.h>
+
+#include <sstream>
+
+using iradudo::test::maxChannelDifference;
+using iradudo::test::pictureFile;
+using iradudo::test::referencePixels;
+
+namespace {
+
+TEST(Bitmap, ReadsEveryCommonDepthLikeAnotherDecoder)
+{
+    for (const char* name : { "indexed.bmp", "truecolour.bmp", "sixteen.bmp", "mono.bmp", "rle.bmp" }) {
+        TBitmap bitmap;
+        bitmap.LoadFile(pictureFile(name));
+        EXPECT_EQ(maxChannelDifference(bitmap.Image(), referencePixels(name)), 0) << name;
+    }
+}
+
+TEST(Bitmap, EightBitFormKeepsItsIndicesAndPalette)
+{
+    TBitmap bitmap;
+    bitmap.LoadFile(pictureFile("indexed.bmp"));
+    const QImage image = bitmap.Image();
+    ASSERT_EQ(image.format(), QImage::Format_Indexed8);
+    EXPECT_EQ(image.colorCount(), 256);
+    EXPECT_EQ(bitmap.Width(), 37);
+    EXPECT_EQ(bitmap.Height(), 23);
+}
+
+TEST(Bitmap, TopDownRowsAreReadInOrder)
+{
+    // The same picture with its height negated and its rows reversed.
+    std::string bytes = iradudo::test::readFile(pictureFile("indexed.bmp"));
+    const std::size_t offset = std::uint8_t(bytes[10]) | std::uint8_t(bytes[11]) << 8;
+    const std::size_t stride = 40;
+    const int height = 23;
+    std::string flipped = bytes.substr(0, offset);
+    for (int row = height - 1; row >= 0; --row)
+        flipped += bytes.substr(offset + std::size_t(row) * stride, stride);
+    const std::int32_t negative = -height;
+    for (int i = 0; i < 4; ++i)
+        flipped[22 + i] = char((std::uint32_t(negative) >> (8 * i)) & 0xFF);
+    std::istringstream stream(flipped);
+    TBitmap bitmap;
+    bitmap.LoadStream(stream);
+    EXPECT_EQ(maxChannelDifference(bitmap.Image(), referencePixels("indexed.bmp")), 0);
+}
+
+TEST(Bitmap, DamagedFilesFailAndKeepTheOldPicture)
+{
+    TBitmap bitmap;
+    bitmap.LoadFile(pictureFile("truecolour.bmp"));
+    int changes = 0;
+    bitmap.SetOnChange([&changes](TGraphic&) { ++changes; });
+    for (const char* name : { "short.bmp", "photo.jpg", "empty.jpg" }) {
+        try {
+            bitmap.LoadFile(pictureFile(name));
+            ADD_FAILURE() << name << " loaded";
+        } catch (const EInvalidGraphic& error) {
+            EXPECT_STREQ(error.what(), "Bitmap image is not valid") << name;
+        }
+    }
+    EXPECT_EQ(changes, 0);
+    EXPECT_EQ(maxChannelDifference(bitmap.Image(), referencePixels("truecolour.bmp")), 0);
+}
+
+TEST(Bitmap, DrawsScaledIntoTheRectangle)
+{
+    TBitmap bitmap;
+    bitmap.LoadFile(pictureFile("indexed.bmp"));
+    QImage canvas(74, 46, QImage::Format_RGB32);
+    QPainter painter(&canvas);
+    bitmap.Draw(painter, canvas.rect());
+    painter.end();
+    const QImage reference = referencePixels("indexed.bmp");
+    EXPECT_EQ(QColor(canvas.pixel(2 * 5 + 1, 2 * 7 + 1)), QColor(reference.pixel(5, 7)));
+    EXPECT_EQ(QColor(canvas.pixel(2 * 36 + 1, 2 * 22 + 1)), QColor(reference.pixel(36, 22)));
+}
+
+TEST(Icon, ShowsTheLargestImageOfTheFile)
+{
+    TIcon icon;
+    icon.LoadFile(pictureFile("two.ico"));
+    EXPECT_EQ(icon.Width(), 32);
+    EXPECT_EQ(icon.Height(), 32);
+    EXPECT_EQ(maxChannelDifference(icon.Image(), referencePixels("two.ico")), 0);
+}
+
+TEST(Icon, OtherFilesAreNotIcons)
+{
+    TIcon icon;
+    for (const char* name : { "indexed.bmp", "empty.jpg", "picture.gif" }) {
+        try {
+            icon.LoadFile(pictureFile(name));
+            ADD_FAILURE() << name << " loaded";
+        } catch (const EInvalidGraphic& error) {
+            EXPECT_STREQ(error.what(), "Icon image is not valid") << name;
+        }
+    }
+    EXPECT_TRUE(icon.Empty());
+}
+
+} // namespace

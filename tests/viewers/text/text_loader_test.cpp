@@ -1,0 +1,170 @@
+#include "viewers/text/text_loader.h"
+
+#include "support/temp_dir.h"
+#include "support/unprivileged_scope.h"
+#include "support/text_test_util.h"
+#include "viewers/text/document_text.h"
+#include "viewers/text/plain_text_reader.h"
+#include "app/program_fonts.h"
+#include "viewers/text/text_wrap.h"
+
+#include <gtest/gtest.h>
+
+#include <QFontInfo>
+
+#include <filesystem>
+#include <sys/stat.h>
+#include <unistd.h>
+
+using namespace iradudo;
+using namespace iradudo::test;
+
+namespace {
+
+// Runs a test body inside a directory and returns to the previous one, as the
+// viewer opens entry names relative to the browsed directory.
+class InDirectory {
+public:
+    explicit InDirectory(const std::filesystem::path& directory)
+        : previous_(std::filesystem::current_path())
+    {
+        std::filesystem::current_path(directory);
+    }
+    ~InDirectory() { std::filesystem::current_path(previous_); }
+    InDirectory(const InDirectory&) = delete;
+    InDirectory& operator=(const InDirectory&) = delete;
+
+private:
+    std::filesystem::path previous_;
+};
+
+template <typename Error>
+std::string messageOf(const std::string& fileName)
+{
+    QTextDocument document;
+    try {
+        loadTextFile(fileName, document, fixedSysFont());
+    } catch (const Error& error) {
+        return error.what();
+    }
+    return "no error";
+}
+
+}  // namespace
+
+TEST(PlainText, LineEndsOfEveryStyleEndOneLine)
+{
+    EXPECT_EQ(decodePlainText("uno\r\ndue\r\ntre"), QStringLiteral("uno\ndue\ntre"));
+    EXPECT_EQ(decodePlainText("uno\ndue\ntre"), QStringLiteral("uno\ndue\ntre"));
+    EXPECT_EQ(decodePlainText("uno\rdue\rtre"), QStringLiteral("uno\ndue\ntre"));
+    EXPECT_EQ(decodePlainText("a\r\r\nb\n\rc\r"), QStringLiteral("a\n\nb\n\nc\n"));
+    for (const char* text : {"uno\r\ndue\r\ntre\r\n", "uno\ndue\ntre\n", "uno\rdue\rtre\r"}) {
+        QTextDocument document;
+        readPlainText(text, document, fixedSysFont());
+        EXPECT_EQ(document.blockCount(), 4) << text;
+        EXPECT_EQ(document.findBlockByNumber(1).text(), QStringLiteral("due"));
+    }
+}
+
+TEST(PlainText, Latin1UnlessMultibyteUtf8AndZeroAsBlank)
+{
+    EXPECT_EQ(utf8(decodePlainText("Caff\xe8 \xa9")), "Caff\u00e8 \u00a9");
+    EXPECT_EQ(utf8(decodePlainText("Caff\xc3\xa8 \xe2\x82\xac")), "Caff\u00e8 \u20ac");
+    // One bad sequence makes the whole file ISO-8859-1.
+    EXPECT_EQ(utf8(decodePlainText("Caff\xc3\xa8 \xe8")), "Caff\u00c3\u00a8 \u00e8");
+    static const char zeros[] = "a\0b\0";
+    EXPECT_EQ(decodePlainText(QByteArrayView(zeros, 4)), QStringLiteral("a b "));
+    // Characters that a document reads as its own structure stay text.
+    EXPECT_EQ(utf8(decodePlainText("a\xef\xbf\xbc\xe2\x80\xa9\xef\xb7\x90z")), "a\ufffd\ufffd\ufffdz");
+    EXPECT_EQ(decodePlainText("a\tb\x0c"), QStringLiteral("a\tb\x0c"));
+}
+
+TEST(TextLoader, RichTextWhateverTheExtensionElsePlainInFixedSys)
+{
+    installProgramFonts();
+    const TempDir dir;
+    const auto rtf = dir.writeFile("LEGGIMI.TXT", "\r\n {\\rtf1\\ansi {\\b Grassetto} normale\\par}");
+    const auto plain = dir.writeFile("brace.rtf", "{ non e' RTF }\r\nseconda riga\r\n");
+
+    const LoadedText rich = loadTextFile(rtf.string(), fixedSysFont());
+    EXPECT_EQ(rich.kind, TextKind::Rich);
+    EXPECT_EQ(utf8(documentPlainText(*rich.document)), "Grassetto normale\n");
+    EXPECT_EQ(formatOf(*rich.document, "Grassetto").fontWeight(), QFont::Bold);
+
+    const LoadedText text = loadTextFile(plain.string(), fixedSysFont());
+    EXPECT_EQ(text.kind, TextKind::Plain);
+    EXPECT_EQ(utf8(documentPlainText(*text.document)), "{ non e' RTF }\nseconda riga\n");
+    const QFont font = formatOf(*text.document, "seconda").font();
+    EXPECT_EQ(font.families().value(0), fixedSysFont().family());
+    EXPECT_EQ(font.pixelSize(), 11);
+    EXPECT_TRUE(QFontInfo(font).fixedPitch());
+    EXPECT_EQ(text.document->defaultFont().family(), fixedSysFont().family());
+}
+
+TEST(TextLoader, ANewLoadReplacesTheDocumentAndAFailedOneKeepsIt)
+{
+    const TempDir dir;
+    const auto first = dir.writeFile("first.txt", "prima");
+    const auto second = dir.writeFile("second.rtf", "{\\rtf1 seconda}");
+    QTextDocument document;
+    EXPECT_EQ(loadTextFile(first.string(), document, fixedSysFont()), TextKind::Plain);
+    EXPECT_EQ(loadTextFile(second.string(), document, fixedSysFont()), TextKind::Rich);
+    EXPECT_EQ(document.toPlainText(), QStringLiteral("seconda"));
+    EXPECT_FALSE(document.isUndoAvailable());
+    EXPECT_THROW(loadTextFile((dir.path() / "gone.txt").string(), document, fixedSysFont()), EFOpenError);
+    EXPECT_EQ(document.toPlainText(), QStringLiteral("seconda"));
+}
+
+TEST(TextLoader, NamesThatAreNoReadableFileCannotBeOpened)
+{
+    const TempDir dir;
+    dir.makeDir("DOCS");
+    dir.writeFile("caff\xe8.txt", "Latin-1 name");
+    ASSERT_EQ(::mkfifo((dir.path() / "pipe").c_str(), 0600), 0);
+    const InDirectory inside(dir.path());
+
+    EXPECT_EQ(messageOf<EFOpenError>("[DOCS]"), "Cannot open file [DOCS]");
+    EXPECT_EQ(messageOf<EFOpenError>("[..]"), "Cannot open file [..]");
+    EXPECT_EQ(messageOf<EFOpenError>("DOCS"), "Cannot open file DOCS");
+    EXPECT_EQ(messageOf<EFOpenError>("missing.txt"), "Cannot open file missing.txt");
+    EXPECT_EQ(messageOf<EFOpenError>(""), "Cannot open file ");
+    // A pipe would block the viewer until someone writes to it.
+    EXPECT_EQ(messageOf<EFOpenError>("pipe"), "Cannot open file pipe");
+    EXPECT_EQ(messageOf<EFOpenError>("caff\xe8.TXT"), "Cannot open file caff\xe8.TXT");
+    EXPECT_EQ(utf8(documentPlainText(*loadTextFile("caff\xe8.txt", fixedSysFont()).document)), "Latin-1 name");
+}
+
+TEST(TextLoader, UnreadableFileCannotBeOpened)
+{
+    const TempDir dir;
+    const auto file = dir.writeFile("secret.txt", "x");
+    // The folder stays open to everyone, so only the file's own rights refuse.
+    std::filesystem::permissions(dir.path(), std::filesystem::perms::all);
+    std::filesystem::permissions(file, std::filesystem::perms::none);
+    const UnprivilegedScope unprivileged;
+    if (!unprivileged.effective())
+        GTEST_SKIP() << "cannot drop root privileges here";
+    EXPECT_EQ(messageOf<EFOpenError>(file.string()), "Cannot open file " + file.string());
+}
+
+TEST(TextLoader, FileThatOpensButCannotBeReadFailsToLoad)
+{
+    // The process's own memory opens as a file, but reading from address 0 fails.
+    EXPECT_EQ(messageOf<ELoadStreamError>("/proc/self/mem"), "Failed to Load Stream");
+}
+
+TEST(TextWrapToggle, SwitchesBetweenSiAndNo)
+{
+    TextWrapToggle wrap;
+    EXPECT_EQ(wrap.tag(), 0);
+    EXPECT_TRUE(wrap.wraps());
+    EXPECT_EQ(utf8(wrap.caption()), "S\u00ec");
+    wrap.toggle();
+    EXPECT_EQ(wrap.tag(), 1);
+    EXPECT_FALSE(wrap.wraps());
+    EXPECT_EQ(wrap.caption(), QStringLiteral("No"));
+    wrap.toggle();
+    EXPECT_EQ(wrap.tag(), 0);
+    EXPECT_TRUE(wrap.wraps());
+    EXPECT_EQ(utf8(wrap.caption()), "S\u00ec");
+}
