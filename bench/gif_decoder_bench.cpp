@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The GIF decoder core beside giflib on the same 2048 x 2048 files, in one run.
 // Compare TGif/... with Giflib/... of the same picture (time per load).
 #include "gif/gif.h"
@@ -53,8 +54,8 @@ const std::string& photo()
         for (int y = 0; y < kSide; ++y)
             for (int x = 0; x < kSide; ++x) {
                 const double shade = 128 + 60 * std::sin(x / 97.0) + 50 * std::cos((x + 2 * y) / 151.0);
-                pixels[static_cast<std::size_t>(y) * kSide + x] = static_cast<GifByteType>(
-                    std::clamp(static_cast<int>(shade) + noise(random), 0, 255));
+                pixels[static_cast<std::size_t>(y) * kSide + x]
+                    = static_cast<GifByteType>(std::clamp(static_cast<int>(shade) + noise(random), 0, 255));
             }
         return encode(pixels);
     }();
@@ -131,11 +132,11 @@ void giflibLoad(benchmark::State& state, const std::string& gif)
 
 }  // namespace
 
-BENCHMARK_CAPTURE(giflibLoad, Giflib/photo, photo())->Unit(benchmark::kMillisecond);
-BENCHMARK_CAPTURE(tgifLoad, TGif/photo, photo(), false)->Unit(benchmark::kMillisecond);
-BENCHMARK_CAPTURE(tgifLoad, TGifHandOff/photo, photo(), true)->Unit(benchmark::kMillisecond);
-BENCHMARK_CAPTURE(giflibLoad, Giflib/flat, flat())->Unit(benchmark::kMillisecond);
-BENCHMARK_CAPTURE(tgifLoad, TGif/flat, flat(), false)->Unit(benchmark::kMillisecond);
-BENCHMARK_CAPTURE(tgifLoad, TGifHandOff/flat, flat(), true)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(giflibLoad, Giflib / photo, photo())->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(tgifLoad, TGif / photo, photo(), false)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(tgifLoad, TGifHandOff / photo, photo(), true)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(giflibLoad, Giflib / flat, flat())->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(tgifLoad, TGif / flat, flat(), false)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(tgifLoad, TGifHandOff / flat, flat(), true)->Unit(benchmark::kMillisecond);
 
 BENCHMARK_MAIN();

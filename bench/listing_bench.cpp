@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The browser listing of a directory of 10,000 entries (5,000 archives with
 // 5,000 lower-case ".readme" companions) beside a bare loop making the same
 // system calls: one stat per entry, one open and read of each companion.
@@ -30,8 +31,8 @@ constexpr int kArchives = 5000;
 struct Disc {
     fs::path root;
     std::unique_ptr<LinuxPlatform> platform;
-    std::vector<std::string> entries;          // the file list, as the browser holds it
-    std::vector<std::string> companionOf;      // per entry: the companion's stored name, or empty
+    std::vector<std::string> entries;      // the file list, as the browser holds it
+    std::vector<std::string> companionOf;  // per entry: the companion's stored name, or empty
 
     Disc()
     {
@@ -95,7 +96,7 @@ void BM_BareLoop(benchmark::State& state)
     for (auto _ : state) {
         std::int64_t total = 0;
         for (std::size_t i = 0; i < d.entries.size(); ++i) {
-            struct stat info {};
+            struct stat info { };
             if (::stat(d.entries[i].c_str(), &info) == 0)
                 total += info.st_size;
             if (!d.companionOf[i].empty()) {
@@ -158,7 +159,7 @@ int main(int argc, char** argv)
         && bare->second.second > 0) {
         // On a shared machine the CPU-time ratio is the steadier of the two.
         std::printf("listing / bare loop: %.2f real time, %.2f CPU time (target <= 1.50)\n",
-                    listing->second.first / bare->second.first, listing->second.second / bare->second.second);
+            listing->second.first / bare->second.first, listing->second.second / bare->second.second);
     }
     benchmark::Shutdown();
     return 0;

@@ -1,4 +1,5 @@
 #!/usr/bin/python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """Makes the benchmark pictures: two 2048 x 2048 GIFs (a dithered photo-like
 picture and a flat graphic) and a 4000 x 3000 JPEG photo."""
 

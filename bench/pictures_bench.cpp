@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Picture loading beside reference decoders, in one run:
 //  - GIF: TPicture::LoadFile (the program's decoder and the bitmap hand-off)
 //    beside giflib (DGifSlurp + the first image as 8-bit indices) and stb_image,
@@ -86,8 +87,8 @@ void libjpegDecode(benchmark::State& state, const std::string& name)
         std::vector<unsigned char> data(static_cast<std::size_t>(in.tellg()));
         in.seekg(0);
         in.read(reinterpret_cast<char*>(data.data()), static_cast<std::streamsize>(data.size()));
-        jpeg_decompress_struct cinfo {};
-        jpeg_error_mgr errors {};
+        jpeg_decompress_struct cinfo{};
+        jpeg_error_mgr errors{};
         cinfo.err = jpeg_std_error(&errors);
         jpeg_create_decompress(&cinfo);
         jpeg_mem_src(&cinfo, data.data(), static_cast<unsigned long>(data.size()));
@@ -132,11 +133,10 @@ private:
     void print(std::ostream& out, const char* clock, const std::map<std::string, double>& times) const
     {
         out << "\nratios by " << clock << " (lower is better):\n";
-        for (const char* kind : { "photo", "flat" }) {
+        for (const char* kind : {"photo", "flat"}) {
             const std::string k = kind;
             ratio(out, times, "GIF " + k + ": TPicture / giflib", "TPicture_gif_" + k, "giflib_" + k, 1.0);
-            ratio(
-                out, times, "GIF " + k + ": TPicture / stb_image", "TPicture_gif_" + k, "stb_image_" + k, 0);
+            ratio(out, times, "GIF " + k + ": TPicture / stb_image", "TPicture_gif_" + k, "stb_image_" + k, 0);
         }
         ratio(out, times, "JPEG photo: TJPEGImage / libjpeg", "TPicture_jpeg_photo", "libjpeg_photo", 1.1);
     }
@@ -159,23 +159,19 @@ private:
     std::map<std::string, double> cpu_;
 };
 
-} // namespace
+}  // namespace
 
 int main(int argc, char** argv)
 {
     iradudo::initialisePictureFormats(24);
     benchmark::RegisterBenchmark("TPicture_gif_photo", pictureLoad, std::string("photo.gif"))
         ->Unit(benchmark::kMillisecond);
-    benchmark::RegisterBenchmark("giflib_photo", giflibLoad, std::string("photo.gif"))
-        ->Unit(benchmark::kMillisecond);
-    benchmark::RegisterBenchmark("stb_image_photo", stbLoad, std::string("photo.gif"))
-        ->Unit(benchmark::kMillisecond);
+    benchmark::RegisterBenchmark("giflib_photo", giflibLoad, std::string("photo.gif"))->Unit(benchmark::kMillisecond);
+    benchmark::RegisterBenchmark("stb_image_photo", stbLoad, std::string("photo.gif"))->Unit(benchmark::kMillisecond);
     benchmark::RegisterBenchmark("TPicture_gif_flat", pictureLoad, std::string("flat.gif"))
         ->Unit(benchmark::kMillisecond);
-    benchmark::RegisterBenchmark("giflib_flat", giflibLoad, std::string("flat.gif"))
-        ->Unit(benchmark::kMillisecond);
-    benchmark::RegisterBenchmark("stb_image_flat", stbLoad, std::string("flat.gif"))
-        ->Unit(benchmark::kMillisecond);
+    benchmark::RegisterBenchmark("giflib_flat", giflibLoad, std::string("flat.gif"))->Unit(benchmark::kMillisecond);
+    benchmark::RegisterBenchmark("stb_image_flat", stbLoad, std::string("flat.gif"))->Unit(benchmark::kMillisecond);
     benchmark::RegisterBenchmark("TPicture_jpeg_photo", pictureLoad, std::string("photo.jpg"))
         ->Unit(benchmark::kMillisecond);
     benchmark::RegisterBenchmark("libjpeg_photo", libjpegDecode, std::string("photo.jpg"))
@@ -191,7 +187,7 @@ int main(int argc, char** argv)
     for (int i = 1; i < argc; ++i)
         ownOptions = ownOptions || std::strncmp(argv[i], "--benchmark_", 12) == 0;
     if (!ownOptions)
-        args.insert(args.end(), { repetitions, interleave, aggregates });
+        args.insert(args.end(), {repetitions, interleave, aggregates});
     int count = static_cast<int>(args.size());
     args.push_back(nullptr);
     benchmark::Initialize(&count, args.data());

@@ -1,7 +1,8 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Loading text into the viewer's document: the RTF reader beside the plain-text
 // path on the same visible text, and the plain path on a large file.
-#include "viewers/text/document_text.h"
 #include "app/program_fonts.h"
+#include "viewers/text/document_text.h"
 #include "viewers/text/text_loader.h"
 
 #include <benchmark/benchmark.h>
@@ -17,8 +18,8 @@ namespace {
 using iradudo::fixedSysFont;
 using iradudo::loadTextBytes;
 
-const char* const kWords[] = {"Amiga", "dischetto", "programma", "caff\xe8", "citt\xe0", "versione", "demo",
-                              "grafica", "musica", "gioco", "utility", "archivio", "lha", "Workbench"};
+const char* const kWords[] = {"Amiga", "dischetto", "programma", "caff\xe8", "citt\xe0", "versione", "demo", "grafica",
+    "musica", "gioco", "utility", "archivio", "lha", "Workbench"};
 
 // Plain text of about `size` bytes: lines of 40 to 100 characters, CR LF ends.
 QByteArray makePlainText(qsizetype size)
@@ -107,7 +108,14 @@ void BM_Rtf5MBAgainstPlainOfSameText(benchmark::State& state)
     state.counters["plain_same_text_ms"] = 1000 * plainSeconds / state.iterations();
     state.counters["ratio_rtf_to_plain"] = rtfSeconds / plainSeconds;
 }
-BENCHMARK(BM_Rtf5MBAgainstPlainOfSameText)->Arg(1000000)->Arg(50)->Arg(20)->Arg(5)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(5);
+BENCHMARK(BM_Rtf5MBAgainstPlainOfSameText)
+    ->Arg(1000000)
+    ->Arg(50)
+    ->Arg(20)
+    ->Arg(5)
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(5);
 
 void BM_Plain20MB(benchmark::State& state)
 {

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 add_compile_options(-Wall -Wextra)
 if(IRADUDO_WERROR)
   add_compile_options(-Werror)

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Builds the window program and starts it: on the disc directories given as
 # arguments (each becomes a CD-ROM drive whose icon stands on the desktop), else
 # on the machine's own CD-ROM drives when one holds a mounted disc, else on the

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Installs every Debian package the project needs to build, test and run.
 # Run as root (or through sudo) on Debian 12.
 set -euo pipefail
@@ -7,7 +8,7 @@ packages=(
   # build
   build-essential cmake ninja-build pkg-config
   qt6-base-dev qt6-base-dev-tools libjpeg62-turbo-dev
-  libgtest-dev libgmock-dev libbenchmark-dev
+  libgtest-dev libgmock-dev libbenchmark-dev clang-format
   # references for tests and benchmarks: giflib and stb_image decode the same files
   libgif-dev giflib-tools libstb-dev
   # test data made by independent tools

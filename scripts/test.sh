@@ -1,9 +1,13 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Builds the project and runs every test: the normal build, then the sanitizer
 # build (AddressSanitizer + UndefinedBehaviorSanitizer) of the cores and their tests.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 jobs=$(nproc)
+
+# The C++ sources follow .clang-format.
+git ls-files -z '*.cpp' '*.h' | xargs -0 clang-format --dry-run -Werror
 
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DIRADUDO_WERROR=ON
 cmake --build build -j "$jobs"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Image viewer benchmarks on the 2048 x 2048 GIFs, run offscreen:
 //  - DecodeAlone: TPicture::LoadFile without any row hook: read, decode, hand-off
 //    to the bitmap class.
@@ -10,12 +11,12 @@
 //    (hook, hand-off to the control, paint) as a counter.
 #include "app/error_box.h"
 #include "app/form1.h"
+#include "app/program_fonts.h"
 #include "gif/gif.h"
 #include "platform/linux_platform.h"
-#include "viewers/views/image_control.h"
 #include "viewers/pictures/picture.h"
 #include "viewers/pictures/picture_formats.h"
-#include "app/program_fonts.h"
+#include "viewers/views/image_control.h"
 
 #include <benchmark/benchmark.h>
 
@@ -49,9 +50,7 @@ std::unique_ptr<iradudo::LinuxPlatform> makePlatform()
 // picture focused and the image viewer closed.
 class ShownForm {
 public:
-    explicit ShownForm(int picture)
-        : platform_(makePlatform()),
-          form(*platform_)
+    explicit ShownForm(int picture) : platform_(makePlatform()), form(*platform_)
     {
         form.show();
         form.ListView1->setCurrentIndex(form.ListView1Items->index(0));
@@ -107,8 +106,15 @@ void DecodeWithHook(benchmark::State& state)
     iradudo::setGifRowHook(nullptr);
     state.SetLabel(kPictures[state.range(0)]);
 }
-BENCHMARK(DecodeWithHook)->ArgNames({"picture", "us"})->Args({0, 0})->Args({0, 10000})->Args({1, 0})->Args({1, 10000})
-    ->Unit(benchmark::kMillisecond)->Iterations(20)->UseRealTime();
+BENCHMARK(DecodeWithHook)
+    ->ArgNames({"picture", "us"})
+    ->Args({0, 0})
+    ->Args({0, 10000})
+    ->Args({1, 0})
+    ->Args({1, 10000})
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(20)
+    ->UseRealTime();
 
 void ShowPicture(benchmark::State& state)
 {
@@ -126,8 +132,15 @@ void ShowPicture(benchmark::State& state)
     iradudo::setGifRowHook(nullptr);
     state.SetLabel(kPictures[state.range(0)]);
 }
-BENCHMARK(ShowPicture)->ArgNames({"picture", "us"})->Args({0, 0})->Args({0, 10000})->Args({1, 0})->Args({1, 10000})
-    ->Unit(benchmark::kMillisecond)->Iterations(20)->UseRealTime();
+BENCHMARK(ShowPicture)
+    ->ArgNames({"picture", "us"})
+    ->Args({0, 0})
+    ->Args({0, 10000})
+    ->Args({1, 0})
+    ->Args({1, 10000})
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(20)
+    ->UseRealTime();
 
 // Alternates the two paths within one run, so that both see the same machine load.
 void Split(benchmark::State& state)
@@ -165,7 +178,15 @@ void Split(benchmark::State& state)
     state.counters["window_share_pct"] = windowNs > 0 ? 100.0 * (windowNs - decodeNs) / windowNs : 0;
     state.SetLabel(kPictures[state.range(0)]);
 }
-BENCHMARK(Split)->ArgNames({"picture", "us"})->Args({0, 0})->Args({0, 10000})->Args({1, 0})->Args({1, 10000})->Unit(benchmark::kMillisecond)->Iterations(20)->UseRealTime();
+BENCHMARK(Split)
+    ->ArgNames({"picture", "us"})
+    ->Args({0, 0})
+    ->Args({0, 10000})
+    ->Args({1, 0})
+    ->Args({1, 10000})
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(20)
+    ->UseRealTime();
 
 }  // namespace
 

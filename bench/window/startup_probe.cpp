@@ -1,9 +1,10 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Runs the window program's start-up as main does, then quits at the first
 // paint of the main window; the benchmark times the whole process.
 #include "app/error_box.h"
 #include "app/form1.h"
-#include "platform/linux_platform.h"
 #include "app/program_fonts.h"
+#include "platform/linux_platform.h"
 
 #include <QEvent>
 

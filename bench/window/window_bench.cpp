@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Window benchmarks, run offscreen:
 //  - StartupProcess: the program's process from spawn to its first painted frame.
 //  - FormToFirstPaint: creating the main window and showing it, in process.
@@ -6,9 +7,9 @@
 //    and listing without any window. The window's share is their difference.
 #include "app/error_box.h"
 #include "app/form1.h"
+#include "app/program_fonts.h"
 #include "browser/listing.h"
 #include "platform/linux_platform.h"
-#include "app/program_fonts.h"
 
 #include <benchmark/benchmark.h>
 
@@ -152,7 +153,11 @@ void OpenBigDirectoryWindow(benchmark::State& state)
     }
     state.counters["items"] = form.ListView2Items->count();
 }
-BENCHMARK(OpenBigDirectoryWindow)->Name("OpenBigDirectory/Window")->Unit(benchmark::kMillisecond)->Iterations(10)->UseRealTime();
+BENCHMARK(OpenBigDirectoryWindow)
+    ->Name("OpenBigDirectory/Window")
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(10)
+    ->UseRealTime();
 
 // The same reading and listing without a window.
 void OpenBigDirectoryLogic(benchmark::State& state)
@@ -171,7 +176,11 @@ void OpenBigDirectoryLogic(benchmark::State& state)
     }
     state.counters["items"] = static_cast<double>(items);
 }
-BENCHMARK(OpenBigDirectoryLogic)->Name("OpenBigDirectory/Logic")->Unit(benchmark::kMillisecond)->Iterations(10)->UseRealTime();
+BENCHMARK(OpenBigDirectoryLogic)
+    ->Name("OpenBigDirectory/Logic")
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(10)
+    ->UseRealTime();
 
 // Only the window's part: filling and laying out the list view from a listing.
 void FillListView(benchmark::State& state)
@@ -194,7 +203,11 @@ void FillListView(benchmark::State& state)
         state.ResumeTiming();
     }
 }
-BENCHMARK(FillListView)->Name("OpenBigDirectory/WindowShareOnly")->Unit(benchmark::kMillisecond)->Iterations(10)->UseRealTime();
+BENCHMARK(FillListView)
+    ->Name("OpenBigDirectory/WindowShareOnly")
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(10)
+    ->UseRealTime();
 
 // One double-click split into its two halves, each timed in the same run:
 // the listing logic (reading the directory and building the listing) and the
@@ -234,7 +247,11 @@ void OpenBigDirectorySplit(benchmark::State& state)
     state.counters["window_ms"] = windowMs / n;
     state.counters["window_per_logic"] = windowMs / logicMs;
 }
-BENCHMARK(OpenBigDirectorySplit)->Name("OpenBigDirectory/Split")->Unit(benchmark::kMillisecond)->Iterations(10)->UseRealTime();
+BENCHMARK(OpenBigDirectorySplit)
+    ->Name("OpenBigDirectory/Split")
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(10)
+    ->UseRealTime();
 
 }  // namespace
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/amiga_window.h"
 
 #include <QPainter>
@@ -17,7 +18,7 @@ QWidget* namedPart(QWidget* parent, const char* name)
 }  // namespace
 
 AmigaWindow::AmigaWindow(FrameKind kind, const QString& caption, const AmigaWindowNames& names,
-                         const GadgetPictures& pictures, QWidget* parent)
+    const GadgetPictures& pictures, QWidget* parent)
     : QWidget(parent), kind_(kind)
 {
     setObjectName(QString::fromLatin1(names.window));

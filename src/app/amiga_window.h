@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 #include "app/frame_motion.h"
@@ -36,8 +37,8 @@ struct GadgetPictures {
 // the owner, which binds the elements' mouse handlers.
 class AmigaWindow : public QWidget {
 public:
-    AmigaWindow(FrameKind kind, const QString& caption, const AmigaWindowNames& names,
-                const GadgetPictures& pictures, QWidget* parent);
+    AmigaWindow(FrameKind kind, const QString& caption, const AmigaWindowNames& names, const GadgetPictures& pictures,
+        QWidget* parent);
 
     FrameKind kind() const { return kind_; }
     WindowBounds bounds() const;

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 #include <string>
@@ -8,15 +9,15 @@ namespace iradudo {
 struct WindowOptions {
     std::vector<std::string> discDirectories;  // each becomes a CD-ROM drive
     bool help = false;
-    std::string error;                          // non-empty: the arguments are unusable
+    std::string error;  // non-empty: the arguments are unusable
 };
 
 // The window program's arguments: "--cd DIR" any number of times, as the
 // command-line tool takes them; "--help".
 WindowOptions parseWindowOptions(const std::vector<std::string>& arguments);
 
-inline constexpr const char* kWindowUsage =
-    "usage: iradudo [--cd DIR]...\n\n"
-    "--cd DIR makes DIR a CD-ROM drive of its own, labelled with the directory's name.\n";
+inline constexpr const char* kWindowUsage
+    = "usage: iradudo [--cd DIR]...\n\n"
+      "--cd DIR makes DIR a CD-ROM drive of its own, labelled with the directory's name.\n";
 
 }  // namespace iradudo

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/error_box.h"
 
 #include "platform/text_encoding.h"
@@ -28,7 +29,7 @@ QString errorBoxText(std::string_view message)
 void showStandardErrorBox(const QString& text)
 {
     QMessageBox box(QMessageBox::Critical, QString::fromLatin1(kApplicationTitle), text, QMessageBox::Ok,
-                    QApplication::activeWindow());
+        QApplication::activeWindow());
     box.exec();
 }
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/form1.h"
 
 #include "app/art/pixel_art.h"
@@ -6,23 +7,23 @@
 
 #include <QApplication>
 
-#include <algorithm>
 #include <QVBoxLayout>
+#include <algorithm>
 
 using namespace iradudo;
 
 namespace {
 
-const AmigaWindowNames kBrowserNames{"Panel1", "Panel2", "Panel4", "Panel19", "Panel16", "Panel3",
-                                     "Label2", "Image1", "Image3", "Image2"};
-const AmigaWindowNames kTextViewerNames{"Panel5", "Panel6", "Panel8", "Panel23", "Panel26", "Panel7",
-                                        "Label3", "Image4", "Image5", "Image6"};
-const AmigaWindowNames kImageViewerNames{"Panel9", "Panel10", "Panel11", nullptr, "Panel18", "Panel12",
-                                         "Label4", "Image8", "Image9", "Image10"};
-const AmigaWindowNames kFormatNames{"Panel13", "Panel14", nullptr, "Panel20", "Panel17", nullptr,
-                                    "Label5", "Image12", "Image13", nullptr};
-const AmigaWindowNames kFolderNames{"Panel21", "Panel22", nullptr, "Panel25", "Panel24", nullptr,
-                                    "Label15", "Image19", "Image20", nullptr};
+const AmigaWindowNames kBrowserNames{
+    "Panel1", "Panel2", "Panel4", "Panel19", "Panel16", "Panel3", "Label2", "Image1", "Image3", "Image2"};
+const AmigaWindowNames kTextViewerNames{
+    "Panel5", "Panel6", "Panel8", "Panel23", "Panel26", "Panel7", "Label3", "Image4", "Image5", "Image6"};
+const AmigaWindowNames kImageViewerNames{
+    "Panel9", "Panel10", "Panel11", nullptr, "Panel18", "Panel12", "Label4", "Image8", "Image9", "Image10"};
+const AmigaWindowNames kFormatNames{
+    "Panel13", "Panel14", nullptr, "Panel20", "Panel17", nullptr, "Label5", "Image12", "Image13", nullptr};
+const AmigaWindowNames kFolderNames{
+    "Panel21", "Panel22", nullptr, "Panel25", "Panel24", nullptr, "Label15", "Image19", "Image20", nullptr};
 
 void fillColour(QWidget* widget, const QColor& colour)
 {
@@ -33,7 +34,7 @@ void fillColour(QWidget* widget, const QColor& colour)
 }
 
 QLabel* logoLabel(QWidget* parent, const char* name, const char* caption, QRect geometry, const char* family,
-                  int pixelHeight, bool bold, bool italic, const QColor& colour)
+    int pixelHeight, bool bold, bool italic, const QColor& colour)
 {
     auto* label = new QLabel(QString::fromLatin1(caption), parent);
     label->setObjectName(QString::fromLatin1(name));
@@ -65,12 +66,8 @@ QWidget* line(QWidget* parent, const QColor& colour)
 }  // namespace
 
 TForm1::TForm1(Platform& platform, QWidget* parent)
-    : QWidget(parent),
-      platform_(platform),
-      source_(platform),
-      DriveComboBox1(source_.driveList()),
-      DirectoryListBox1(source_.directoryList()),
-      FileListBox1(source_.fileList())
+    : QWidget(parent), platform_(platform), source_(platform), DriveComboBox1(source_.driveList()),
+      DirectoryListBox1(source_.directoryList()), FileListBox1(source_.fileList())
 {
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(QStringLiteral("DIZOZ Iradudo "));
@@ -114,7 +111,8 @@ void TForm1::buildDesktop()
     Shape15->setObjectName(QStringLiteral("Shape15"));
     fillColour(Shape15, Qt::black);
 
-    Label11 = logoLabel(this, "Label11", "KOVA", {416, 124, 59, 32}, "Verdana", 27, false, false, QColor(0xF2, 0xD2, 0x29));
+    Label11
+        = logoLabel(this, "Label11", "KOVA", {416, 124, 59, 32}, "Verdana", 27, false, false, QColor(0xF2, 0xD2, 0x29));
     Label12 = logoLabel(this, "Label12", "CD", {480, 120, 46, 37}, "Arial", 32, true, false, kTitleBlue);
     Label10 = logoLabel(this, "Label10", "AMIGA", {256, 56, 211, 75}, "Arial", 64, true, false, Qt::white);
     Label13 = logoLabel(this, "Label13", "VortiX", {256, 48, 73, 24}, "Times New Roman", 21, true, true, Qt::red);
@@ -137,8 +135,8 @@ void TForm1::buildWindows()
     const GadgetPictures gadgets{art::closeGadget(), art::depthGadget(), art::resizeGadget()};
     Panel1 = new AmigaWindow(FrameKind::Browser, QStringLiteral("  Finestra browser"), kBrowserNames, gadgets, this);
     Panel1->setBounds({200, 88, 393, 281});
-    Panel9 = new AmigaWindow(FrameKind::ImageViewer, QStringLiteral("  Visualizzatore immagini"), kImageViewerNames,
-                             gadgets, this);
+    Panel9 = new AmigaWindow(
+        FrameKind::ImageViewer, QStringLiteral("  Visualizzatore immagini"), kImageViewerNames, gadgets, this);
     Panel9->setBounds({256, 248, 297, 145});
     Panel13 = new AmigaWindow(FrameKind::Fixed, QStringLiteral("  Opzioni formattazione"), kFormatNames, gadgets, this);
     Panel13->setBounds({112, 224, 273, 129});
@@ -165,8 +163,8 @@ void TForm1::buildWindows()
 
     Panel21 = new AmigaWindow(FrameKind::Fixed, QStringLiteral("  Selezione cartella"), kFolderNames, gadgets, this);
     Panel21->setBounds({176, 168, 321, 201});
-    Panel5 = new AmigaWindow(FrameKind::TextViewer, QStringLiteral(" Visualizzatore testo"), kTextViewerNames, gadgets,
-                             this);
+    Panel5 = new AmigaWindow(
+        FrameKind::TextViewer, QStringLiteral(" Visualizzatore testo"), kTextViewerNames, gadgets, this);
     Panel5->setBounds({64, 176, 369, 153});
 
     for (AmigaWindow* window : {Panel1, Panel5, Panel9, Panel13, Panel21})

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The browser window's handlers: listing, the ".info" toggle, navigation and
 // launching. The work is done by the directory source and the listing.
 #include "app/form1.h"

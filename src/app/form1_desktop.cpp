@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The desktop's handlers: start-up and opening a drive in the browser.
 #include "app/form1.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The internal windows' handlers: drag by the title, resize by the gadget,
 // close and raise.
 #include "app/form1.h"
@@ -7,9 +8,11 @@ using namespace iradudo;
 void TForm1::bindFrameHandlers()
 {
     for (AmigaWindow* window : {Panel1, Panel5, Panel9, Panel13, Panel21})
-        window->titleLabel->handlers.down = [this](Qt::MouseButton b, int s, int x, int y) { Label2MouseDown(b, s, x, y); };
+        window->titleLabel->handlers.down
+            = [this](Qt::MouseButton b, int s, int x, int y) { Label2MouseDown(b, s, x, y); };
     for (AmigaWindow* window : {Panel1, Panel5, Panel9})
-        window->resizeGadget->handlers.down = [this](Qt::MouseButton b, int s, int x, int y) { Image2MouseDown(b, s, x, y); };
+        window->resizeGadget->handlers.down
+            = [this](Qt::MouseButton b, int s, int x, int y) { Image2MouseDown(b, s, x, y); };
 
     Panel1->titleLabel->handlers.move = [this](int s, int x, int y) { Label2MouseMove(s, x, y); };
     Panel5->titleLabel->handlers.move = [this](int s, int x, int y) { Label3MouseMove(s, x, y); };

@@ -1,7 +1,8 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The text viewer and the image viewer: their bodies and handlers.
 #include "app/art/pixel_art.h"
-#include "app/program_fonts.h"
 #include "app/form1.h"
+#include "app/program_fonts.h"
 
 #include <QScrollArea>
 #include <QScrollBar>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/frame_style.h"
 
 #include <QPainter>
@@ -116,8 +117,7 @@ void paintFrame(QPainter& p, FrameKind kind, int w, int h)
         vline(p, w - 1, top, bottom, black);
         hline(p, w - 25, w - 1, bottom, black);
         break;
-    case FrameKind::Fixed:
-        break;
+    case FrameKind::Fixed: break;
     }
 
     hline(p, 0, w - 1, h - 16, white);

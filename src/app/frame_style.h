@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 #include <QColor>
@@ -24,11 +25,11 @@ struct FrameLayout {
     QRect closeGadget;  // in the title bar's coordinates
     QRect depthGadget;
     QRect titleLabel;
-    QRect leftBar;      // empty when the kind has none
+    QRect leftBar;  // empty when the kind has none
     QRect rightBar;
-    QRect bottomBar;    // empty for fixed windows
-    QRect resizeGadget; // in the bottom bar's coordinates
-    QRect body;         // empty for fixed windows
+    QRect bottomBar;     // empty for fixed windows
+    QRect resizeGadget;  // in the bottom bar's coordinates
+    QRect body;          // empty for fixed windows
 };
 
 FrameLayout frameLayout(FrameKind kind, int w, int h);

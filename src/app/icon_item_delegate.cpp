@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/icon_item_delegate.h"
 
 #include <QAbstractItemView>
@@ -49,8 +50,8 @@ void IconItemDelegate::paint(QPainter* painter, const QStyleOptionViewItem& opti
     const QRect cell = option.rect;
     const QSize iconSize = iconSizeOf(option);
     const QPixmap icon = index.data(Qt::DecorationRole).value<QPixmap>();
-    const QRect iconRect(cell.x() + (cell.width() - iconSize.width()) / 2, cell.y() + kIconTop, iconSize.width(),
-                         iconSize.height());
+    const QRect iconRect(
+        cell.x() + (cell.width() - iconSize.width()) / 2, cell.y() + kIconTop, iconSize.width(), iconSize.height());
     if (!icon.isNull())
         painter->drawPixmap(iconRect, icon);
 
@@ -61,8 +62,8 @@ void IconItemDelegate::paint(QPainter* painter, const QStyleOptionViewItem& opti
     for (const QString& line : lines)
         widest = std::max(widest, metrics.horizontalAdvance(line));
     const int top = iconRect.bottom() + 1 + kTextGap;
-    const QRect textBox(cell.x() + (cell.width() - widest) / 2 - 1, top, widest + 2,
-                        static_cast<int>(lines.size()) * metrics.height());
+    const QRect textBox(
+        cell.x() + (cell.width() - widest) / 2 - 1, top, widest + 2, static_cast<int>(lines.size()) * metrics.height());
 
     const bool selected = option.state & QStyle::State_Selected;
     const QPalette& pal = option.palette;

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 #include <QStyledItemDelegate>
@@ -9,7 +10,7 @@ namespace iradudo {
 // file names seldom hold blanks) and elided after that.
 class IconItemDelegate : public QStyledItemDelegate {
 public:
-    IconItemDelegate(int maxLines, QObject* parent) : QStyledItemDelegate(parent), maxLines_(maxLines) {}
+    IconItemDelegate(int maxLines, QObject* parent) : QStyledItemDelegate(parent), maxLines_(maxLines) { }
 
     void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override;
     QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override;

@@ -1,12 +1,11 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/icon_item_model.h"
 
 #include "platform/text_encoding.h"
 
 namespace iradudo {
 
-IconItemModel::IconItemModel(QObject* parent) : QAbstractListModel(parent)
-{
-}
+IconItemModel::IconItemModel(QObject* parent) : QAbstractListModel(parent) { }
 
 void IconItemModel::setImageList(std::vector<QPixmap> images)
 {
@@ -46,18 +45,14 @@ QVariant IconItemModel::data(const QModelIndex& index, int role) const
     const ListingItem& item = items_[row];
     switch (role) {
     case Qt::DisplayRole:
-    case Qt::ToolTipRole:
-        return captions_[row];
+    case Qt::ToolTipRole: return captions_[row];
     case Qt::DecorationRole:
         if (item.imageIndex >= 0 && static_cast<size_t>(item.imageIndex) < images_.size())
             return images_[static_cast<size_t>(item.imageIndex)];
         return {};
-    case CommentRole:
-        return QString::fromStdString(item.comment);
-    case SizeRole:
-        return item.size ? QVariant::fromValue<qlonglong>(*item.size) : QVariant();
-    default:
-        return {};
+    case CommentRole: return QString::fromStdString(item.comment);
+    case SizeRole: return item.size ? QVariant::fromValue<qlonglong>(*item.size) : QVariant();
+    default: return {};
     }
 }
 

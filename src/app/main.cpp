@@ -1,10 +1,11 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/command_line.h"
 #include "app/error_box.h"
 #include "app/form1.h"
-#include "platform/linux_platform.h"
-#include "viewers/views/image_control.h"
-#include "viewers/pictures/picture_formats.h"
 #include "app/program_fonts.h"
+#include "platform/linux_platform.h"
+#include "viewers/pictures/picture_formats.h"
+#include "viewers/views/image_control.h"
 
 #include <QScreen>
 
@@ -18,8 +19,7 @@ int main(int argc, char** argv)
     iradudo::installGifEventHook();
 
     // Qt has taken its own options out of argv by now.
-    const iradudo::WindowOptions options =
-        iradudo::parseWindowOptions(std::vector<std::string>(argv + 1, argv + argc));
+    const iradudo::WindowOptions options = iradudo::parseWindowOptions(std::vector<std::string>(argv + 1, argv + argc));
     if (options.help) {
         std::cout << iradudo::kWindowUsage;
         return 0;

@@ -1,7 +1,8 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/mouse_relay.h"
 
-#include "app/frame_motion.h"
 #include "app/art/pixel_art.h"
+#include "app/frame_motion.h"
 #include "app/frame_style.h"
 
 #include <QMouseEvent>
@@ -55,9 +56,7 @@ QImage stretchTransparent(const QImage& picture, QSize size)
     return art::transparentScaled(picture, size);
 }
 
-PictureBox::PictureBox(QWidget* parent) : QWidget(parent)
-{
-}
+PictureBox::PictureBox(QWidget* parent) : QWidget(parent) { }
 
 void PictureBox::setPicture(const QImage& picture, Mode mode)
 {

@@ -1,7 +1,8 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include <QLabel>
 #include <QImage>
+#include <QLabel>
 #include <QWidget>
 
 #include <functional>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/program_fonts.h"
 
 #include <QFontDatabase>
@@ -28,7 +29,8 @@ void installProgramFonts()
     fixedSysAvailable = addFontFile("fixedsys.ttf");
 
     // The family in Fixedsys's file is spelt "Fixedsys"; the layout asks for "FixedSys".
-    QFont::insertSubstitutions(QStringLiteral("FixedSys"), {QStringLiteral("Fixedsys"), QStringLiteral("DejaVu Sans Mono")});
+    QFont::insertSubstitutions(
+        QStringLiteral("FixedSys"), {QStringLiteral("Fixedsys"), QStringLiteral("DejaVu Sans Mono")});
     QFont::insertSubstitutions(QStringLiteral("Tahoma"), {QStringLiteral("DejaVu Sans")});
     QFont::insertSubstitutions(QStringLiteral("Verdana"), {QStringLiteral("DejaVu Sans")});
     QFont::insertSubstitutions(QStringLiteral("Arial"), {QStringLiteral("Liberation Sans")});

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/speed_button.h"
 
 #include "app/frame_style.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 #include <QAbstractButton>
@@ -14,8 +15,16 @@ public:
 
     void setGlyph(const QImage& glyph, const QImage& disabledGlyph = {});
     // A negative margin centres the glyph; otherwise glyph at the margin, caption after it.
-    void setGlyphMargin(int margin) { margin_ = margin; update(); }
-    void setDropDownArrow(bool on) { dropDown_ = on; update(); }
+    void setGlyphMargin(int margin)
+    {
+        margin_ = margin;
+        update();
+    }
+    void setDropDownArrow(bool on)
+    {
+        dropDown_ = on;
+        update();
+    }
 
     int tag = 0;
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "browser/directory_source.h"
 
 #include "platform/drive_table.h"
@@ -27,14 +28,14 @@ std::string withCase(std::string text, DriveList::TextCase textCase)
 
 bool equalsIgnoreCase(std::string_view a, std::string_view b)
 {
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-        return toUpper(x) == toUpper(y);
-    });
+    return a.size() == b.size()
+        && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) { return toUpper(x) == toUpper(y); });
 }
 
 bool hasDriveLetter(std::string_view path)
 {
-    return path.size() >= 2 && path[1] == ':' && ((path[0] >= 'a' && path[0] <= 'z') || (path[0] >= 'A' && path[0] <= 'Z'));
+    return path.size() >= 2 && path[1] == ':'
+        && ((path[0] >= 'a' && path[0] <= 'z') || (path[0] >= 'A' && path[0] <= 'Z'));
 }
 
 char driveOf(std::string_view dosPath)
@@ -81,9 +82,7 @@ bool fileListLess(std::string_view a, std::string_view b)
 // ---- DriveList ---------------------------------------------------------------
 
 DriveList::DriveList(Platform& platform, TextCase textCase)
-    : platform_(platform)
-    , textCase_(textCase)
-    , drive_(platform.currentDrive())
+    : platform_(platform), textCase_(textCase), drive_(platform.currentDrive())
 {
 }
 
@@ -101,22 +100,17 @@ void DriveList::build() const
         const std::string prefix = withCase(std::string{letter, ':'}, textCase_);
         std::string text;
         switch (type) {
-        case DriveRemovable:
-            text = prefix;
-            break;
+        case DriveRemovable: text = prefix; break;
         case DriveFixed:
         case DriveCdRom:
-        case DriveRamDisk:
-            text = prefix + " [" + withCase(platform_.volumeLabel(letter), textCase_) + "]";
-            break;
+        case DriveRamDisk: text = prefix + " [" + withCase(platform_.volumeLabel(letter), textCase_) + "]"; break;
         case DriveRemote:
             if (const std::optional<std::string> remote = platform_.networkName(letter))
                 text = prefix + " " + withCase(*remote, textCase_);
             else
                 text = prefix + " [" + withCase(platform_.volumeLabel(letter), textCase_) + "]";
             break;
-        default:
-            continue;
+        default: continue;
         }
         entries_.push_back(std::move(text));
         letters_.push_back(letter);
@@ -190,11 +184,7 @@ void DriveList::changeDrive(char letter, bool notify)
 
 // ---- FileList ----------------------------------------------------------------
 
-FileList::FileList(Platform& platform)
-    : platform_(platform)
-    , directory_(platform.currentDirectory())
-{
-}
+FileList::FileList(Platform& platform) : platform_(platform), directory_(platform.currentDirectory()) { }
 
 void FileList::setDirectory(const std::string& dosPath)
 {
@@ -237,9 +227,8 @@ void FileList::read(const std::string& dosPath) const
         }
         throw;
     }
-    std::stable_sort(names.begin(), names.end(), [](const std::string& a, const std::string& b) {
-        return fileListLess(a, b);
-    });
+    std::stable_sort(
+        names.begin(), names.end(), [](const std::string& a, const std::string& b) { return fileListLess(a, b); });
     entries_ = std::move(names);
     directory_ = platform_.currentDirectory();
     read_ = true;
@@ -274,11 +263,7 @@ int FileList::indexOf(std::string_view entryText) const
 
 // ---- DirectoryList -----------------------------------------------------------
 
-DirectoryList::DirectoryList(Platform& platform)
-    : platform_(platform)
-    , directory_(platform.currentDirectory())
-{
-}
+DirectoryList::DirectoryList(Platform& platform) : platform_(platform), directory_(platform.currentDirectory()) { }
 
 void DirectoryList::moveToDrive(char letter, bool notify)
 {
@@ -325,7 +310,8 @@ void DirectoryList::setDirectory(const std::string& text)
     }
     // A last component naming a file or holding wildcards is no directory to enter.
     const std::size_t lastSeparator = target.find_last_of("\\/");
-    const std::size_t lastStart = lastSeparator == std::string::npos ? (hasDriveLetter(target) ? 2 : 0) : lastSeparator + 1;
+    const std::size_t lastStart
+        = lastSeparator == std::string::npos ? (hasDriveLetter(target) ? 2 : 0) : lastSeparator + 1;
     const std::string last = target.substr(lastStart);
     if (!last.empty() && last != "." && last != ".."
         && (last.find_first_of("*?") != std::string::npos || platform_.fileExists(target)))
@@ -351,9 +337,7 @@ void DirectoryList::setDirectory(const std::string& text)
 // ---- DirectorySource ---------------------------------------------------------
 
 DirectorySource::DirectorySource(Platform& platform)
-    : driveList_(platform)
-    , directoryList_(platform)
-    , fileList_(platform)
+    : driveList_(platform), directoryList_(platform), fileList_(platform)
 {
     driveList_.setDirectoryList(&directoryList_);
     directoryList_.setDriveList(&driveList_);

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 #include "platform/platform.h"
@@ -29,9 +30,9 @@ public:
     int count() const;
     const std::string& entry(int index) const;
     const std::vector<std::string>& entries() const;
-    char letterAt(int index) const;     // upper case
+    char letterAt(int index) const;       // upper case
     int indexOfDrive(char letter) const;  // the entry of a letter (either case), -1 when none
-    int driveTypeAt(int index) const;   // DriveType code
+    int driveTypeAt(int index) const;     // DriveType code
 
     // The chosen entry's position, -1 when none is chosen.
     int itemIndex() const;

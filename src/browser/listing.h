@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 #include <cstdint>
@@ -21,7 +22,7 @@ enum FileIcon : int {
 };
 
 struct ListingItem {
-    std::string caption;               // the file-list entry, bytes as stored
+    std::string caption;  // the file-list entry, bytes as stored
     int imageIndex = IconFile;
     std::string comment;               // UTF-8, from the companion ".README"; may be empty
     std::optional<std::int64_t> size;  // files only; none when the size search failed

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "gif/gif.h"
 
 #include <algorithm>
@@ -12,7 +13,7 @@ static_assert(std::endian::native == std::endian::little, "the bit reader loads 
 
 namespace {
 
-constexpr int kTableSize = 4096;   // codes 0 to 4095, widths up to 12 bits
+constexpr int kTableSize = 4096;  // codes 0 to 4095, widths up to 12 bits
 constexpr int kMaxCodeSize = 12;
 constexpr std::int64_t kMaxPixels = 64'000'000;
 constexpr std::uint32_t kPixelDataOffset = 14 + 40 + 256 * 4;
@@ -60,11 +61,7 @@ constexpr int kPassStep[4] = {8, 8, 4, 2};
 
 }  // namespace
 
-EGifException::EGifException(int code)
-    : Exception(messageFor(code))
-    , code_(code)
-{
-}
+EGifException::EGifException(int code) : Exception(messageFor(code)), code_(code) { }
 
 const char* EGifException::messageFor(int code)
 {
@@ -525,8 +522,7 @@ void TGif::Decoder::WriteBitmap(std::iostream& stream) const
     stream.seekg(0);
 }
 
-TGif::TGif()
-    : decoder_(std::make_unique<Decoder>())
+TGif::TGif() : decoder_(std::make_unique<Decoder>())
 {
     decoder_->SetBitmapHeader();
 }

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "platform/command_launcher.h"
 
 #include <cerrno>
@@ -45,8 +46,7 @@ bool DetachedLauncher::launch(const std::vector<std::string>& argv, const std::s
     // Nothing waits for the program; a small thread collects its exit status.
     std::thread([pid] {
         int status = 0;
-        while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
-        }
+        while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) { }
     }).detach();
     return true;
 }

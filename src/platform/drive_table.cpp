@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "platform/drive_table.h"
 
 #include <algorithm>
@@ -15,8 +16,7 @@
 
 namespace iradudo {
 
-DriveTable::DriveTable(std::vector<Drive> drives)
-    : drives_(std::move(drives))
+DriveTable::DriveTable(std::vector<Drive> drives) : drives_(std::move(drives))
 {
     std::uint32_t seen = 0;
     for (Drive& drive : drives_) {
@@ -84,7 +84,8 @@ std::string unescapeOctal(const std::string& text)
     for (std::size_t i = 0; i < text.size(); ++i) {
         if (text[i] == '\\' && i + 3 < text.size()) {
             const std::string digits = text.substr(i + 1, 3);
-            if (digits.size() == 3 && std::all_of(digits.begin(), digits.end(), [](char c) { return c >= '0' && c <= '7'; })) {
+            if (digits.size() == 3
+                && std::all_of(digits.begin(), digits.end(), [](char c) { return c >= '0' && c <= '7'; })) {
                 out.push_back(static_cast<char>(std::stoi(digits, nullptr, 8)));
                 i += 3;
                 continue;
@@ -101,7 +102,8 @@ std::string unescapeHex(const std::string& text)
     std::string out;
     for (std::size_t i = 0; i < text.size(); ++i) {
         if (text[i] == '\\' && i + 3 < text.size() && text[i + 1] == 'x'
-            && std::isxdigit(static_cast<unsigned char>(text[i + 2])) && std::isxdigit(static_cast<unsigned char>(text[i + 3]))) {
+            && std::isxdigit(static_cast<unsigned char>(text[i + 2]))
+            && std::isxdigit(static_cast<unsigned char>(text[i + 3]))) {
             out.push_back(static_cast<char>(std::stoi(text.substr(i + 2, 2), nullptr, 16)));
             i += 3;
             continue;
@@ -146,9 +148,8 @@ std::vector<std::string> listNames(const std::string& directory)
         ::closedir(dir);
     }
     // sr2 before sr10.
-    std::sort(names.begin(), names.end(), [](const std::string& a, const std::string& b) {
-        return a.size() != b.size() ? a.size() < b.size() : a < b;
-    });
+    std::sort(names.begin(), names.end(),
+        [](const std::string& a, const std::string& b) { return a.size() != b.size() ? a.size() < b.size() : a < b; });
     return names;
 }
 
@@ -162,7 +163,7 @@ std::string readFirstWord(const std::string& file)
 
 bool pathExists(const std::string& path)
 {
-    struct stat info {};
+    struct stat info { };
     return ::stat(path.c_str(), &info) == 0;
 }
 
@@ -182,9 +183,7 @@ bool startsWith(const std::string& text, std::string_view prefix)
 class SystemScan {
 public:
     explicit SystemScan(const SystemPaths& paths)
-        : paths_(paths)
-        , mounts_(readMounts(paths.mountInfo))
-        , blockDevices_(listNames(paths.sysBlock))
+        : paths_(paths), mounts_(readMounts(paths.mountInfo)), blockDevices_(listNames(paths.sysBlock))
     {
         for (const std::string& name : listNames(paths.diskByLabel)) {
             char target[4096];
@@ -253,7 +252,8 @@ private:
 
 bool isUnder(const std::string& path, std::string_view directory)
 {
-    return path == directory || (startsWith(path, directory) && path.size() > directory.size() && path[directory.size()] == '/');
+    return path == directory
+        || (startsWith(path, directory) && path.size() > directory.size() && path[directory.size()] == '/');
 }
 
 }  // namespace
@@ -332,8 +332,8 @@ DriveTable buildSystemDriveTable(const std::vector<std::string>& discDirectories
     static const std::vector<std::string> network = {"nfs", "nfs4", "cifs", "smb3", "smbfs", "fuse.sshfs", "sshfs"};
     for (const Mount& mount : scan.mounts()) {
         const std::string& point = mount.mountPoint;
-        const bool userVisible = isUnder(point, "/media") || isUnder(point, "/mnt") || isUnder(point, "/run/media")
-            || point == "/home";
+        const bool userVisible
+            = isUnder(point, "/media") || isUnder(point, "/mnt") || isUnder(point, "/run/media") || point == "/home";
         if (!userVisible || point == "/media" || point == "/run/media"
             || std::find(claimedMounts.begin(), claimedMounts.end(), point) != claimedMounts.end())
             continue;

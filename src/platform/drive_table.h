@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 #include <cstdint>
@@ -18,7 +19,7 @@ enum DriveType : int {
 };
 
 struct Drive {
-    char letter = 0;         // 'A'..'Z'
+    char letter = 0;  // 'A'..'Z'
     int type = DriveUnknown;
     std::string root;        // host directory of the drive's root; empty: no medium
     std::string label;       // volume label bytes; empty when it cannot be read

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 #include <stdexcept>
@@ -16,8 +17,5 @@ public:
 // passed in (a bracketed directory entry such as "[DOCS]" included).
 class EFOpenError : public Exception {
 public:
-    explicit EFOpenError(const std::string& fileName)
-        : Exception("Cannot open file " + fileName)
-    {
-    }
+    explicit EFOpenError(const std::string& fileName) : Exception("Cannot open file " + fileName) { }
 };

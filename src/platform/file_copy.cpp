@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "platform/file_copy.h"
 
 #include <cerrno>
@@ -50,7 +51,7 @@ bool copyFileReplacing(const std::string& sourceHostPath, const std::string& des
     const int in = ::open(sourceHostPath.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
     if (in < 0)
         return false;
-    struct stat info {};
+    struct stat info { };
     if (::fstat(in, &info) != 0 || !S_ISREG(info.st_mode)) {
         ::close(in);
         return false;

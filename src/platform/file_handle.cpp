@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "platform/platform.h"
 
 #include <cerrno>
@@ -12,10 +13,7 @@ FileHandle::~FileHandle()
         ::close(fd_);
 }
 
-FileHandle::FileHandle(FileHandle&& other) noexcept
-    : fd_(std::exchange(other.fd_, -1))
-{
-}
+FileHandle::FileHandle(FileHandle&& other) noexcept : fd_(std::exchange(other.fd_, -1)) { }
 
 FileHandle& FileHandle::operator=(FileHandle&& other) noexcept
 {

@@ -1,12 +1,9 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "platform/io_error.h"
 
 #include <cerrno>
 
-EInOutError::EInOutError(int errorCode)
-    : Exception(iradudo::ioErrorMessage(errorCode))
-    , errorCode_(errorCode)
-{
-}
+EInOutError::EInOutError(int errorCode) : Exception(iradudo::ioErrorMessage(errorCode)), errorCode_(errorCode) { }
 
 namespace iradudo {
 

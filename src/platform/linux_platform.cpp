@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "platform/linux_platform.h"
 
 #include "platform/file_copy.h"
@@ -53,7 +54,7 @@ std::vector<std::string> splitComponents(std::string_view text)
 
 bool entryExists(const std::string& hostPath, int& error)
 {
-    struct stat info {};
+    struct stat info { };
     if (::lstat(hostPath.c_str(), &info) == 0)
         return true;
     error = errno;
@@ -105,7 +106,7 @@ bool forEachName(const std::string& hostDirectory, F&& onName, int& error)
 // of thousands of entries costs one directory read and no allocation per lookup.
 struct LinuxPlatform::NameCache {
     std::string hostDirectory;
-    std::string buffer;                        // the names, each followed by a zero byte
+    std::string buffer;  // the names, each followed by a zero byte
     struct Name {
         std::uint32_t offset;
         std::uint32_t length;
@@ -195,9 +196,9 @@ struct LinuxPlatform::NameCache {
 };
 
 struct LinuxPlatform::Resolved {
-    Location location;     // the full path, last component included
+    Location location;  // the full path, last component included
     std::string hostPath;
-    int errorCode = 0;     // Windows code when the path cannot be resolved
+    int errorCode = 0;  // Windows code when the path cannot be resolved
     bool lastExists = true;
 };
 
@@ -333,26 +334,30 @@ std::string LinuxPlatform::currentDirectory() const
     return dosPathOf({currentDrive_, driveDirectories_[static_cast<std::size_t>(currentDrive_ - 'A')]});
 }
 
-std::optional<std::string> LinuxPlatform::batchMatch(const std::string& hostDirectory, const std::string& name,
-                                                      unsigned char* type) const
+std::optional<std::string> LinuxPlatform::batchMatch(
+    const std::string& hostDirectory, const std::string& name, unsigned char* type) const
 {
     const char* found = batchLookup(hostDirectory, name, type);
     return found ? std::optional<std::string>(found) : std::nullopt;
 }
 
-const char* LinuxPlatform::batchLookup(const std::string& hostDirectory, const std::string& name,
-                                       unsigned char* type) const
+const char* LinuxPlatform::batchLookup(
+    const std::string& hostDirectory, const std::string& name, unsigned char* type) const
 {
     if (!batchCache_ || batchCache_->hostDirectory != hostDirectory) {
         auto cache = std::make_unique<NameCache>();
         cache->hostDirectory = hostDirectory;
         int error = 0;
-        forEachName(hostDirectory, [&](const char* entry, unsigned char type) {
-            const std::string_view text(entry);
-            cache->names.push_back({static_cast<std::uint32_t>(cache->buffer.size()), static_cast<std::uint32_t>(text.size()), type});
-            cache->buffer.append(text);
-            cache->buffer.push_back('\0');
-        }, error);
+        forEachName(
+            hostDirectory,
+            [&](const char* entry, unsigned char type) {
+                const std::string_view text(entry);
+                cache->names.push_back(
+                    {static_cast<std::uint32_t>(cache->buffer.size()), static_cast<std::uint32_t>(text.size()), type});
+                cache->buffer.append(text);
+                cache->buffer.push_back('\0');
+            },
+            error);
         cache->index();
         batchCache_ = std::move(cache);
     }
@@ -371,19 +376,22 @@ std::optional<std::string> LinuxPlatform::scanMatch(const std::string& hostDirec
     std::optional<std::string> match;
     bool ambiguous = false;
     int error = 0;
-    forEachName(hostDirectory, [&](const char* entry, unsigned char) {
-        if (foldCase(entry) == wanted) {
-            ambiguous = ambiguous || match.has_value();
-            match = entry;
-        }
-    }, error);
+    forEachName(
+        hostDirectory,
+        [&](const char* entry, unsigned char) {
+            if (foldCase(entry) == wanted) {
+                ambiguous = ambiguous || match.has_value();
+                match = entry;
+            }
+        },
+        error);
     if (ambiguous)
         return std::nullopt;
     return match;
 }
 
-std::optional<std::string> LinuxPlatform::matchName(const std::string& hostDirectory, const std::string& name,
-                                                    bool inCurrentDirectory) const
+std::optional<std::string> LinuxPlatform::matchName(
+    const std::string& hostDirectory, const std::string& name, bool inCurrentDirectory) const
 {
     if (batchDepth_ > 0 && inCurrentDirectory)
         return batchMatch(hostDirectory, name);
@@ -487,8 +495,7 @@ void LinuxPlatform::setCurrentDirectory(const std::string& path)
     enteredDirectory(target.hostPath);
 }
 
-void LinuxPlatform::readDirectory(const std::string& path,
-                                  const std::function<void(const FileEntry&)>& onEntry) const
+void LinuxPlatform::readDirectory(const std::string& path, const std::function<void(const FileEntry&)>& onEntry) const
 {
     Resolved target;
     if (path.empty()) {
@@ -519,7 +526,7 @@ void LinuxPlatform::readDirectory(const std::string& path,
             const std::string_view name = raw->d_name;
             if (atRoot && (name == "." || name == ".."))
                 continue;
-            struct stat info {};
+            struct stat info { };
             if (::fstatat(dirFd, raw->d_name, &info, 0) != 0
                 && ::fstatat(dirFd, raw->d_name, &info, AT_SYMLINK_NOFOLLOW) != 0)
                 continue;  // gone since the directory was read
@@ -539,14 +546,14 @@ std::optional<FileEntry> LinuxPlatform::findEntry(const std::string& name) const
     // Bare names in the current directory (every listing lookup) take one fstatat.
     // Names from a file list exist as given, so the exact name goes first.
     if (isLeafInCurrentDirectory(name)) {
-        struct stat info {};
+        struct stat info { };
         if (::fstatat(currentDirectoryFd_, name.c_str(), &info, 0) == 0
             || ::fstatat(currentDirectoryFd_, name.c_str(), &info, AT_SYMLINK_NOFOLLOW) == 0)
             return entryFromStat(name, info);
         if (errno != ENOENT)
             return std::nullopt;
-        const std::optional<std::string> actual =
-            batchDepth_ > 0 ? batchMatch(currentHostPath_, name) : scanMatch(currentHostPath_, name);
+        const std::optional<std::string> actual
+            = batchDepth_ > 0 ? batchMatch(currentHostPath_, name) : scanMatch(currentHostPath_, name);
         if (!actual || *actual == name)
             return std::nullopt;
         if (::fstatat(currentDirectoryFd_, actual->c_str(), &info, 0) == 0
@@ -557,7 +564,7 @@ std::optional<FileEntry> LinuxPlatform::findEntry(const std::string& name) const
     const Resolved target = resolve(name, false);
     if (target.errorCode != 0)
         return std::nullopt;
-    struct stat info {};
+    struct stat info { };
     if (::stat(target.hostPath.c_str(), &info) != 0 && ::lstat(target.hostPath.c_str(), &info) != 0)
         return std::nullopt;
     const auto& components = target.location.components;
@@ -597,7 +604,7 @@ FileHandle LinuxPlatform::openFile(const std::string& name) const
         file = FileHandle(::open(target.hostPath.c_str(), flags));
     }
     // A regular file in the batch's directory read needs no second look.
-    struct stat info {};
+    struct stat info { };
     if (!file.valid() || (type != DT_REG && (::fstat(file.fd(), &info) != 0 || !S_ISREG(info.st_mode))))
         return {};
     return file;
@@ -650,9 +657,9 @@ bool LinuxPlatform::runCommandLine(const std::string& commandLine)
     const std::optional<std::vector<std::string>> argv = commandLineToArguments(line);
     if (!argv)
         return false;
-    const std::string workingDirectory =
-        currentDrive_ == 0 ? std::string()
-                           : hostPathOf({currentDrive_, driveDirectories_[static_cast<std::size_t>(currentDrive_ - 'A')]});
+    const std::string workingDirectory = currentDrive_ == 0
+        ? std::string()
+        : hostPathOf({currentDrive_, driveDirectories_[static_cast<std::size_t>(currentDrive_ - 'A')]});
     return launcher_->launch(*argv, workingDirectory);
 }
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 #include "platform/command_launcher.h"
@@ -39,8 +40,7 @@ public:
     char currentDrive() const override { return currentDrive_; }
     void setCurrentDirectory(const std::string& path) override;
 
-    void readDirectory(const std::string& path,
-                       const std::function<void(const FileEntry&)>& onEntry) const override;
+    void readDirectory(const std::string& path, const std::function<void(const FileEntry&)>& onEntry) const override;
     std::optional<FileEntry> findEntry(const std::string& name) const override;
     bool fileExists(const std::string& name) const override;
     FileHandle openFile(const std::string& name) const override;
@@ -65,10 +65,10 @@ private:
     Resolved resolve(const std::string& path, bool lastMayBeMissing) const;
     std::string hostPathOf(const Location& location) const;
     static std::string dosPathOf(const Location& location);
-    std::optional<std::string> matchName(const std::string& hostDirectory, const std::string& name,
-                                         bool inCurrentDirectory) const;
-    std::optional<std::string> batchMatch(const std::string& hostDirectory, const std::string& name,
-                                          unsigned char* type = nullptr) const;
+    std::optional<std::string> matchName(
+        const std::string& hostDirectory, const std::string& name, bool inCurrentDirectory) const;
+    std::optional<std::string> batchMatch(
+        const std::string& hostDirectory, const std::string& name, unsigned char* type = nullptr) const;
     const char* batchLookup(const std::string& hostDirectory, const std::string& name, unsigned char* type) const;
     std::optional<std::string> scanMatch(const std::string& hostDirectory, const std::string& name) const;
     bool isLeafInCurrentDirectory(const std::string& name) const;
@@ -78,7 +78,7 @@ private:
     std::shared_ptr<CommandLauncher> launcher_;
     char currentDrive_ = 0;
     std::array<std::vector<std::string>, 26> driveDirectories_;  // each drive's own current directory
-    int currentDirectoryFd_ = -1;    // the current directory, for *at() calls on bare names
+    int currentDirectoryFd_ = -1;                                // the current directory, for *at() calls on bare names
     std::string currentHostPath_;
     int batchDepth_ = 0;
     mutable std::unique_ptr<NameCache> batchCache_;

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 #include <cstddef>
@@ -11,19 +12,19 @@ namespace iradudo {
 
 // Attribute bits of a directory entry, as the search operations report them.
 enum FileAttribute : std::uint32_t {
-    faReadOnly = 0x01,   // not writable
-    faHidden = 0x02,     // name begins with "." (not "." or "..")
-    faSysFile = 0x04,    // device, FIFO or socket
+    faReadOnly = 0x01,  // not writable
+    faHidden = 0x02,    // name begins with "." (not "." or "..")
+    faSysFile = 0x04,   // device, FIFO or socket
     faVolumeID = 0x08,
     faDirectory = 0x10,
-    faArchive = 0x20,    // every regular file
+    faArchive = 0x20,  // every regular file
     faAnyFile = 0x3F,
 };
 
 struct FileEntry {
-    std::string name;          // bytes as stored; not necessarily UTF-8
+    std::string name;  // bytes as stored; not necessarily UTF-8
     std::uint32_t attributes = 0;
-    std::int64_t size = 0;     // full 64-bit size; 0 for directories
+    std::int64_t size = 0;  // full 64-bit size; 0 for directories
 
     bool isDirectory() const { return (attributes & faDirectory) != 0; }
 };
@@ -32,7 +33,7 @@ struct FileEntry {
 class FileHandle {
 public:
     FileHandle() = default;
-    explicit FileHandle(int fd) : fd_(fd) {}
+    explicit FileHandle(int fd) : fd_(fd) { }
     ~FileHandle();
     FileHandle(FileHandle&& other) noexcept;
     FileHandle& operator=(FileHandle&& other) noexcept;
@@ -100,8 +101,7 @@ public:
     // empty), unsorted, "." and ".." included below a drive root and not at it,
     // system entries included (attribute faSysFile). Throws EInOutError when the
     // directory cannot be read.
-    virtual void readDirectory(const std::string& path,
-                               const std::function<void(const FileEntry&)>& onEntry) const = 0;
+    virtual void readDirectory(const std::string& path, const std::function<void(const FileEntry&)>& onEntry) const = 0;
 
     // The entry a name or path finds (any attribute), nullopt when none.
     virtual std::optional<FileEntry> findEntry(const std::string& name) const = 0;

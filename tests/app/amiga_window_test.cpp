@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/amiga_window.h"
 #include "app/art/pixel_art.h"
 
@@ -16,13 +17,13 @@ const QRgb kWhite = 0xFFFFFFFF;
 const QRgb kBlack = 0xFF000000;
 const QRgb kGrey = 0xFFC0C0C0;
 
-const AmigaWindowNames kNames{"Panel1", "Panel2", "Panel4", "Panel19", "Panel16", "Panel3",
-                              "Label2", "Image1", "Image3", "Image2"};
+const AmigaWindowNames kNames{
+    "Panel1", "Panel2", "Panel4", "Panel19", "Panel16", "Panel3", "Label2", "Image1", "Image3", "Image2"};
 
 QImage grabFrame(FrameKind kind, int w, int h)
 {
     AmigaWindow window(kind, QStringLiteral("  Finestra browser"), kNames,
-                       {art::closeGadget(), art::depthGadget(), art::resizeGadget()}, nullptr);
+        {art::closeGadget(), art::depthGadget(), art::resizeGadget()}, nullptr);
     window.setBounds({0, 0, w, h});
     return window.grab().toImage().convertToFormat(QImage::Format_RGB32);
 }
@@ -32,7 +33,7 @@ struct Size {
     int h;
 };
 
-class FramePixels : public ::testing::TestWithParam<Size> {};
+class FramePixels : public ::testing::TestWithParam<Size> { };
 
 // Title bar, close and depth gadgets: the same for every kind of window.
 void expectTitleBar(const QImage& img)
@@ -121,8 +122,8 @@ void expectBottomBar(const QImage& img)
         EXPECT_EQ(img.pixel(gx + 19, gy + y), kBlack) << "triangle side " << y;
     for (int x = 5; x <= 19; ++x)
         EXPECT_EQ(img.pixel(gx + x, gy + 12), kBlack) << "triangle base " << x;
-    const int stair[][2] = {{5, 11}, {6, 10}, {7, 10}, {8, 9}, {9, 8}, {10, 8}, {11, 7},
-                            {12, 6}, {13, 5}, {14, 5}, {15, 4}, {16, 3}, {17, 3}, {18, 2}};
+    const int stair[][2] = {{5, 11}, {6, 10}, {7, 10}, {8, 9}, {9, 8}, {10, 8}, {11, 7}, {12, 6}, {13, 5}, {14, 5},
+        {15, 4}, {16, 3}, {17, 3}, {18, 2}};
     for (const auto& cell : stair)
         EXPECT_EQ(img.pixel(gx + cell[0], gy + cell[1]), kWhite) << cell[0] << "/" << cell[1];
     EXPECT_EQ(img.pixel(gx + 15, gy + 9), kBlue);
@@ -213,12 +214,12 @@ TEST_P(FramePixels, FixedSize)
 }
 
 INSTANTIATE_TEST_SUITE_P(TwoSizes, FramePixels, ::testing::Values(Size{393, 281}, Size{120, 120}),
-                         [](const auto& info) { return std::to_string(info.param.w) + "x" + std::to_string(info.param.h); });
+    [](const auto& info) { return std::to_string(info.param.w) + "x" + std::to_string(info.param.h); });
 
 TEST(AmigaWindow, PartsFollowTheSize)
 {
     AmigaWindow window(FrameKind::Browser, QStringLiteral("  Finestra browser"), kNames,
-                       {art::closeGadget(), art::depthGadget(), art::resizeGadget()}, nullptr);
+        {art::closeGadget(), art::depthGadget(), art::resizeGadget()}, nullptr);
     window.setBounds({200, 88, 393, 281});
     window.resize(500, 300);
     window.grab();  // delivers the pending resize

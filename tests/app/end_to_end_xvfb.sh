@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Starts the window program on the demo disc under a bare X server (no window
 # manager, so the window stays where the program places it), double-clicks the
 # CD icon with xdotool and checks the screenshot for the browser window.

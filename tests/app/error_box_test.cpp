@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/error_box.h"
 #include "platform/exception.h"
 
@@ -13,8 +14,8 @@ TEST(ErrorBoxText, AppendsAFullStopAfterCharactersSortingAfterIt)
     EXPECT_EQ(errorBoxText("I/O error 21"), QStringLiteral("I/O error 21."));
     EXPECT_EQ(errorBoxText("File not found"), QStringLiteral("File not found."));
     EXPECT_EQ(errorBoxText("Cannot open file [DOCS]"), QStringLiteral("Cannot open file [DOCS]."));
-    EXPECT_EQ(errorBoxText("Unknown picture file extension (.iff)"),
-              QStringLiteral("Unknown picture file extension (.iff)"));
+    EXPECT_EQ(
+        errorBoxText("Unknown picture file extension (.iff)"), QStringLiteral("Unknown picture file extension (.iff)"));
     EXPECT_EQ(errorBoxText("Done."), QStringLiteral("Done."));
     EXPECT_EQ(errorBoxText("Really?"), QStringLiteral("Really?."));
     EXPECT_EQ(errorBoxText("dash-"), QStringLiteral("dash-"));

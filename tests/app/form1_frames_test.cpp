@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "form_fixture.h"
 
 #include <gtest/gtest.h>
@@ -38,7 +39,7 @@ protected:
     QPoint at(QWidget* element, QPoint local) const { return element->mapTo(fx.form.get(), local); }
 
     void press(QWidget* element, QPoint local, Qt::MouseButton button = Qt::LeftButton,
-               Qt::KeyboardModifiers mods = Qt::NoModifier)
+        Qt::KeyboardModifiers mods = Qt::NoModifier)
     {
         last = at(element, local);
         held |= button;

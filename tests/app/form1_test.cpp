@@ -1,9 +1,10 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "form_fixture.h"
 
 #include <gtest/gtest.h>
 
-#include <QLayout>
 #include <QApplication>
+#include <QLayout>
 
 #include <algorithm>
 
@@ -44,9 +45,8 @@ protected:
     Disc second;
     TempDir fixed;
     FormFixture fx{{makeDrive('C', DriveFixed, fixed.path().string(), "SYSTEM"),
-                    makeDrive('D', DriveCdRom, disc.root(), "cover cd"),
-                    makeDrive('E', DriveCdRom, std::string(), std::string()),
-                    makeDrive('F', DriveCdRom, second.root(), "SECOND")}};
+        makeDrive('D', DriveCdRom, disc.root(), "cover cd"), makeDrive('E', DriveCdRom, std::string(), std::string()),
+        makeDrive('F', DriveCdRom, second.root(), "SECOND")}};
 
     void openDrive(int icon)
     {
@@ -243,7 +243,7 @@ TEST_F(Form1Test, InfoToggleHidesAndListsIconFiles)
     EXPECT_EQ(f.SpeedButton10->tag, 1);
     EXPECT_EQ(f.SpeedButton10->text(), QStringLiteral("Mostra .info"));
     EXPECT_EQ(fx.browserCaptions(),
-              (QStringList{"[EMPTY]", "[PICS]", "drawer.info", "GAME.INFO", "GAME.LHA", "GAME.README", "README.TXT"}));
+        (QStringList{"[EMPTY]", "[PICS]", "drawer.info", "GAME.INFO", "GAME.LHA", "GAME.README", "README.TXT"}));
     EXPECT_EQ(f.ListView2Items->item(fx.browserRow("GAME.INFO")).imageIndex, 1);
     EXPECT_EQ(f.Label8->text(), QStringLiteral("7 elementi, 1591 bytes totali"));
 
@@ -357,8 +357,8 @@ TEST(Form1Busy, BusyCursorFromTheHundredthEntryUntilTheReadingEnds)
     Disc disc;
     for (int i = 0; i < 150; ++i)
         disc.dir.writeFile("EMPTY/F" + std::to_string(1000 + i) + ".TXT", "t");
-    FormFixture fx({makeDrive('D', DriveCdRom, disc.root(), "DISC")},
-                   &FormFixture::makePlatform<CursorWatchingPlatform>);
+    FormFixture fx(
+        {makeDrive('D', DriveCdRom, disc.root(), "DISC")}, &FormFixture::makePlatform<CursorWatchingPlatform>);
     fx.showForm();
     FormFixture::doubleClickItem(fx.form->ListView1, 0);
     FormFixture::doubleClickItem(fx.form->ListView2, fx.browserRow("[EMPTY]"));

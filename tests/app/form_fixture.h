@@ -1,10 +1,11 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 #include "app/error_box.h"
 #include "app/form1.h"
 #include "platform/linux_platform.h"
-#include "support/test_drives.h"
 #include "support/temp_dir.h"
+#include "support/test_drives.h"
 
 #include <QStringList>
 #include <QTest>
@@ -19,7 +20,7 @@ namespace iradudo::test {
 // launcher and a recording error box.
 class FormFixture {
 public:
-    explicit FormFixture(std::vector<Drive> drives) : FormFixture(std::move(drives), &makePlatform<LinuxPlatform>) {}
+    explicit FormFixture(std::vector<Drive> drives) : FormFixture(std::move(drives), &makePlatform<LinuxPlatform>) { }
 
     template <class P>
     static std::unique_ptr<LinuxPlatform> makePlatform(std::vector<Drive> drives, std::shared_ptr<CommandLauncher> l)

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/frame_motion.h"
 
 #include <gtest/gtest.h>
@@ -28,8 +29,8 @@ TEST(DragStep, MovesByTheDistanceFromTheAnchor)
 TEST(DragStep, ActsOnlyOnTheLeftButtonAlone)
 {
     const WindowBounds start{200, 88, 393, 281};
-    for (int shift : std::initializer_list<int>{0, ssShift | ssLeft, ssAlt | ssLeft, ssCtrl | ssLeft, ssLeft | ssRight, ssLeft | ssMiddle,
-                      ssRight, ssLeft | ssDouble})
+    for (int shift : std::initializer_list<int>{0, ssShift | ssLeft, ssAlt | ssLeft, ssCtrl | ssLeft, ssLeft | ssRight,
+             ssLeft | ssMiddle, ssRight, ssLeft | ssDouble})
         EXPECT_EQ(dragStep(start, 50, 50, shift, {0, 0}), start) << shift;
 }
 

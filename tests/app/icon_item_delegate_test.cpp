@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/icon_item_delegate.h"
 #include "app/program_fonts.h"
 

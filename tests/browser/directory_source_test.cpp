@@ -1,9 +1,10 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "browser/directory_source.h"
 #include "platform/io_error.h"
 #include "platform/linux_platform.h"
 
-#include "support/test_drives.h"
 #include "support/temp_dir.h"
+#include "support/test_drives.h"
 
 #include <algorithm>
 #include <filesystem>
@@ -28,15 +29,16 @@ protected:
         second.writeFile("Other.txt", "o");
         platform = std::make_unique<LinuxPlatform>(
             DriveTable({makeDrive('A', DriveRemovable, ""), makeDrive('C', DriveFixed, second.path(), "System"),
-                        makeDrive('D', DriveCdRom, disc.path(), "Amiga Disc"), makeDrive('E', DriveCdRom, ""),
-                        makeDrive('F', DriveUnknown, second.path()), makeDrive('N', DriveRemote, second.path(), "", "//srv/Share"),
-                        makeDrive('R', DriveRamDisk, second.path(), "ram")}),
+                makeDrive('D', DriveCdRom, disc.path(), "Amiga Disc"), makeDrive('E', DriveCdRom, ""),
+                makeDrive('F', DriveUnknown, second.path()),
+                makeDrive('N', DriveRemote, second.path(), "", "//srv/Share"),
+                makeDrive('R', DriveRamDisk, second.path(), "ram")}),
             std::make_shared<RecordingLauncher>());
         platform->setCurrentDirectory("D:\\");
         source = std::make_unique<DirectorySource>(*platform);
         source->directoryList().setOnChange([this] {
             events.push_back("change " + source->directoryList().directory() + " files "
-                             + std::to_string(source->fileList().count()) + " in " + source->fileList().directory());
+                + std::to_string(source->fileList().count()) + " in " + source->fileList().directory());
         });
     }
 
@@ -57,7 +59,7 @@ TEST_F(DirectorySourceTest, DriveEntriesFollowTheDriveType)
 {
     const DriveList& drives = source->driveList();
     EXPECT_EQ(drives.entries(),
-              (std::vector<std::string>{"A:", "C: [SYSTEM]", "D: [AMIGA DISC]", "E: []", "N: //SRV/SHARE", "R: [RAM]"}));
+        (std::vector<std::string>{"A:", "C: [SYSTEM]", "D: [AMIGA DISC]", "E: []", "N: //SRV/SHARE", "R: [RAM]"}));
     EXPECT_EQ(drives.letterAt(4), 'N');
     EXPECT_EQ(drives.indexOfDrive('n'), 4);
     EXPECT_EQ(drives.indexOfDrive('F'), -1);  // unknown type: no entry
@@ -226,14 +228,16 @@ TEST_F(DirectorySourceTest, FilesThatAreNamedAsPathsMoveToTheirFolder)
 
 TEST(FileListOrder, PunctuationBeforeDigitsBeforeLettersIgnoringCase)
 {
-    std::vector<std::string> names = {"zeta", "Alpha", "[dir]", "10.txt", "_under", "beta", "BETA", "2.txt",
-                                      "[..]", "alpha2", "\xE8lite", "-dash", "a"};
+    std::vector<std::string> names = {"zeta", "Alpha", "[dir]", "10.txt", "_under", "beta", "BETA", "2.txt", "[..]",
+        "alpha2", "\xE8lite", "-dash", "a"};
     std::mt19937 random(7);
     for (int round = 0; round < 5; ++round) {
         std::shuffle(names.begin(), names.end(), random);
-        std::stable_sort(names.begin(), names.end(), [](const std::string& a, const std::string& b) { return fileListLess(a, b); });
-        EXPECT_EQ(names, (std::vector<std::string>{"-dash", "[..]", "[dir]", "_under", "10.txt", "2.txt", "a", "Alpha",
-                                                   "alpha2", "beta", "BETA", "zeta", "\xE8lite"}));
+        std::stable_sort(
+            names.begin(), names.end(), [](const std::string& a, const std::string& b) { return fileListLess(a, b); });
+        EXPECT_EQ(names,
+            (std::vector<std::string>{"-dash", "[..]", "[dir]", "_under", "10.txt", "2.txt", "a", "Alpha", "alpha2",
+                "beta", "BETA", "zeta", "\xE8lite"}));
     }
 }
 

@@ -1,9 +1,10 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "browser/directory_source.h"
 #include "browser/listing.h"
 #include "platform/linux_platform.h"
 
-#include "support/test_drives.h"
 #include "support/temp_dir.h"
+#include "support/test_drives.h"
 
 #include <filesystem>
 #include <gtest/gtest.h>
@@ -65,7 +66,8 @@ TEST(ListingRules, CommentIsLatin1UnlessItIsMultibyteUtf8)
     EXPECT_EQ(companionComment("Short: Perch\xE9 no"), "Perch\xC3\xA9 no");
     EXPECT_EQ(companionComment("Short: Citt\xC3\xA0 ideale"), "Citt\xC3\xA0 ideale");
     // Six characters, not six bytes, when the line is UTF-8.
-    EXPECT_EQ(companionComment("\xC3\xA0\xC3\xA0\xC3\xA0\xC3\xA0\xC3\xA0\xC3\xA0 r\xC3\xA9sum\xC3\xA9"), "r\xC3\xA9sum\xC3\xA9");
+    EXPECT_EQ(companionComment("\xC3\xA0\xC3\xA0\xC3\xA0\xC3\xA0\xC3\xA0\xC3\xA0 r\xC3\xA9sum\xC3\xA9"),
+        "r\xC3\xA9sum\xC3\xA9");
 }
 
 TEST(ListingRules, StatusAndClickTexts)
@@ -89,8 +91,8 @@ class ListingTest : public ::testing::Test {
 protected:
     ListingTest()
     {
-        platform = std::make_unique<LinuxPlatform>(DriveTable({makeDrive('D', DriveCdRom, disc.path(), "DISC")}),
-                                                   std::make_shared<RecordingLauncher>());
+        platform = std::make_unique<LinuxPlatform>(
+            DriveTable({makeDrive('D', DriveCdRom, disc.path(), "DISC")}), std::make_shared<RecordingLauncher>());
         platform->setCurrentDirectory("D:\\");
         source = std::make_unique<DirectorySource>(*platform);
     }

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // libFuzzer target for the GIF decoder, run by hand (not part of the build):
 //   clang++ -std=c++20 -O1 -g -fsanitize=fuzzer,address,undefined -Isrc -Itests/gif \
 //     tests/gif/fuzz_gif.cpp tests/gif/gif_model.cpp src/gif/gif.cpp -o fuzz_gif

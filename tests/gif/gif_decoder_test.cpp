@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Decoding of crafted GIF streams: header checks, the LZW rules and the bitmap hand-off.
 #include "gif/gif.h"
 #include "gif_test_support.h"
@@ -114,7 +115,7 @@ TEST(GifHeader, ShortFilesFailAtTheReadThatComesUpShort)
     expectGifError("", 6);
     expectGifError("GI", 6);
     expectGifError("GIF89", 6);
-    expectGifError(std::string("GIF89a\x02\0\x02\0\x80", 11), 6);  // screen descriptor cut
+    expectGifError(std::string("GIF89a\x02\0\x02\0\x80", 11), 6);            // screen descriptor cut
     expectGifError(std::string("GIF89a\x02\0\x02\0\x80\0\0\0\0\0", 16), 6);  // colour table cut
 }
 
@@ -275,8 +276,8 @@ TEST(GifCodes, CodeEqualToTheNextFreeCodeRepeatsTheFirstPixel)
     codes.code(1);
     codes.code(9);  // 1 followed by its own first pixel
     codes.end();
-    EXPECT_EQ(pixelsOf(buildGif(partsFor(9, 1, 2, codes.bytes()))),
-        (std::vector<std::uint8_t>{2, 2, 2, 2, 2, 2, 1, 1, 1}));
+    EXPECT_EQ(
+        pixelsOf(buildGif(partsFor(9, 1, 2, codes.bytes()))), (std::vector<std::uint8_t>{2, 2, 2, 2, 2, 2, 1, 1, 1}));
 }
 
 TEST(GifCodes, CodeAboveTheNextFreeCodeIsBad)
@@ -395,7 +396,8 @@ TEST(GifRows, ExtraRowsAreIgnoredAndAFinalPartialRowIsDropped)
     hook.rows = 0;
     std::vector<std::uint8_t> expected(pixels.begin(), pixels.begin() + 4 * 2);
     expected.resize(4 * 3, 0);
-    EXPECT_EQ(pixelsOf(gifOf(4, 3, std::vector<std::uint8_t>(pixels.begin(), pixels.begin() + 4 * 2 + 3), 3)), expected);
+    EXPECT_EQ(
+        pixelsOf(gifOf(4, 3, std::vector<std::uint8_t>(pixels.begin(), pixels.begin() + 4 * 2 + 3), 3)), expected);
     EXPECT_EQ(hook.rows, 2);
 }
 

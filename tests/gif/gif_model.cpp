@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "gif_model.h"
 
 #include <algorithm>
@@ -13,7 +14,7 @@ struct Failure {
     int code;
 };
 
-struct TooLarge {};
+struct TooLarge { };
 
 // Walking out of a table is a fault of the algorithm, not of the input.
 void check(bool inBounds)
@@ -24,11 +25,7 @@ void check(bool inBounds)
 
 class Model {
 public:
-    Model(const std::string& data, std::size_t workLimit)
-        : data_(data)
-        , workLimit_(workLimit)
-    {
-    }
+    Model(const std::string& data, std::size_t workLimit) : data_(data), workLimit_(workLimit) { }
 
     std::string run()
     {

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Damaged files: the decoder must fail cleanly with the code the step-by-step
 // model gives, or produce exactly the model's bitmap; and every input found by
 // fuzzing stays in data/regress/ with the outcome it must have.
@@ -50,7 +51,9 @@ std::vector<std::string> seeds()
         std::vector<std::uint8_t> pixels;
         std::uniform_int_distribution<int> colour(0, (1 << m) - 1);
         for (int i = 0; i < 23 * 17; ++i)
-            pixels.push_back(static_cast<std::uint8_t>(i % 5 == 0 ? colour(random) : pixels.empty() ? 0 : pixels.back()));
+            pixels.push_back(static_cast<std::uint8_t>(i % 5 == 0 ? colour(random)
+                    : pixels.empty()                              ? 0
+                                                                  : pixels.back()));
         GifParts parts;
         parts.width = 23;
         parts.height = 17;
@@ -74,21 +77,11 @@ std::string mutate(std::string gif, std::mt19937& random)
     for (int e = 0; e < edits && !gif.empty(); ++e) {
         std::uniform_int_distribution<std::size_t> at(0, gif.size() - 1);
         switch (kind(random)) {
-        case 0:
-            gif[at(random)] = static_cast<char>(byte(random));
-            break;
-        case 1:
-            gif[at(random)] ^= static_cast<char>(1 << (random() % 8));
-            break;
-        case 2:
-            gif.resize(at(random));
-            break;
-        case 3:
-            gif.insert(at(random), 1, static_cast<char>(byte(random)));
-            break;
-        case 4:
-            gif.erase(at(random), 1 + random() % 8);
-            break;
+        case 0: gif[at(random)] = static_cast<char>(byte(random)); break;
+        case 1: gif[at(random)] ^= static_cast<char>(1 << (random() % 8)); break;
+        case 2: gif.resize(at(random)); break;
+        case 3: gif.insert(at(random), 1, static_cast<char>(byte(random))); break;
+        case 4: gif.erase(at(random), 1 + random() % 8); break;
         case 5: {
             // The fields that steer the decoder: sizes, flags, the code size.
             static const std::size_t fields[] = {6, 7, 8, 9, 10, 18, 19, 20, 21, 22};

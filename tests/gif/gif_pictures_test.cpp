@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Pictures made by ImageMagick, Pillow and giflib's gifbuild (data/make_pictures.sh),
 // decoded here and by giflib.
 #include "gif/gif.h"
@@ -13,7 +14,7 @@ namespace {
 
 const std::string kPictures = IRADUDO_SOURCE_DIR "/tests/gif/data/pictures/";
 
-class GifPicture : public testing::TestWithParam<const char*> {};
+class GifPicture : public testing::TestWithParam<const char*> { };
 
 }  // namespace
 
@@ -30,8 +31,8 @@ TEST_P(GifPicture, MatchesGiflib)
 
 INSTANTIATE_TEST_SUITE_P(Tools, GifPicture,
     testing::Values("magick_plasma.gif", "magick_interlaced.gif", "magick_mono.gif", "magick_no_extension.gif",
-        "pillow_noise.gif", "pillow_wide.gif", "pillow_narrow.gif", "pillow_interlaced.gif",
-        "gifbuild_two_images.gif", "gifbuild_local_map.gif", "gifbuild_interlaced.gif"),
+        "pillow_noise.gif", "pillow_wide.gif", "pillow_narrow.gif", "pillow_interlaced.gif", "gifbuild_two_images.gif",
+        "gifbuild_local_map.gif", "gifbuild_interlaced.gif"),
     [](const testing::TestParamInfo<const char*>& info) {
         std::string name = info.param;
         return name.substr(0, name.find('.'));

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "gif_test_support.h"
 
 #include "gif/gif.h"
@@ -13,10 +14,7 @@
 
 namespace iradudo::test {
 
-CodeStream::CodeStream(int minCodeSize)
-    : minCodeSize_(minCodeSize)
-    , width_(minCodeSize + 1)
-    , nextFree_(clearCode() + 2)
+CodeStream::CodeStream(int minCodeSize) : minCodeSize_(minCodeSize), width_(minCodeSize + 1), nextFree_(clearCode() + 2)
 {
 }
 
@@ -126,7 +124,8 @@ void putTable(std::string& out, const std::vector<Rgb>& table)
 std::uint32_t u32(const std::string& s, std::size_t at)
 {
     return static_cast<std::uint8_t>(s[at]) | static_cast<std::uint8_t>(s[at + 1]) << 8
-        | static_cast<std::uint8_t>(s[at + 2]) << 16 | static_cast<std::uint32_t>(static_cast<std::uint8_t>(s[at + 3])) << 24;
+        | static_cast<std::uint8_t>(s[at + 2]) << 16
+        | static_cast<std::uint32_t>(static_cast<std::uint8_t>(s[at + 3])) << 24;
 }
 
 std::uint16_t u16(const std::string& s, std::size_t at)
@@ -268,7 +267,8 @@ Picture decodeWithGiflib(const std::string& gif)
     picture.palette.assign(256, Rgb{0, 0, 0});
     for (int i = 0; map != nullptr && i < map->ColorCount && i < 256; ++i)
         picture.palette[i] = {map->Colors[i].Red, map->Colors[i].Green, map->Colors[i].Blue};
-    picture.pixels.assign(image.RasterBits, image.RasterBits + static_cast<std::size_t>(picture.width) * picture.height);
+    picture.pixels.assign(
+        image.RasterBits, image.RasterBits + static_cast<std::size_t>(picture.width) * picture.height);
     DGifCloseFile(file, &error);
     return picture;
 }

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 #include <array>
@@ -47,10 +48,10 @@ using Rgb = std::array<std::uint8_t, 3>;
 // The parts of a GIF file, to be assembled by buildGif.
 struct GifParts {
     std::string signature = "GIF87a";
-    int screenWidth = 0;   // 0: the image's size
+    int screenWidth = 0;  // 0: the image's size
     int screenHeight = 0;
     bool hasGlobalTable = true;
-    std::vector<Rgb> globalTable;  // size a power of two, 2 to 256
+    std::vector<Rgb> globalTable;      // size a power of two, 2 to 256
     std::string betweenTableAndImage;  // e.g. an extension block
     int width = 0;
     int height = 0;

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "platform/drive_table.h"
 
 #include "support/temp_dir.h"
@@ -30,7 +31,8 @@ public:
         dir.makeDir("dev/disk/by-label");
     }
 
-    void blockDevice(const std::string& name, bool removable, long long sectors, std::vector<std::string> partitions = {})
+    void blockDevice(
+        const std::string& name, bool removable, long long sectors, std::vector<std::string> partitions = {})
     {
         dir.writeFile("sys/block/" + name + "/removable", removable ? "1\n" : "0\n");
         dir.writeFile("sys/block/" + name + "/size", std::to_string(sectors) + "\n");
@@ -117,13 +119,15 @@ TEST(SystemDriveTable, OrdersFloppiesRootOpticalImagesDiscsAndUserMounts)
     const DriveTable table = system.build({system.dir.path().string()});
     const std::string discRoot = fs::canonical(system.dir.path()).string();
     EXPECT_EQ(describe(table),
-              "A2  [] \n"
-              "B2  [] \n"
-              "C3 / [ROOTFS] \n"
-              "D5 /media/cdrom0 [AMIGA CD] \n"
-              "E5  [] \n"
-              "F5 /srv/images/disc [] \n"
-              "G5 " + discRoot + " [" + system.dir.path().filename().string() + "] \n"
+        "A2  [] \n"
+        "B2  [] \n"
+        "C3 / [ROOTFS] \n"
+        "D5 /media/cdrom0 [AMIGA CD] \n"
+        "E5  [] \n"
+        "F5 /srv/images/disc [] \n"
+        "G5 "
+            + discRoot + " [" + system.dir.path().filename().string()
+            + "] \n"
               "H3 /home [] \n"
               "I2 /media/user/STICK [STICK] \n"
               "J4 /mnt/nas [] server:/export\n"
@@ -176,7 +180,7 @@ TEST(Iso9660, VolumeIdComesFromThePrimaryVolumeDescriptor)
         ::dup2(null, 1);
         ::dup2(null, 2);
         ::execlp("xorriso", "xorriso", "-as", "mkisofs", "-V", "AMIGA_DISC_42", "-o", image.c_str(),
-                 (dir.path() / "tree").c_str(), static_cast<char*>(nullptr));
+            (dir.path() / "tree").c_str(), static_cast<char*>(nullptr));
         ::_exit(127);
     }
     int status = 0;

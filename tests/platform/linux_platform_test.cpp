@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "platform/io_error.h"
 #include "platform/linux_platform.h"
 
@@ -49,7 +50,7 @@ protected:
         launcher = std::make_shared<RecordingLauncher>();
         platform = std::make_unique<LinuxPlatform>(
             DriveTable({makeDrive('a', DriveRemovable, ""), makeDrive('D', DriveCdRom, disc.path(), "DEMO"),
-                        makeDrive('E', DriveCdRom, ""), makeDrive('F', DriveCdRom, other.path(), "other")}),
+                makeDrive('E', DriveCdRom, ""), makeDrive('F', DriveCdRom, other.path(), "other")}),
             launcher);
         platform->setCurrentDirectory("D:\\");
     }
@@ -197,7 +198,8 @@ TEST_F(LinuxPlatformTest, EachDriveKeepsItsOwnCurrentDirectory)
 TEST_F(LinuxPlatformTest, StartsInTheWorkingDirectoryWhenItLiesOnADrive)
 {
     ASSERT_EQ(::chdir((disc.path() / "GAMES/Sub").c_str()), 0);
-    LinuxPlatform fresh(DriveTable({makeDrive('D', DriveCdRom, disc.path()), makeDrive('G', DriveCdRom, disc.path() / "GAMES")}));
+    LinuxPlatform fresh(
+        DriveTable({makeDrive('D', DriveCdRom, disc.path()), makeDrive('G', DriveCdRom, disc.path() / "GAMES")}));
     EXPECT_EQ(fresh.currentDirectory(), "G:\\Sub");  // the longest root wins
     EXPECT_EQ(fresh.dosPathForHostPath((disc.path() / "GAMES/../README.TXT").string()), "D:\\README.TXT");
     EXPECT_FALSE(fresh.dosPathForHostPath("/"));
@@ -224,7 +226,7 @@ TEST_F(LinuxPlatformTest, AttributesMarkHiddenReadOnlySystemAndSizes)
     fs::permissions(locked, fs::perms::owner_read | fs::perms::group_read);
     ASSERT_EQ(::mkfifo((disc.path() / "pipe").c_str(), 0644), 0);
     const int sock = ::socket(AF_UNIX, SOCK_STREAM, 0);
-    sockaddr_un address {};
+    sockaddr_un address{};
     address.sun_family = AF_UNIX;
     const std::string socketPath = (disc.path() / "sock").string();
     ASSERT_LT(socketPath.size(), sizeof address.sun_path);
@@ -298,10 +300,10 @@ TEST_F(LinuxPlatformTest, CopyReplacesAndNeverLeavesPartialFiles)
     EXPECT_FALSE(fs::exists(other.path() / "FOO.LHA"));
 
     EXPECT_FALSE(platform->copyFile("missing.lha", "F:\\Foo.lha"));
-    EXPECT_FALSE(platform->copyFile("Sub", "F:\\Foo.lha"));            // a directory
+    EXPECT_FALSE(platform->copyFile("Sub", "F:\\Foo.lha"));  // a directory
     EXPECT_FALSE(platform->copyFile("[Sub]", "F:\\Foo.lha"));
     EXPECT_FALSE(platform->copyFile("Foo.lha", "F:\\nodir\\Foo.lha"));
-    EXPECT_FALSE(platform->copyFile("Foo.lha", "E:\\Foo.lha"));        // no medium
+    EXPECT_FALSE(platform->copyFile("Foo.lha", "E:\\Foo.lha"));  // no medium
     EXPECT_EQ(readFile(other.path() / "Foo.lha"), "archive");
 
     std::vector<std::string> names;
@@ -315,8 +317,9 @@ TEST_F(LinuxPlatformTest, CopyIntoReadOnlyFolderFailsAndKeepsTheOldFile)
 {
     fs::permissions(other.path(), fs::perms::all, fs::perm_options::replace);
     other.writeFile("keep.txt", "keep");
-    fs::permissions(other.path(), fs::perms::owner_read | fs::perms::owner_exec | fs::perms::others_read
-                        | fs::perms::others_exec, fs::perm_options::replace);
+    fs::permissions(other.path(),
+        fs::perms::owner_read | fs::perms::owner_exec | fs::perms::others_read | fs::perms::others_exec,
+        fs::perm_options::replace);
     UnprivilegedScope unprivileged;
     if (!unprivileged.effective())
         GTEST_SKIP() << "cannot drop root privileges here";

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "platform/text_encoding.h"
 
 #include <gtest/gtest.h>
@@ -9,11 +10,11 @@ TEST(TextEncoding, ClassifiesUtf8AndLatin1)
     EXPECT_TRUE(isValidUtf8("plain ascii"));
     EXPECT_FALSE(isMultibyteUtf8("plain ascii"));
     EXPECT_TRUE(isMultibyteUtf8("perch\xC3\xA9"));
-    EXPECT_FALSE(isValidUtf8("perch\xE9"));          // Latin-1 e acute
-    EXPECT_FALSE(isValidUtf8("\xC0\xAF"));            // overlong slash
-    EXPECT_FALSE(isValidUtf8("\xED\xA0\x80"));        // surrogate half
-    EXPECT_FALSE(isValidUtf8("\xE2\x82"));            // cut short
-    EXPECT_TRUE(isValidUtf8("\xF0\x9F\x98\x80"));     // four-byte sequence
+    EXPECT_FALSE(isValidUtf8("perch\xE9"));        // Latin-1 e acute
+    EXPECT_FALSE(isValidUtf8("\xC0\xAF"));         // overlong slash
+    EXPECT_FALSE(isValidUtf8("\xED\xA0\x80"));     // surrogate half
+    EXPECT_FALSE(isValidUtf8("\xE2\x82"));         // cut short
+    EXPECT_TRUE(isValidUtf8("\xF0\x9F\x98\x80"));  // four-byte sequence
 }
 
 TEST(TextEncoding, DisplayReadsInvalidUtf8AsLatin1)

@@ -1,4 +1,5 @@
 #!/usr/bin/python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """Makes the picture tests' files with Pillow and ImageMagick, and beside each
 one the pixels as Pillow decodes it (NAME.ppm), for comparison."""
 

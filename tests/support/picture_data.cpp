@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "support/picture_data.h"
 
 #include "support/temp_dir.h"
@@ -63,4 +64,4 @@ double meanChannelDifference(const QImage& image, const QImage& reference, int f
     return count ? total / double(count) : 0;
 }
 
-} // namespace iradudo::test
+}  // namespace iradudo::test

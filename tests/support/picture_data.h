@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 #include <QImage>
@@ -19,4 +20,4 @@ int maxChannelDifference(const QImage& image, const QImage& reference);
 // Mean absolute channel difference over the rows [firstRow, lastRow).
 double meanChannelDifference(const QImage& image, const QImage& reference, int firstRow, int lastRow);
 
-} // namespace iradudo::test
+}  // namespace iradudo::test

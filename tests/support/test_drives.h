@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 #include "platform/command_launcher.h"
@@ -26,8 +27,8 @@ public:
     }
     ~WorkingDirectoryGuard()
     {
-        if (!saved_.empty())
-            [[maybe_unused]] const int ignored = ::chdir(saved_.c_str());
+        if (!saved_.empty()) [[maybe_unused]]
+            const int ignored = ::chdir(saved_.c_str());
     }
 
 private:
@@ -66,7 +67,6 @@ public:
         return true;
     }
 };
-
 
 // The error code of the EInOutError an action raises, or 0 when it raises none.
 inline int errorCodeOf(const std::function<void()>& action)

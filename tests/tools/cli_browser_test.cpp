@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Runs iradudo-cli's drives and list commands on the demo disc.
 #include "support/temp_dir.h"
 
@@ -89,22 +90,22 @@ TEST(CliList, AminetDirectoryOfTheDemoDisc)
     const Result result = runCli({"--cd", demo, "list", demo + "/Giochi"});
     ASSERT_EQ(result.status, 0) << result.err;
     EXPECT_EQ(result.out,
-              "0\t[..]\t\t\n"
-              "0\t[.]\t\t\n"
-              "1\tCitta.lha\t907\tCitt\xC3\xA0 ideale \xE2\x80\x93 simulatore urbano\n"
-              "2\tCitta.readme\t44\t\n"
-              "1\tPerche.lha\t907\tPerch\xC3\xA9 no? Avventura testuale\n"
-              "2\tPerche.readme\t38\t\n"
-              "1\tScacchi.lha\t3007\tScacchi con motore in assembler\n"
-              "2\tScacchi.README\t65\t\n"
-              "1\tSenza.lha\t707\t\n"
-              "1\tSuperGioco.lha\t2507\tUn gioco di piattaforme a 32 colori\n"
-              "2\tSuperGioco.readme\t192\t\n"
-              "1\tTetrix.lzx\t1807\tMattoncini che cadono, per AGA\n"
-              "2\tTetrix.readme\t186\t\n"
-              "1\tVuoto.lha\t407\t\n"
-              "2\tVuoto.readme\t0\t\n"
-              "15 elementi, 10774 bytes totali\n");
+        "0\t[..]\t\t\n"
+        "0\t[.]\t\t\n"
+        "1\tCitta.lha\t907\tCitt\xC3\xA0 ideale \xE2\x80\x93 simulatore urbano\n"
+        "2\tCitta.readme\t44\t\n"
+        "1\tPerche.lha\t907\tPerch\xC3\xA9 no? Avventura testuale\n"
+        "2\tPerche.readme\t38\t\n"
+        "1\tScacchi.lha\t3007\tScacchi con motore in assembler\n"
+        "2\tScacchi.README\t65\t\n"
+        "1\tSenza.lha\t707\t\n"
+        "1\tSuperGioco.lha\t2507\tUn gioco di piattaforme a 32 colori\n"
+        "2\tSuperGioco.readme\t192\t\n"
+        "1\tTetrix.lzx\t1807\tMattoncini che cadono, per AGA\n"
+        "2\tTetrix.readme\t186\t\n"
+        "1\tVuoto.lha\t407\t\n"
+        "2\tVuoto.readme\t0\t\n"
+        "15 elementi, 10774 bytes totali\n");
     EXPECT_EQ(result.err, "");
 }
 

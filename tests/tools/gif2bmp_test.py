@@ -1,4 +1,5 @@
 #!/usr/bin/python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """iradudo-cli gif2bmp: the written bitmap must read back, through Pillow and
 ImageMagick, as the same picture those tools decode from the GIF."""
 import os

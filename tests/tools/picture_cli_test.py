@@ -1,4 +1,5 @@
 #!/usr/bin/python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """Runs `iradudo-cli picture` on the generated picture files: sizes on stdout,
 the PNG it writes compared with Pillow's own decoding, and the error messages
 exactly as the viewer's error box would carry them."""

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Runs the command-line tool and checks what it did.
 #   CLI       the tool;  ARGS  its arguments, separated by "|"
 #   EXIT      the expected exit status

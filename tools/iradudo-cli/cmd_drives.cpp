@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // iradudo-cli [--cd DIR]... drives: the drive list as the browser builds it.
 #include "cli.h"
 
@@ -26,7 +27,8 @@ int run(const Invocation& invocation)
     return 0;
 }
 
-const CommandRegistration reg{{"drives", "drives                 list the drives: letter, type, entry text, host root", &run}};
+const CommandRegistration reg{
+    {"drives", "drives                 list the drives: letter, type, entry text, host root", &run}};
 
 }  // namespace
 }  // namespace iradudo::cli

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // gif2bmp FILE OUT: the GIF decoder's bitmap hand-off, written verbatim.
 #include "cli.h"
 

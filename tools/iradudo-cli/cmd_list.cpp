@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // iradudo-cli [--cd DIR]... list PATH [--info]: a directory as the browser lists it.
 #include "cli.h"
 
@@ -17,7 +18,8 @@ namespace {
 
 bool isDrivePath(const std::string& path)
 {
-    return path.size() >= 2 && path[1] == ':' && ((path[0] >= 'A' && path[0] <= 'Z') || (path[0] >= 'a' && path[0] <= 'z'));
+    return path.size() >= 2 && path[1] == ':'
+        && ((path[0] >= 'A' && path[0] <= 'Z') || (path[0] >= 'a' && path[0] <= 'z'));
 }
 
 int run(const Invocation& invocation)
@@ -64,7 +66,8 @@ int run(const Invocation& invocation)
     return 0;
 }
 
-const CommandRegistration reg{{"list", "list PATH [--info]     list a directory (host or drive path) as the browser shows it", &run}};
+const CommandRegistration reg{
+    {"list", "list PATH [--info]     list a directory (host or drive path) as the browser shows it", &run}};
 
 }  // namespace
 }  // namespace iradudo::cli

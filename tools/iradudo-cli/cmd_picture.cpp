@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // picture FILE [--png OUT]: loads a picture as the image viewer does, decodes it
 // and prints its size; with --png also writes it out as an RGB PNG.
 
@@ -65,7 +66,7 @@ int run(const Invocation& invocation)
     return 0;
 }
 
-const CommandRegistration registration { { "picture", "picture FILE [--png OUT]", &run } };
+const CommandRegistration registration{{"picture", "picture FILE [--png OUT]", &run}};
 
-} // namespace
-} // namespace iradudo::cli
+}  // namespace
+}  // namespace iradudo::cli

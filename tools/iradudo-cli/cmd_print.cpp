@@ -1,9 +1,10 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "cli.h"
 #include "gui_application.h"
 
 #include "app/program_fonts.h"
-#include "viewers/text/text_loader.h"
 #include "viewers/printing/text_print_job.h"
+#include "viewers/text/text_loader.h"
 
 #include <QFileInfo>
 #include <QPrinter>

@@ -1,8 +1,9 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "cli.h"
 #include "gui_application.h"
 
-#include "viewers/text/document_text.h"
 #include "app/program_fonts.h"
+#include "viewers/text/document_text.h"
 #include "viewers/text/text_loader.h"
 
 #include <QTextDocument>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/art/pixel_art.h"
 
 // The XPM grids are C arrays; each is read once per call into a fresh image.
@@ -62,7 +63,10 @@ QImage greyed(const QImage& image)
 
 }  // namespace
 
-QImage compactDisc() { return opaque(compact_disc_xpm); }
+QImage compactDisc()
+{
+    return opaque(compact_disc_xpm);
+}
 
 QImage typeIcon(int index)
 {
@@ -76,9 +80,18 @@ QImage typeIcon(int index)
     }
 }
 
-QImage closeGadget() { return opaque(close_gadget_xpm); }
-QImage resizeGadget() { return opaque(resize_gadget_xpm); }
-QImage depthGadget() { return opaque(depth_gadget_xpm); }
+QImage closeGadget()
+{
+    return opaque(close_gadget_xpm);
+}
+QImage resizeGadget()
+{
+    return opaque(resize_gadget_xpm);
+}
+QImage depthGadget()
+{
+    return opaque(depth_gadget_xpm);
+}
 QImage transparentScaled(const QImage& image, QSize size)
 {
     if (image.isNull())
@@ -97,7 +110,10 @@ QImage transparentScaled(const QImage& image, QSize size)
         .convertToFormat(QImage::Format_ARGB32);
 }
 
-QImage cycleGadget() { return withAlpha(cycle_gadget_xpm); }
+QImage cycleGadget()
+{
+    return withAlpha(cycle_gadget_xpm);
+}
 
 QImage glyph(Glyph g)
 {

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 #include <QImage>
@@ -18,8 +19,22 @@ QImage folderPicture(FolderPicture p);
 
 // The standard 16-colour palette the drive and drawer pictures use, in its usual order.
 inline constexpr QRgb standardPalette[16] = {
-    0xFF000000, 0xFF800000, 0xFF008000, 0xFF808000, 0xFF000080, 0xFF800080, 0xFF008080, 0xFFC0C0C0,
-    0xFF808080, 0xFFFF0000, 0xFF00FF00, 0xFFFFFF00, 0xFF0000FF, 0xFFFF00FF, 0xFF00FFFF, 0xFFFFFFFF,
+    0xFF000000,
+    0xFF800000,
+    0xFF008000,
+    0xFF808000,
+    0xFF000080,
+    0xFF800080,
+    0xFF008080,
+    0xFFC0C0C0,
+    0xFF808080,
+    0xFFFF0000,
+    0xFF00FF00,
+    0xFFFFFF00,
+    0xFF0000FF,
+    0xFFFF00FF,
+    0xFF00FFFF,
+    0xFFFFFFFF,
 };
 
 }  // namespace iradudo::art

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "viewers/pictures/bitmap.h"
 
 #include <QByteArray>
@@ -15,8 +16,7 @@ constexpr std::size_t infoHeaderSize = 40;
 
 std::uint32_t u32(const unsigned char* p)
 {
-    return std::uint32_t(p[0]) | std::uint32_t(p[1]) << 8 | std::uint32_t(p[2]) << 16
-        | std::uint32_t(p[3]) << 24;
+    return std::uint32_t(p[0]) | std::uint32_t(p[1]) << 8 | std::uint32_t(p[2]) << 16 | std::uint32_t(p[3]) << 24;
 }
 
 std::uint16_t u16(const unsigned char* p)
@@ -59,8 +59,7 @@ QImage readIndexed8(std::istream& stream, const unsigned char* header)
     const std::uint32_t coloursUsed = u32(info + 32);
     if (u32(info) != infoHeaderSize || u16(info + 12) != 1 || u16(info + 14) != 8 || u32(info + 16) != 0)
         return {};
-    if (width <= 0 || rawHeight == 0 || rawHeight == std::numeric_limits<std::int32_t>::min()
-        || coloursUsed > 256)
+    if (width <= 0 || rawHeight == 0 || rawHeight == std::numeric_limits<std::int32_t>::min() || coloursUsed > 256)
         return {};
     const std::int64_t height = rawHeight < 0 ? -std::int64_t(rawHeight) : rawHeight;
     const std::uint32_t paletteEntries = coloursUsed == 0 ? 256 : coloursUsed;
@@ -70,7 +69,7 @@ QImage readIndexed8(std::istream& stream, const unsigned char* header)
     if (std::int64_t(width) * height > 64ll * 1024 * 1024)
         invalidBitmap();
 
-    std::array<unsigned char, 4 * 256> palette {};
+    std::array<unsigned char, 4 * 256> palette{};
     const std::size_t paletteBytes = 4 * paletteEntries;
     if (readSome(stream, reinterpret_cast<char*>(palette.data()), paletteBytes) != paletteBytes)
         invalidBitmap();
@@ -105,7 +104,7 @@ QImage readIndexed8(std::istream& stream, const unsigned char* header)
     return image;
 }
 
-} // namespace
+}  // namespace
 
 void TBitmap::LoadStream(std::istream& stream)
 {

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "viewers/pictures/file_formats.h"
 
 #include "viewers/pictures/bitmap.h"
@@ -36,7 +37,7 @@ std::string pictureExtension(std::string_view fileName)
     return std::string(rest);
 }
 
-} // namespace iradudo
+}  // namespace iradudo
 
 TFileFormatsList::TFileFormatsList()
 {
@@ -44,22 +45,20 @@ TFileFormatsList::TFileFormatsList()
     Add("bmp", "Bitmaps", graphicClassOf<TBitmap>());
 }
 
-void TFileFormatsList::Add(
-    std::string_view extension, std::string_view description, TGraphicClass graphicClass)
+void TFileFormatsList::Add(std::string_view extension, std::string_view description, TGraphicClass graphicClass)
 {
-    entries_.push_back(Entry { graphicClass, iradudo::latin1Lower(extension), std::string(description) });
+    entries_.push_back(Entry{graphicClass, iradudo::latin1Lower(extension), std::string(description)});
 }
 
 void TFileFormatsList::Remove(TGraphicClass graphicClass)
 {
-    std::erase_if(
-        entries_, [graphicClass](const Entry& entry) { return entry.graphicClass == graphicClass; });
+    std::erase_if(entries_, [graphicClass](const Entry& entry) { return entry.graphicClass == graphicClass; });
 }
 
 TGraphicClass TFileFormatsList::FindExtension(std::string_view extension) const
 {
     const std::string wanted = iradudo::latin1Lower(extension);
-    const auto found = std::find_if(entries_.rbegin(), entries_.rend(),
-        [&wanted](const Entry& entry) { return entry.extension == wanted; });
+    const auto found = std::find_if(
+        entries_.rbegin(), entries_.rend(), [&wanted](const Entry& entry) { return entry.extension == wanted; });
     return found == entries_.rend() ? nullptr : found->graphicClass;
 }

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 #include "viewers/pictures/graphic.h"
@@ -13,7 +14,7 @@ class TFileFormatsList {
 public:
     struct Entry {
         TGraphicClass graphicClass;
-        std::string extension; // without the dot, lower-cased
+        std::string extension;  // without the dot, lower-cased
         std::string description;
     };
 
@@ -47,4 +48,4 @@ std::string latin1Lower(std::string_view text);
 // follows it. Returned in the name's own letter case, without the dot.
 std::string pictureExtension(std::string_view fileName);
 
-} // namespace iradudo
+}  // namespace iradudo

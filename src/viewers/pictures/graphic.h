@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 #include "platform/exception.h"
@@ -29,9 +30,10 @@ struct TGraphicClassInfo {
 };
 using TGraphicClass = const TGraphicClassInfo*;
 
-template <class T> TGraphicClass graphicClassOf()
+template <class T>
+TGraphicClass graphicClassOf()
 {
-    static const TGraphicClassInfo info { T::ClassName, [] { return std::unique_ptr<TGraphic>(new T); } };
+    static const TGraphicClassInfo info{T::ClassName, [] { return std::unique_ptr<TGraphic>(new T); }};
     return &info;
 }
 

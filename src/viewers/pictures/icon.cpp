@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "viewers/pictures/icon.h"
 
 #include <QBuffer>
@@ -29,8 +30,7 @@ void TIcon::LoadStream(std::istream& stream)
         QImage candidate;
         if (!reader.read(&candidate) || candidate.isNull())
             continue;
-        if (image.isNull()
-            || qint64(candidate.width()) * candidate.height() > qint64(image.width()) * image.height())
+        if (image.isNull() || qint64(candidate.width()) * candidate.height() > qint64(image.width()) * image.height())
             image = std::move(candidate);
     }
     if (image.isNull())

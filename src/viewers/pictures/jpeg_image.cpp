@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "viewers/pictures/jpeg_image.h"
 
 #include <chrono>
@@ -10,11 +11,7 @@
 #include <jerror.h>
 #include <jpeglib.h>
 
-EJPEG::EJPEG(int code)
-    : Exception("JPEG error #" + std::to_string(code))
-    , code_(code)
-{
-}
+EJPEG::EJPEG(int code) : Exception("JPEG error #" + std::to_string(code)), code_(code) { }
 
 namespace iradudo {
 
@@ -24,7 +21,7 @@ JpegSettings& jpegDefaults()
     return defaults;
 }
 
-} // namespace iradudo
+}  // namespace iradudo
 
 namespace {
 
@@ -59,7 +56,7 @@ struct MemorySource {
     std::size_t size;
 };
 
-const JOCTET fakeEndOfImage[2] = { 0xFF, JPEG_EOI };
+const JOCTET fakeEndOfImage[2] = {0xFF, JPEG_EOI};
 
 void initSource(j_decompress_ptr) { }
 void termSource(j_decompress_ptr) { }
@@ -88,9 +85,9 @@ void skipInputData(j_decompress_ptr cinfo, long count)
 
 // One decompressor on a block of memory, destroyed with the object.
 struct Decompressor {
-    jpeg_decompress_struct cinfo {};
-    ErrorManager errors {};
-    MemorySource source {};
+    jpeg_decompress_struct cinfo{};
+    ErrorManager errors{};
+    MemorySource source{};
     bool created = false;
 
     Decompressor(const Decompressor&) = delete;
@@ -121,7 +118,8 @@ struct Decompressor {
 
     // Runs one step that calls into libjpeg; returns 0, or the message code
     // of the fatal error that ended it.
-    template <class Step> int run(Step&& step)
+    template <class Step>
+    int run(Step&& step)
     {
         if (setjmp(errors.jump) != 0)
             return errors.pub.msg_code != 0 ? errors.pub.msg_code : JERR_UNKNOWN_MARKER;
@@ -182,12 +180,9 @@ long long nowMs()
     return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
 }
 
-} // namespace
+}  // namespace
 
-TJPEGImage::TJPEGImage()
-    : settings_(iradudo::jpegDefaults())
-{
-}
+TJPEGImage::TJPEGImage() : settings_(iradudo::jpegDefaults()) { }
 
 TJPEGImage::~TJPEGImage() = default;
 
@@ -276,8 +271,7 @@ void TJPEGImage::decodeOrThrow()
         cinfo.out_color_space = JCS_GRAYSCALE;
     else if (cinfo.jpeg_color_space != JCS_GRAYSCALE)
         cinfo.out_color_space = JCS_RGB;
-    const bool eightBit
-        = settings_.pixelFormat == JpegPixelFormat::Bits8 || cinfo.out_color_space == JCS_GRAYSCALE;
+    const bool eightBit = settings_.pixelFormat == JpegPixelFormat::Bits8 || cinfo.out_color_space == JCS_GRAYSCALE;
     if (eightBit) {
         cinfo.quantize_colors = TRUE;
         cinfo.desired_number_of_colors = 236;
@@ -303,8 +297,7 @@ void TJPEGImage::decodeOrThrow()
         throw EJPEG(JERR_CONVERSION_NOTIMPL);
     const int width = static_cast<int>(cinfo.output_width);
     const int height = static_cast<int>(cinfo.output_height);
-    if (static_cast<unsigned long long>(width) * static_cast<unsigned>(height) * (eightBit ? 1u : 3u)
-        > maxDecodeBytes)
+    if (static_cast<unsigned long long>(width) * static_cast<unsigned>(height) * (eightBit ? 1u : 3u) > maxDecodeBytes)
         throw EJPEG(JERR_IMAGE_TOO_BIG);
     throwIf(jpeg.run([&] { jpeg_start_decompress(&cinfo); }));
     QImage bitmap(width, height, eightBit ? QImage::Format_Indexed8 : QImage::Format_RGB888);

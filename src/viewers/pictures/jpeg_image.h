@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 #include "viewers/pictures/graphic.h"
@@ -24,19 +25,19 @@ enum class JpegScale { FullSize, Half, Quarter, Eighth };
 // Decoding settings of a JPEG picture. Every new picture copies the process-wide
 // record returned by jpegDefaults().
 struct JpegSettings {
-    int compressionQuality = 90; // only for saving, which the program never does
+    int compressionQuality = 90;  // only for saving, which the program never does
     bool grayscale = false;
     JpegPerformance performance = JpegPerformance::QualityFirst;
     JpegPixelFormat pixelFormat = JpegPixelFormat::Bits24;
     bool progressiveDisplay = false;
-    bool progressiveEncoding = false; // set on load to whether the file has several scans
+    bool progressiveEncoding = false;  // set on load to whether the file has several scans
     JpegScale scale = JpegScale::FullSize;
     bool smoothing = true;
 };
 
 JpegSettings& jpegDefaults();
 
-} // namespace iradudo
+}  // namespace iradudo
 
 // The compressed file as loaded, with what its header says. Shared by copies
 // of a picture; never changed after the load.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "viewers/pictures/picture.h"
 
 #include "viewers/pictures/file_formats.h"
@@ -30,8 +31,7 @@ void TPicture::changed()
         onChange_(*this);
 }
 
-void TPicture::RegisterFormat(
-    std::string_view extension, std::string_view description, TGraphicClass graphicClass)
+void TPicture::RegisterFormat(std::string_view extension, std::string_view description, TGraphicClass graphicClass)
 {
     iradudo::fileFormats().Add(extension, description, graphicClass);
 }

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 #include "viewers/pictures/graphic.h"
@@ -33,8 +34,7 @@ public:
     // Progress of the graphic being loaded or decoded.
     void SetOnProgress(TProgressEvent handler) { onProgress_ = std::move(handler); }
 
-    static void RegisterFormat(
-        std::string_view extension, std::string_view description, TGraphicClass graphicClass);
+    static void RegisterFormat(std::string_view extension, std::string_view description, TGraphicClass graphicClass);
     static void UnregisterFormats(TGraphicClass graphicClass);
 
 private:

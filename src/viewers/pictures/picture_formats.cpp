@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "viewers/pictures/picture_formats.h"
 
 #include "viewers/pictures/gif_bitmap.h"
@@ -24,4 +25,4 @@ void finalisePictureFormats()
     TPicture::UnregisterFormats(graphicClassOf<TJPEGImage>());
 }
 
-} // namespace iradudo
+}  // namespace iradudo

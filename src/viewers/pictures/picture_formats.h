@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 namespace iradudo {
@@ -14,4 +15,4 @@ void chooseJpegPixelFormat(int screenBitsPerPixel);
 // The counterpart at the end of the run: the JPEG class removes its entries.
 void finalisePictureFormats();
 
-} // namespace iradudo
+}  // namespace iradudo

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "viewers/printing/text_print_job.h"
 
 #include <QAbstractTextDocumentLayout>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 #include "platform/exception.h"
@@ -8,19 +9,13 @@ class QTextDocument;
 // The printer refused to start the job (for a PDF file: the file cannot be written).
 class EPrintJobError : public Exception {
 public:
-    EPrintJobError()
-        : Exception("Cannot start the print job")
-    {
-    }
+    EPrintJobError() : Exception("Cannot start the print job") { }
 };
 
 // Printing asked for on a system without a default printer.
 class EPrinter : public Exception {
 public:
-    EPrinter()
-        : Exception("There is no default printer currently selected")
-    {
-    }
+    EPrinter() : Exception("There is no default printer currently selected") { }
 };
 
 namespace iradudo {

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "viewers/text/document_text.h"
 
 #include <QTextBlock>
@@ -81,17 +82,12 @@ void makeDocumentSafe(QString& text, qsizetype from)
         switch (c) {
         case 0:
         case u'\n':
-        case u'\r':
-            data[i] = QLatin1Char(' ');
-            break;
+        case u'\r': data[i] = QLatin1Char(' '); break;
         case QChar::ParagraphSeparator:
         case 0xFDD0:  // beginning of frame
         case 0xFDD1:  // end of frame
-        case QChar::ObjectReplacementCharacter:
-            data[i] = QChar::ReplacementCharacter;
-            break;
-        default:
-            break;
+        case QChar::ObjectReplacementCharacter: data[i] = QChar::ReplacementCharacter; break;
+        default: break;
         }
     }
 }

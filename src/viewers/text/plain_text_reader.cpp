@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "viewers/text/plain_text_reader.h"
 
 #include "platform/text_encoding.h"
@@ -31,18 +32,12 @@ QString decodePlainText(QByteArrayView bytes)
                 ++in;
             data[out++] = u'\n';
             break;
-        case 0:
-            data[out++] = u' ';
-            break;
+        case 0: data[out++] = u' '; break;
         case QChar::ParagraphSeparator:
         case 0xFDD0:
         case 0xFDD1:
-        case QChar::ObjectReplacementCharacter:
-            data[out++] = QChar::ReplacementCharacter;
-            break;
-        default:
-            data[out++] = c;
-            break;
+        case QChar::ObjectReplacementCharacter: data[out++] = QChar::ReplacementCharacter; break;
+        default: data[out++] = c; break;
         }
     }
     text.truncate(out);

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "viewers/text/rtf_reader.h"
 
 #include "viewers/text/code_pages.h"
@@ -94,80 +95,209 @@ struct Picture {
 
 enum class Word : std::uint8_t {
     // destinations
-    FontTable, ColorTable, Pict, SkipDestination, Transparent, FieldInstruction,
+    FontTable,
+    ColorTable,
+    Pict,
+    SkipDestination,
+    Transparent,
+    FieldInstruction,
     // document
-    Ansi, Mac, Pc, Pca, AnsiCodePage, DefaultFont, UnicodeSkip, Unicode, Bin,
+    Ansi,
+    Mac,
+    Pc,
+    Pca,
+    AnsiCodePage,
+    DefaultFont,
+    UnicodeSkip,
+    Unicode,
+    Bin,
     // characters
-    Plain, Bold, Italic, Underline, UnderlineNone, Strike, Font, FontSize, Foreground, Background, Hidden,
-    Super, Sub, NoSuperSub,
+    Plain,
+    Bold,
+    Italic,
+    Underline,
+    UnderlineNone,
+    Strike,
+    Font,
+    FontSize,
+    Foreground,
+    Background,
+    Hidden,
+    Super,
+    Sub,
+    NoSuperSub,
     // paragraphs
-    Pard, AlignLeft, AlignCenter, AlignRight, AlignJustify, LeftIndent, RightIndent, FirstIndent, SpaceBefore,
-    SpaceAfter, InTable, Par, Line, Tab, Cell, Row, RowDefaults, CellEdge, NestedCell, NestedRow,
+    Pard,
+    AlignLeft,
+    AlignCenter,
+    AlignRight,
+    AlignJustify,
+    LeftIndent,
+    RightIndent,
+    FirstIndent,
+    SpaceBefore,
+    SpaceAfter,
+    InTable,
+    Par,
+    Line,
+    Tab,
+    Cell,
+    Row,
+    RowDefaults,
+    CellEdge,
+    NestedCell,
+    NestedRow,
     // special characters
-    EmDash, EnDash, Bullet, LeftQuote, RightQuote, LeftDoubleQuote, RightDoubleQuote, EmSpace, EnSpace, QuarterEmSpace,
+    EmDash,
+    EnDash,
+    Bullet,
+    LeftQuote,
+    RightQuote,
+    LeftDoubleQuote,
+    RightDoubleQuote,
+    EmSpace,
+    EnSpace,
+    QuarterEmSpace,
     // pictures
-    PngBlip, JpegBlip, Dib, OtherPicture, GoalWidth, GoalHeight, ScaleX, ScaleY,
+    PngBlip,
+    JpegBlip,
+    Dib,
+    OtherPicture,
+    GoalWidth,
+    GoalHeight,
+    ScaleX,
+    ScaleY,
     // font table
-    FontFamilyRoman, FontFamilySwiss, FontFamilyModern, FontFamilyScript, FontFamilyDecor, FontFamilyOther, FontCharset,
+    FontFamilyRoman,
+    FontFamilySwiss,
+    FontFamilyModern,
+    FontFamilyScript,
+    FontFamilyDecor,
+    FontFamilyOther,
+    FontCharset,
     // colour table
-    Red, Green, Blue,
+    Red,
+    Green,
+    Blue,
 };
 
 const std::unordered_map<std::string_view, Word>& wordTable()
 {
     static const std::unordered_map<std::string_view, Word> table = [] {
         std::unordered_map<std::string_view, Word> t{
-            {"fonttbl", Word::FontTable}, {"colortbl", Word::ColorTable}, {"pict", Word::Pict},
+            {"fonttbl", Word::FontTable},
+            {"colortbl", Word::ColorTable},
+            {"pict", Word::Pict},
             {"fldinst", Word::FieldInstruction},
-            {"field", Word::Transparent}, {"fldrslt", Word::Transparent}, {"object", Word::Transparent},
-            {"result", Word::Transparent}, {"shp", Word::Transparent}, {"shprslt", Word::Transparent},
-            {"shppict", Word::Transparent}, {"shptxt", Word::Transparent}, {"pntext", Word::Transparent},
-            {"listtext", Word::Transparent}, {"upr", Word::Transparent},
-            {"ansi", Word::Ansi}, {"mac", Word::Mac}, {"pc", Word::Pc}, {"pca", Word::Pca},
-            {"ansicpg", Word::AnsiCodePage}, {"deff", Word::DefaultFont}, {"uc", Word::UnicodeSkip},
-            {"u", Word::Unicode}, {"bin", Word::Bin},
-            {"plain", Word::Plain}, {"b", Word::Bold}, {"i", Word::Italic}, {"ul", Word::Underline},
-            {"ulnone", Word::UnderlineNone}, {"strike", Word::Strike}, {"striked", Word::Strike},
-            {"f", Word::Font}, {"fs", Word::FontSize}, {"cf", Word::Foreground}, {"cb", Word::Background},
-            {"highlight", Word::Background}, {"chcbpat", Word::Background}, {"v", Word::Hidden},
-            {"super", Word::Super}, {"sub", Word::Sub}, {"nosupersub", Word::NoSuperSub},
-            {"pard", Word::Pard}, {"ql", Word::AlignLeft}, {"qc", Word::AlignCenter}, {"qr", Word::AlignRight},
-            {"qj", Word::AlignJustify}, {"li", Word::LeftIndent}, {"ri", Word::RightIndent},
-            {"fi", Word::FirstIndent}, {"sb", Word::SpaceBefore}, {"sa", Word::SpaceAfter}, {"intbl", Word::InTable},
-            {"par", Word::Par}, {"sect", Word::Par}, {"page", Word::Par}, {"line", Word::Line}, {"tab", Word::Tab},
-            {"cell", Word::Cell}, {"row", Word::Row}, {"trowd", Word::RowDefaults}, {"cellx", Word::CellEdge},
-            {"nestcell", Word::NestedCell}, {"nestrow", Word::NestedRow},
-            {"emdash", Word::EmDash}, {"endash", Word::EnDash}, {"bullet", Word::Bullet},
-            {"lquote", Word::LeftQuote}, {"rquote", Word::RightQuote}, {"ldblquote", Word::LeftDoubleQuote},
-            {"rdblquote", Word::RightDoubleQuote}, {"emspace", Word::EmSpace}, {"enspace", Word::EnSpace},
+            {"field", Word::Transparent},
+            {"fldrslt", Word::Transparent},
+            {"object", Word::Transparent},
+            {"result", Word::Transparent},
+            {"shp", Word::Transparent},
+            {"shprslt", Word::Transparent},
+            {"shppict", Word::Transparent},
+            {"shptxt", Word::Transparent},
+            {"pntext", Word::Transparent},
+            {"listtext", Word::Transparent},
+            {"upr", Word::Transparent},
+            {"ansi", Word::Ansi},
+            {"mac", Word::Mac},
+            {"pc", Word::Pc},
+            {"pca", Word::Pca},
+            {"ansicpg", Word::AnsiCodePage},
+            {"deff", Word::DefaultFont},
+            {"uc", Word::UnicodeSkip},
+            {"u", Word::Unicode},
+            {"bin", Word::Bin},
+            {"plain", Word::Plain},
+            {"b", Word::Bold},
+            {"i", Word::Italic},
+            {"ul", Word::Underline},
+            {"ulnone", Word::UnderlineNone},
+            {"strike", Word::Strike},
+            {"striked", Word::Strike},
+            {"f", Word::Font},
+            {"fs", Word::FontSize},
+            {"cf", Word::Foreground},
+            {"cb", Word::Background},
+            {"highlight", Word::Background},
+            {"chcbpat", Word::Background},
+            {"v", Word::Hidden},
+            {"super", Word::Super},
+            {"sub", Word::Sub},
+            {"nosupersub", Word::NoSuperSub},
+            {"pard", Word::Pard},
+            {"ql", Word::AlignLeft},
+            {"qc", Word::AlignCenter},
+            {"qr", Word::AlignRight},
+            {"qj", Word::AlignJustify},
+            {"li", Word::LeftIndent},
+            {"ri", Word::RightIndent},
+            {"fi", Word::FirstIndent},
+            {"sb", Word::SpaceBefore},
+            {"sa", Word::SpaceAfter},
+            {"intbl", Word::InTable},
+            {"par", Word::Par},
+            {"sect", Word::Par},
+            {"page", Word::Par},
+            {"line", Word::Line},
+            {"tab", Word::Tab},
+            {"cell", Word::Cell},
+            {"row", Word::Row},
+            {"trowd", Word::RowDefaults},
+            {"cellx", Word::CellEdge},
+            {"nestcell", Word::NestedCell},
+            {"nestrow", Word::NestedRow},
+            {"emdash", Word::EmDash},
+            {"endash", Word::EnDash},
+            {"bullet", Word::Bullet},
+            {"lquote", Word::LeftQuote},
+            {"rquote", Word::RightQuote},
+            {"ldblquote", Word::LeftDoubleQuote},
+            {"rdblquote", Word::RightDoubleQuote},
+            {"emspace", Word::EmSpace},
+            {"enspace", Word::EnSpace},
             {"qmspace", Word::QuarterEmSpace},
-            {"pngblip", Word::PngBlip}, {"jpegblip", Word::JpegBlip}, {"dibitmap", Word::Dib},
-            {"wbitmap", Word::OtherPicture}, {"wmetafile", Word::OtherPicture}, {"emfblip", Word::OtherPicture},
-            {"macpict", Word::OtherPicture}, {"pmmetafile", Word::OtherPicture},
-            {"picwgoal", Word::GoalWidth}, {"pichgoal", Word::GoalHeight}, {"picscalex", Word::ScaleX},
+            {"pngblip", Word::PngBlip},
+            {"jpegblip", Word::JpegBlip},
+            {"dibitmap", Word::Dib},
+            {"wbitmap", Word::OtherPicture},
+            {"wmetafile", Word::OtherPicture},
+            {"emfblip", Word::OtherPicture},
+            {"macpict", Word::OtherPicture},
+            {"pmmetafile", Word::OtherPicture},
+            {"picwgoal", Word::GoalWidth},
+            {"pichgoal", Word::GoalHeight},
+            {"picscalex", Word::ScaleX},
             {"picscaley", Word::ScaleY},
-            {"froman", Word::FontFamilyRoman}, {"fswiss", Word::FontFamilySwiss}, {"fmodern", Word::FontFamilyModern},
-            {"fscript", Word::FontFamilyScript}, {"fdecor", Word::FontFamilyDecor}, {"fnil", Word::FontFamilyOther},
-            {"ftech", Word::FontFamilyOther}, {"fbidi", Word::FontFamilyOther}, {"fcharset", Word::FontCharset},
-            {"red", Word::Red}, {"green", Word::Green}, {"blue", Word::Blue},
+            {"froman", Word::FontFamilyRoman},
+            {"fswiss", Word::FontFamilySwiss},
+            {"fmodern", Word::FontFamilyModern},
+            {"fscript", Word::FontFamilyScript},
+            {"fdecor", Word::FontFamilyDecor},
+            {"fnil", Word::FontFamilyOther},
+            {"ftech", Word::FontFamilyOther},
+            {"fbidi", Word::FontFamilyOther},
+            {"fcharset", Word::FontCharset},
+            {"red", Word::Red},
+            {"green", Word::Green},
+            {"blue", Word::Blue},
         };
         // Destinations that hold no text of the document.
         for (const char* name :
-             {"info", "stylesheet", "header", "headerl", "headerr", "headerf", "footer", "footerl", "footerr",
-              "footerf", "footnote", "annotation", "atnid", "atnauthor", "atnicn", "atrfstart", "atrfend", "atndate",
-              "xe", "tc", "txe", "rxe", "pn", "pntxta", "pntxtb", "listtable", "listoverridetable", "revtbl",
-              "rsidtbl", "filetbl", "pgdsctbl", "objdata", "objclass", "objname", "nonshppict", "shpinst",
-              "bkmkstart", "bkmkend", "template", "private", "ftnsep", "ftnsepc", "ftncn", "aftnsep", "aftnsepc",
-              "aftncn", "author", "operator", "title", "subject", "keywords", "comment", "doccomm", "creatim",
-              "revtim", "printim", "buptim", "company", "category", "manager", "hlinkbase", "userprops", "docvar",
-              "fchars", "lchars", "colorschememapping", "themedata", "datastore", "latentstyles", "xmlnstbl",
-              "listpicture", "mmathPr", "protusertbl", "falt", "panose", "fontemb", "fontfile", "blipuid",
-              "picprop", "generator"})
+            {"info", "stylesheet", "header", "headerl", "headerr", "headerf", "footer", "footerl", "footerr", "footerf",
+                "footnote", "annotation", "atnid", "atnauthor", "atnicn", "atrfstart", "atrfend", "atndate", "xe", "tc",
+                "txe", "rxe", "pn", "pntxta", "pntxtb", "listtable", "listoverridetable", "revtbl", "rsidtbl",
+                "filetbl", "pgdsctbl", "objdata", "objclass", "objname", "nonshppict", "shpinst", "bkmkstart",
+                "bkmkend", "template", "private", "ftnsep", "ftnsepc", "ftncn", "aftnsep", "aftnsepc", "aftncn",
+                "author", "operator", "title", "subject", "keywords", "comment", "doccomm", "creatim", "revtim",
+                "printim", "buptim", "company", "category", "manager", "hlinkbase", "userprops", "docvar", "fchars",
+                "lchars", "colorschememapping", "themedata", "datastore", "latentstyles", "xmlnstbl", "listpicture",
+                "mmathPr", "protusertbl", "falt", "panose", "fontemb", "fontfile", "blipuid", "picprop", "generator"})
             t.emplace(name, Word::SkipDestination);
         // Every underline style shows as a plain underline.
-        for (const char* name : {"uld", "uldash", "uldashd", "uldashdd", "uldb", "ulhwave", "ulldash", "ulth",
-                                 "ulthd", "ulthdash", "ulthdashd", "ulthdashdd", "ulthldash", "ululdbwave", "ulw",
-                                 "ulwave"})
+        for (const char* name : {"uld", "uldash", "uldashd", "uldashdd", "uldb", "ulhwave", "ulldash", "ulth", "ulthd",
+                 "ulthdash", "ulthdashd", "ulthdashdd", "ulthldash", "ululdbwave", "ulw", "ulwave"})
             t.emplace(name, Word::Underline);
         return t;
     }();
@@ -216,8 +346,8 @@ QByteArray dibToBmpFile(const QByteArray& dib)
     if (dib.size() < 16)
         return {};
     auto u32 = [&](int at) {
-        return std::uint32_t(std::uint8_t(dib[at])) | std::uint32_t(std::uint8_t(dib[at + 1])) << 8 |
-               std::uint32_t(std::uint8_t(dib[at + 2])) << 16 | std::uint32_t(std::uint8_t(dib[at + 3])) << 24;
+        return std::uint32_t(std::uint8_t(dib[at])) | std::uint32_t(std::uint8_t(dib[at + 1])) << 8
+            | std::uint32_t(std::uint8_t(dib[at + 2])) << 16 | std::uint32_t(std::uint8_t(dib[at + 3])) << 24;
     };
     const std::uint32_t headerSize = u32(0);
     if (headerSize < 12 || headerSize > std::uint32_t(dib.size()))
@@ -257,8 +387,7 @@ QByteArray dibToBmpFile(const QByteArray& dib)
 
 class RtfReader {
 public:
-    RtfReader(QByteArrayView data, QTextDocument& document)
-        : data_(data), document_(document), cursor_(&document)
+    RtfReader(QByteArrayView data, QTextDocument& document) : data_(data), document_(document), cursor_(&document)
     {
         cursor_.movePosition(QTextCursor::End);
         stack_.reserve(kMaxDepth);
@@ -372,13 +501,9 @@ void RtfReader::run()
             ++pos_;
             closeGroup();
             break;
-        case '\\':
-            controlSequence();
-            break;
+        case '\\': controlSequence(); break;
         case '\r':
-        case '\n':
-            ++pos_;
-            break;
+        case '\n': ++pos_; break;
         default: {
             std::size_t end = pos_ + 1;
             while (end < size) {
@@ -495,33 +620,18 @@ void RtfReader::controlSequence()
     }
     case '\\':
     case '{':
-    case '}':
-        appendByte(c);
-        break;
-    case '*':
-        ignorableNext_ = true;
-        break;
-    case '~':
-        appendChar(0x00A0);
-        break;
-    case '-':
-        appendChar(0x00AD);
-        break;
-    case '_':
-        appendChar(0x2011);
-        break;
+    case '}': appendByte(c); break;
+    case '*': ignorableNext_ = true; break;
+    case '~': appendChar(0x00A0); break;
+    case '-': appendChar(0x00AD); break;
+    case '_': appendChar(0x2011); break;
     case '\r':
         if (pos_ < size && data_[pos_] == '\n')
             ++pos_;
         [[fallthrough]];
-    case '\n':
-        handleWord("par", false, 0);
-        break;
-    case '\t':
-        appendChar(u'\t');
-        break;
-    default:
-        break;
+    case '\n': handleWord("par", false, 0); break;
+    case '\t': appendChar(u'\t'); break;
+    default: break;
     }
 }
 
@@ -551,25 +661,17 @@ void RtfReader::handleWord(std::string_view name, bool hasParameter, int paramet
     }
     decodePending();
     switch (word) {
-    case Word::FontTable:
-        state.destination = Destination::FontTable;
-        return;
-    case Word::ColorTable:
-        state.destination = Destination::ColorTable;
-        return;
+    case Word::FontTable: state.destination = Destination::FontTable; return;
+    case Word::ColorTable: state.destination = Destination::ColorTable; return;
     case Word::Pict:
         flushRun();
         state.destination = Destination::Picture;
         picture_ = Picture{};
         return;
     case Word::SkipDestination:
-    case Word::FieldInstruction:
-        state.destination = Destination::Skip;
-        return;
-    case Word::Transparent:
-        return;
-    default:
-        break;
+    case Word::FieldInstruction: state.destination = Destination::Skip; return;
+    case Word::Transparent: return;
+    default: break;
     }
     switch (state.destination) {
     case Destination::FontTable:
@@ -583,20 +685,24 @@ void RtfReader::handleWord(std::string_view name, bool hasParameter, int paramet
         case Word::FontFamilyModern: fontEntry_.hint = QFont::TypeWriter; return;
         case Word::FontFamilyScript: fontEntry_.hint = QFont::Cursive; return;
         case Word::FontFamilyDecor: fontEntry_.hint = QFont::Decorative; return;
-        case Word::FontCharset:
-            fontEntry_.codePage = parameter == 2 ? 28591 : codePageOfCharset(parameter);
-            return;
-        case Word::Bin:
-            skipBinary(parameter);
-            return;
-        default:
-            return;
+        case Word::FontCharset: fontEntry_.codePage = parameter == 2 ? 28591 : codePageOfCharset(parameter); return;
+        case Word::Bin: skipBinary(parameter); return;
+        default: return;
         }
     case Destination::ColorTable:
         switch (word) {
-        case Word::Red: red_ = std::clamp(parameter, 0, 255); colourTouched_ = true; return;
-        case Word::Green: green_ = std::clamp(parameter, 0, 255); colourTouched_ = true; return;
-        case Word::Blue: blue_ = std::clamp(parameter, 0, 255); colourTouched_ = true; return;
+        case Word::Red:
+            red_ = std::clamp(parameter, 0, 255);
+            colourTouched_ = true;
+            return;
+        case Word::Green:
+            green_ = std::clamp(parameter, 0, 255);
+            colourTouched_ = true;
+            return;
+        case Word::Blue:
+            blue_ = std::clamp(parameter, 0, 255);
+            colourTouched_ = true;
+            return;
         case Word::Bin: skipBinary(parameter); return;
         default: return;
         }
@@ -618,11 +724,8 @@ void RtfReader::handleWord(std::string_view name, bool hasParameter, int paramet
         }
         default: return;
         }
-    case Destination::Text:
-        handleTextWord(word, hasParameter, parameter);
-        return;
-    case Destination::Skip:
-        return;
+    case Destination::Text: handleTextWord(word, hasParameter, parameter); return;
+    case Destination::Skip: return;
     }
 }
 
@@ -769,8 +872,7 @@ void RtfReader::textBytes(std::size_t begin, std::size_t end)
         for (std::size_t i = begin; i < end; ++i)
             pictureByte(data_[i]);
         return;
-    case Destination::Skip:
-        return;
+    case Destination::Skip: return;
     }
 }
 
@@ -798,8 +900,7 @@ void RtfReader::appendByte(char byte)
         if (fontName_.size() < 256)
             fontName_.append(byte);
         return;
-    default:
-        return;
+    default: return;
     }
 }
 
@@ -934,8 +1035,8 @@ void RtfReader::enterCell()
         format.setBorderStyle(QTextFrameFormat::BorderStyle_Solid);
         // A table follows the paragraph before it directly; left in its own empty
         // paragraph it would show an empty line above it.
-        if (cursor_.block().length() == 1 && cursor_.position() > 0 &&
-            document_.characterAt(cursor_.position() - 1) == QChar::ParagraphSeparator) {
+        if (cursor_.block().length() == 1 && cursor_.position() > 0
+            && document_.characterAt(cursor_.position() - 1) == QChar::ParagraphSeparator) {
             cursor_.deletePreviousChar();
         }
         blockPara_.reset();
@@ -1116,8 +1217,9 @@ const QTextBlockFormat& RtfReader::blockFormat(const ParaState& para)
 bool looksLikeRtf(QByteArrayView data)
 {
     qsizetype i = 0;
-    while (i < data.size() && (data[i] == ' ' || data[i] == '\t' || data[i] == '\r' || data[i] == '\n' ||
-                               data[i] == '\f' || data[i] == '\v'))
+    while (i < data.size()
+        && (data[i] == ' ' || data[i] == '\t' || data[i] == '\r' || data[i] == '\n' || data[i] == '\f'
+            || data[i] == '\v'))
         ++i;
     return data.sliced(i).startsWith("{\\rtf");
 }

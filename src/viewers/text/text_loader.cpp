@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "viewers/text/text_loader.h"
 
 #include "viewers/text/plain_text_reader.h"
@@ -15,10 +16,7 @@ namespace {
 
 class FileDescriptor {
 public:
-    explicit FileDescriptor(int fd)
-        : fd_(fd)
-    {
-    }
+    explicit FileDescriptor(int fd) : fd_(fd) { }
     ~FileDescriptor()
     {
         if (fd_ >= 0)
@@ -38,7 +36,7 @@ QByteArray readTextFileBytes(const std::string& fileName)
 {
     // Non-blocking, so that a pipe without a writer cannot stall the open.
     const FileDescriptor file(::open(fileName.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY));
-    struct stat info {};
+    struct stat info { };
     if (file.get() < 0 || ::fstat(file.get(), &info) != 0 || !S_ISREG(info.st_mode))
         throw EFOpenError(fileName);
     if (info.st_size > kMaxTextFileSize)

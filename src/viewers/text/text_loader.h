@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 #include "platform/exception.h"
@@ -14,10 +15,7 @@ class QTextDocument;
 // A file that opened but could be read neither as rich text nor as plain text.
 class ELoadStreamError : public Exception {
 public:
-    ELoadStreamError()
-        : Exception("Failed to Load Stream")
-    {
-    }
+    ELoadStreamError() : Exception("Failed to Load Stream") { }
 };
 
 namespace iradudo {

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "viewers/views/image_control.h"
 
 #include "gif/gif.h"
@@ -24,11 +25,8 @@ struct LoadAbandoned { };
 class ActiveLoad {
 public:
     ActiveLoad(ImageControl* control, QWidget* window)
-        : control_(control),
-          window_(window),
-          windowWasVisible_(window && window->isVisible()),
-          mainWindow_(control ? control->window() : nullptr),
-          mainWasVisible_(mainWindow_ && mainWindow_->isVisible())
+        : control_(control), window_(window), windowWasVisible_(window && window->isVisible()),
+          mainWindow_(control ? control->window() : nullptr), mainWasVisible_(mainWindow_ && mainWindow_->isVisible())
     {
         for (ActiveLoad* earlier : stack())
             if (earlier->control_ == control_)
@@ -69,9 +67,7 @@ void rethrow(std::exception_ptr error)
 }  // namespace
 
 ImageControl::ImageControl(QWidget* parent)
-    : QWidget(parent),
-      picture_(std::make_unique<TPicture>()),
-      errorSink_(&rethrow)
+    : QWidget(parent), picture_(std::make_unique<TPicture>()), errorSink_(&rethrow)
 {
     setObjectName(QStringLiteral("Image11"));
     setGeometry(0, 0, 121, 57);

@@ -1,7 +1,8 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "viewers/views/rich_text_view.h"
 
-#include "viewers/text/text_loader.h"
 #include "viewers/printing/text_print_job.h"
+#include "viewers/text/text_loader.h"
 
 #include <QAbstractTextDocumentLayout>
 #include <QPaintEvent>

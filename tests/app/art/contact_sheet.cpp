@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Writes every picture of the art library, enlarged, onto one PNG for review:
 //   art_contact_sheet OUT.png [SCALE]
 // Transparent pixels show as a light chequer so the glyphs' outlines can be judged.
@@ -30,13 +31,12 @@ int main(int argc, char** argv)
     QImage scaledDepth = depthGadget().scaled(25, 15, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
     rows[1].push_back(scaledDepth);
     for (Glyph g : {Glyph::ParentFolder, Glyph::RootDrive, Glyph::CopyToFloppy, Glyph::CopyToFloppyDisabled,
-                    Glyph::ShowText, Glyph::ShowPicture, Glyph::Launch, Glyph::LaunchDisabled, Glyph::CopyText,
-                    Glyph::Print})
+             Glyph::ShowText, Glyph::ShowPicture, Glyph::Launch, Glyph::LaunchDisabled, Glyph::CopyText, Glyph::Print})
         rows[2].push_back(glyph(g));
     for (int i = 0; i < toolImageCount; ++i)
         rows[3].push_back(toolImage(i));
-    for (DrivePicture p : {DrivePicture::CdRom, DrivePicture::Floppy, DrivePicture::Hard, DrivePicture::Network,
-                           DrivePicture::Ram})
+    for (DrivePicture p :
+        {DrivePicture::CdRom, DrivePicture::Floppy, DrivePicture::Hard, DrivePicture::Network, DrivePicture::Ram})
         rows[4].push_back(drivePicture(p));
     for (FolderPicture p : {FolderPicture::Closed, FolderPicture::Open, FolderPicture::Current})
         rows[4].push_back(folderPicture(p));
@@ -67,7 +67,7 @@ int main(int argc, char** argv)
             for (int cy = 0; cy < image.height(); ++cy)
                 for (int cx = 0; cx < image.width(); ++cx)
                     painter.fillRect(target.x() + cx * scale, target.y() + cy * scale, scale, scale,
-                                     (cx + cy) % 2 ? QColor(0xE8, 0xE8, 0xE8) : QColor(0xD0, 0xD0, 0xD0));
+                        (cx + cy) % 2 ? QColor(0xE8, 0xE8, 0xE8) : QColor(0xD0, 0xD0, 0xD0));
             painter.drawImage(target, image);
             x += target.width() + gap;
             h = std::max(h, target.height());

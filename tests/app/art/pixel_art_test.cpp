@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/art/pixel_art.h"
 
 #include <gtest/gtest.h>
@@ -25,8 +26,8 @@ void expectCells(const QImage& image, const std::vector<std::vector<QRgb>>& expe
         ASSERT_EQ(image.width(), static_cast<int>(expected[y].size()));
         for (int x = 0; x < image.width(); ++x) {
             if (image.pixel(x, y) != expected[y][x] && ++wrong <= 5)
-                ADD_FAILURE() << "cell " << x << "/" << y << " is " << std::hex << image.pixel(x, y)
-                              << ", expected " << expected[y][x];
+                ADD_FAILURE() << "cell " << x << "/" << y << " is " << std::hex << image.pixel(x, y) << ", expected "
+                              << expected[y][x];
         }
     }
     EXPECT_EQ(wrong, 0);
@@ -72,8 +73,8 @@ TEST(Gadgets, ResizeGadgetMatchesItsCells)
         cells[y][19] = black;
     for (int x = 5; x <= 19; ++x)
         cells[12][x] = black;
-    const int staircase[][2] = {{5, 11}, {6, 10}, {7, 10}, {8, 9}, {9, 8}, {10, 8}, {11, 7},
-                                {12, 6}, {13, 5}, {14, 5}, {15, 4}, {16, 3}, {17, 3}, {18, 2}};
+    const int staircase[][2] = {{5, 11}, {6, 10}, {7, 10}, {8, 9}, {9, 8}, {10, 8}, {11, 7}, {12, 6}, {13, 5}, {14, 5},
+        {15, 4}, {16, 3}, {17, 3}, {18, 2}};
     for (const auto& [x, y] : staircase)
         cells[y][x] = white;
 
@@ -295,8 +296,8 @@ TEST(Glyphs, Are16SquareWithATransparentBackground)
 
 TEST(Glyphs, DisabledGlyphsAreGreyVersionsOfTheirPictures)
 {
-    const std::pair<Glyph, Glyph> pairs[] = {{Glyph::CopyToFloppy, Glyph::CopyToFloppyDisabled},
-                                             {Glyph::Launch, Glyph::LaunchDisabled}};
+    const std::pair<Glyph, Glyph> pairs[]
+        = {{Glyph::CopyToFloppy, Glyph::CopyToFloppyDisabled}, {Glyph::Launch, Glyph::LaunchDisabled}};
     for (const auto& [normalGlyph, disabledGlyph] : pairs) {
         const QImage normal = glyph(normalGlyph);
         const QImage disabled = glyph(disabledGlyph);

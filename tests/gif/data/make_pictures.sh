@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Makes the test pictures in pictures/ with ImageMagick, Pillow and giflib's gifbuild.
 # The files are committed; run this again only to change them.
 set -euo pipefail

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "support/picture_data.h"
 
 #include "viewers/pictures/bitmap.h"
@@ -19,7 +20,7 @@ namespace {
 
 TEST(Bitmap, ReadsEveryCommonDepthLikeAnotherDecoder)
 {
-    for (const char* name : { "indexed.bmp", "truecolour.bmp", "sixteen.bmp", "mono.bmp", "rle.bmp" }) {
+    for (const char* name : {"indexed.bmp", "truecolour.bmp", "sixteen.bmp", "mono.bmp", "rle.bmp"}) {
         TBitmap bitmap;
         bitmap.LoadFile(pictureFile(name));
         EXPECT_EQ(maxChannelDifference(bitmap.Image(), referencePixels(name)), 0) << name;
@@ -62,7 +63,7 @@ TEST(Bitmap, DamagedFilesFailAndKeepTheOldPicture)
     bitmap.LoadFile(pictureFile("truecolour.bmp"));
     int changes = 0;
     bitmap.SetOnChange([&changes](TGraphic&) { ++changes; });
-    for (const char* name : { "short.bmp", "photo.jpg", "empty.jpg" }) {
+    for (const char* name : {"short.bmp", "photo.jpg", "empty.jpg"}) {
         try {
             bitmap.LoadFile(pictureFile(name));
             ADD_FAILURE() << name << " loaded";
@@ -99,7 +100,7 @@ TEST(Icon, ShowsTheLargestImageOfTheFile)
 TEST(Icon, OtherFilesAreNotIcons)
 {
     TIcon icon;
-    for (const char* name : { "indexed.bmp", "empty.jpg", "picture.gif" }) {
+    for (const char* name : {"indexed.bmp", "empty.jpg", "picture.gif"}) {
         try {
             icon.LoadFile(pictureFile(name));
             ADD_FAILURE() << name << " loaded";
@@ -110,4 +111,4 @@ TEST(Icon, OtherFilesAreNotIcons)
     EXPECT_TRUE(icon.Empty());
 }
 
-} // namespace
+}  // namespace

@@ -1,8 +1,9 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "support/picture_data.h"
 
-#include "viewers/pictures/gif_bitmap.h"
 #include "viewers/pictures/bitmap.h"
 #include "viewers/pictures/file_formats.h"
+#include "viewers/pictures/gif_bitmap.h"
 #include "viewers/pictures/icon.h"
 #include "viewers/pictures/jpeg_image.h"
 #include "viewers/pictures/picture.h"
@@ -56,13 +57,12 @@ Recorded record(const TFileFormatsList& list)
 TEST(FileFormats, StartUpRegistersInOrderWithoutMetafiles)
 {
     const Recorded r = record(iradudo::fileFormats());
-    EXPECT_EQ(r.extensions, (std::vector<std::string> { "ico", "bmp", "gif", "jpeg", "jpg" }));
+    EXPECT_EQ(r.extensions, (std::vector<std::string>{"ico", "bmp", "gif", "jpeg", "jpg"}));
     EXPECT_EQ(r.descriptions,
-        (std::vector<std::string> {
-            "Icons", "Bitmaps", "GIF-Format", "JPEG Image File", "JPEG Image File" }));
+        (std::vector<std::string>{"Icons", "Bitmaps", "GIF-Format", "JPEG Image File", "JPEG Image File"}));
     EXPECT_EQ(r.classes,
-        (std::vector<TGraphicClass> { graphicClassOf<TIcon>(), graphicClassOf<TBitmap>(),
-            graphicClassOf<TGifBitmap>(), graphicClassOf<TJPEGImage>(), graphicClassOf<TJPEGImage>() }));
+        (std::vector<TGraphicClass>{graphicClassOf<TIcon>(), graphicClassOf<TBitmap>(), graphicClassOf<TGifBitmap>(),
+            graphicClassOf<TJPEGImage>(), graphicClassOf<TJPEGImage>()}));
     EXPECT_EQ(iradudo::fileFormats().FindExtension("wmf"), nullptr);
     EXPECT_EQ(iradudo::fileFormats().FindExtension("emf"), nullptr);
     EXPECT_EQ(iradudo::fileFormats().FindExtension("iff"), nullptr);
@@ -71,7 +71,7 @@ TEST(FileFormats, StartUpRegistersInOrderWithoutMetafiles)
 TEST(FileFormats, ShutdownRemovesOnlyTheJpegEntries)
 {
     iradudo::finalisePictureFormats();
-    EXPECT_EQ(record(iradudo::fileFormats()).extensions, (std::vector<std::string> { "ico", "bmp", "gif" }));
+    EXPECT_EQ(record(iradudo::fileFormats()).extensions, (std::vector<std::string>{"ico", "bmp", "gif"}));
     EXPECT_EQ(loadError(pictureFile("photo.jpg")), "Unknown picture file extension (.jpg)");
     TPicture::RegisterFormat("jpeg", "JPEG Image File", graphicClassOf<TJPEGImage>());
     TPicture::RegisterFormat("jpg", "JPEG Image File", graphicClassOf<TJPEGImage>());
@@ -137,7 +137,7 @@ TEST(PictureLoadFile, CaseOfTheExtensionDoesNotMatter)
 {
     iradudo::test::TempDir dir;
     const std::string gif = iradudo::test::readFile(pictureFile("picture.gif"));
-    for (const char* name : { "PIC.GIF", "Pic.Gif", "pic.gif" }) {
+    for (const char* name : {"PIC.GIF", "Pic.Gif", "pic.gif"}) {
         TPicture picture;
         picture.LoadFile(dir.writeFile(name, gif).string());
         ASSERT_NE(picture.Graphic(), nullptr) << name;
@@ -146,7 +146,7 @@ TEST(PictureLoadFile, CaseOfTheExtensionDoesNotMatter)
         EXPECT_EQ(picture.Height(), 29);
     }
     const std::string jpeg = iradudo::test::readFile(pictureFile("photo.jpg"));
-    for (const char* name : { "PIC.JPEG", "PIC.JPG" }) {
+    for (const char* name : {"PIC.JPEG", "PIC.JPG"}) {
         TPicture picture;
         picture.LoadFile(dir.writeFile(name, jpeg).string());
         EXPECT_NE(dynamic_cast<TJPEGImage*>(picture.Graphic()), nullptr) << name;
@@ -167,8 +167,7 @@ TEST(PictureLoadFile, NamesThatAreNotUtf8LoadAndAreReportedAsTheyAre)
     EXPECT_EQ(loadError(name),
         "Unknown picture file extension (.G\xCF"
         "F)");
-    const std::string gif
-        = dir.writeFile("B\xC4R.gif", iradudo::test::readFile(pictureFile("picture.gif"))).string();
+    const std::string gif = dir.writeFile("B\xC4R.gif", iradudo::test::readFile(pictureFile("picture.gif"))).string();
     TPicture picture;
     picture.LoadFile(gif);
     EXPECT_EQ(picture.Width(), 45);
@@ -186,8 +185,7 @@ TEST(PictureLoadFile, FailureKeepsThePreviousGraphicAndSaysNothing)
     TGraphic* const before = picture.Graphic();
     const QImage pixels = before->Image();
 
-    for (const char* bad :
-        { "bitmap.gif", "extension.gif", "text.jpg", "short.bmp", "nothere.gif", "x.iff" }) {
+    for (const char* bad : {"bitmap.gif", "extension.gif", "text.jpg", "short.bmp", "nothere.gif", "x.iff"}) {
         EXPECT_THROW(picture.LoadFile(pictureFile(bad)), Exception) << bad;
         EXPECT_EQ(picture.Graphic(), before) << bad;
     }
@@ -217,4 +215,4 @@ TEST(PictureLoadFile, GraphicChangesReachThePictureOwner)
     EXPECT_LE(progress.back(), 100);
 }
 
-} // namespace
+}  // namespace

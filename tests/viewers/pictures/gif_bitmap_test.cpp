@@ -1,8 +1,9 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "support/picture_data.h"
 
 #include "gif/gif.h"
-#include "viewers/pictures/gif_bitmap.h"
 #include "support/temp_dir.h"
+#include "viewers/pictures/gif_bitmap.h"
 
 #include <gtest/gtest.h>
 
@@ -26,7 +27,7 @@ std::string loadError(TGifBitmap& bitmap, const std::string& name)
 
 TEST(GifBitmap, DecodesToAnEightBitPictureLikeAnotherDecoder)
 {
-    for (const char* name : { "picture.gif", "interlaced.gif", "twocolour.gif" }) {
+    for (const char* name : {"picture.gif", "interlaced.gif", "twocolour.gif"}) {
         TGifBitmap bitmap;
         bitmap.LoadFile(pictureFile(name));
         const QImage image = bitmap.Image();
@@ -71,4 +72,4 @@ TEST(GifBitmap, ReadsFromTheStreamsPosition)
     EXPECT_EQ(maxChannelDifference(bitmap.Image(), referencePixels("picture.gif")), 0);
 }
 
-} // namespace
+}  // namespace

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "support/picture_data.h"
 
 #include "viewers/pictures/jpeg_image.h"
@@ -38,8 +39,8 @@ std::unique_ptr<TJPEGImage> loaded(const std::string& name)
 // Every test starts from the start-up defaults.
 class JpegImage : public ::testing::Test {
 protected:
-    void SetUp() override { iradudo::jpegDefaults() = iradudo::JpegSettings {}; }
-    void TearDown() override { iradudo::jpegDefaults() = iradudo::JpegSettings {}; }
+    void SetUp() override { iradudo::jpegDefaults() = iradudo::JpegSettings{}; }
+    void TearDown() override { iradudo::jpegDefaults() = iradudo::JpegSettings{}; }
 };
 
 TEST_F(JpegImage, LoadReadsTheHeaderOnly)
@@ -160,10 +161,8 @@ TEST_F(JpegImage, ScaleShrinksTheBitmap)
     EXPECT_EQ(image->Height(), 16);
     image->Decode();
     EXPECT_EQ(image->Image().size(), QSize(25, 16));
-    EXPECT_LT(
-        meanChannelDifference(image->Image(),
-            referencePixels("photo.jpg").scaled(25, 16, Qt::IgnoreAspectRatio, Qt::SmoothTransformation), 0,
-            16),
+    EXPECT_LT(meanChannelDifference(image->Image(),
+                  referencePixels("photo.jpg").scaled(25, 16, Qt::IgnoreAspectRatio, Qt::SmoothTransformation), 0, 16),
         12.0);
 }
 
@@ -274,4 +273,4 @@ TEST_F(JpegImage, LoadsFromTheStreamsPositionAndReplacesTheOldPicture)
     EXPECT_LE(maxChannelDifference(image->Image(), referencePixels("gray.jpg")), 3);
 }
 
-} // namespace
+}  // namespace

@@ -1,8 +1,9 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "viewers/printing/text_print_job.h"
 
+#include "app/program_fonts.h"
 #include "support/temp_dir.h"
 #include "support/text_test_util.h"
-#include "app/program_fonts.h"
 #include "viewers/text/text_loader.h"
 
 #include <gtest/gtest.h>
@@ -31,14 +32,16 @@ QString poppler(const QString& tool, const QStringList& arguments)
 int pageCount(const std::filesystem::path& pdf)
 {
     const QString info = poppler("pdfinfo", {QString::fromStdString(pdf.string())});
-    const QRegularExpressionMatch match = QRegularExpression("^Pages:\\s+(\\d+)$", QRegularExpression::MultilineOption).match(info);
+    const QRegularExpressionMatch match
+        = QRegularExpression("^Pages:\\s+(\\d+)$", QRegularExpression::MultilineOption).match(info);
     return match.hasMatch() ? match.captured(1).toInt() : -1;
 }
 
 QString pageText(const std::filesystem::path& pdf, int page)
 {
-    return poppler("pdftotext", {"-f", QString::number(page), "-l", QString::number(page), "-layout",
-                                 QString::fromStdString(pdf.string()), "-"});
+    return poppler("pdftotext",
+        {"-f", QString::number(page), "-l", QString::number(page), "-layout", QString::fromStdString(pdf.string()),
+            "-"});
 }
 
 int printToPdf(const QTextDocument& document, const std::filesystem::path& pdf)
@@ -54,7 +57,8 @@ class TextPrintJob : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        if (QStandardPaths::findExecutable("pdfinfo").isEmpty() || QStandardPaths::findExecutable("pdftotext").isEmpty())
+        if (QStandardPaths::findExecutable("pdfinfo").isEmpty()
+            || QStandardPaths::findExecutable("pdftotext").isEmpty())
             GTEST_SKIP() << "poppler-utils is not installed (scripts/setup.sh installs it)";
         installProgramFonts();
     }
@@ -105,7 +109,8 @@ TEST_F(TextPrintJob, LongTextTakesAsManyFullPagesAsItNeeds)
 
     // The whole sheet is the page area: the first line sits at its top left corner
     // and the page fills down to its bottom, with no room left for a footer.
-    const QString words = poppler("pdftotext", {"-bbox", "-f", "1", "-l", "1", QString::fromStdString(pdf.string()), "-"});
+    const QString words
+        = poppler("pdftotext", {"-bbox", "-f", "1", "-l", "1", QString::fromStdString(pdf.string()), "-"});
     const QRegularExpression box("xMin=\"(-?[0-9.]+)\" yMin=\"(-?[0-9.]+)\" xMax=\"(-?[0-9.]+)\" yMax=\"(-?[0-9.]+)\"");
     double left = 1e9, top = 1e9, bottom = 0, lineHeight = 0;
     for (auto it = box.globalMatch(words); it.hasNext();) {
@@ -133,7 +138,8 @@ TEST_F(TextPrintJob, RichTextPrintsWithItsText)
 {
     QTextDocument document;
     const std::string rtf = readFile(dataFile("wordpad.rtf"));
-    ASSERT_EQ(loadTextBytes(QByteArrayView(rtf.data(), qsizetype(rtf.size())), document, fixedSysFont()), TextKind::Rich);
+    ASSERT_EQ(
+        loadTextBytes(QByteArrayView(rtf.data(), qsizetype(rtf.size())), document, fixedSysFont()), TextKind::Rich);
     const auto pdf = dir_.path() / "rich.pdf";
     EXPECT_EQ(printToPdf(document, pdf), 1);
     const QString text = pageText(pdf, 1);

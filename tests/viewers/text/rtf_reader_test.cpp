@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "viewers/text/rtf_reader.h"
 
 #include "support/temp_dir.h"
@@ -6,10 +7,10 @@
 
 #include <gtest/gtest.h>
 
+#include <QAbstractTextDocumentLayout>
 #include <QBuffer>
 #include <QImage>
 #include <QTextCursor>
-#include <QAbstractTextDocumentLayout>
 #include <QTextFrame>
 #include <QTextTable>
 #include <QUrl>
@@ -55,7 +56,8 @@ std::vector<PictureInfo> picturesOf(const QTextDocument& document)
             const QTextCharFormat format = it.fragment().charFormat();
             if (format.isImageFormat()) {
                 const QTextImageFormat image = format.toImageFormat();
-                pictures.push_back({image, document.resource(QTextDocument::ImageResource, QUrl(image.name())).value<QImage>()});
+                pictures.push_back(
+                    {image, document.resource(QTextDocument::ImageResource, QUrl(image.name())).value<QImage>()});
             }
         }
     }
@@ -85,17 +87,17 @@ TEST(RtfReader, WordPadFileKeepsTextAndFormatting)
     const std::string rtf = readFile(dataFile("wordpad.rtf"));
     const auto document = readRich(QByteArrayView(rtf.data(), qsizetype(rtf.size())));
     EXPECT_EQ(utf8(documentPlainText(*document)),
-              "Caff\u00e8 e citt\u00e0 costano 3 \u20ac.\n"
-              "Grassetto normale rosso e corsivo.\n"
-              "Titolo centrato\n"
-              "A destra\n"
-              "Paragrafo giustificato con rientri.\n"
-              "\u00b7\tPrimo punto\n"
-              "Nome\tValore\n"
-              "Caff\u00e8\t2\n"
-              "Immagine:  fine.\n"
-              "\n"
-              "Ultima riga\n");
+        "Caff\u00e8 e citt\u00e0 costano 3 \u20ac.\n"
+        "Grassetto normale rosso e corsivo.\n"
+        "Titolo centrato\n"
+        "A destra\n"
+        "Paragrafo giustificato con rientri.\n"
+        "\u00b7\tPrimo punto\n"
+        "Nome\tValore\n"
+        "Caff\u00e8\t2\n"
+        "Immagine:  fine.\n"
+        "\n"
+        "Ultima riga\n");
 
     const QTextCharFormat bold = formatOf(*document, "Grassetto");
     EXPECT_EQ(bold.fontWeight(), QFont::Bold);
@@ -162,15 +164,15 @@ TEST(RtfReader, PandocFileKeepsTextTablesAndLinks)
     const std::string rtf = readFile(dataFile("pandoc.rtf"));
     const auto document = readRich(QByteArrayView(rtf.data(), qsizetype(rtf.size())));
     EXPECT_EQ(utf8(documentPlainText(*document)),
-              "Titolo del disco\n"
-              "Caff\u00e8 in grassetto e in corsivo, con un collegamento.\n"
-              "Programma\tDimensione\n"
-              "Uno\t12345\n"
-              "Due\t678\n"
-              "\n"
-              "\u2022\tprimo punto\n"
-              "\u2022\tsecondo punto\n"
-              "Riga finale.\n");
+        "Titolo del disco\n"
+        "Caff\u00e8 in grassetto e in corsivo, con un collegamento.\n"
+        "Programma\tDimensione\n"
+        "Uno\t12345\n"
+        "Due\t678\n"
+        "\n"
+        "\u2022\tprimo punto\n"
+        "\u2022\tsecondo punto\n"
+        "Riga finale.\n");
     EXPECT_DOUBLE_EQ(formatOf(*document, "Titolo").fontPointSize(), 18.0);
     EXPECT_EQ(formatOf(*document, "Titolo").fontWeight(), QFont::Bold);
     EXPECT_EQ(formatOf(*document, "Caff").fontWeight(), QFont::Normal);
@@ -191,7 +193,7 @@ TEST(RtfReader, DecodesCodePagesAndUnicode)
     EXPECT_EQ(textOf("{\\rtf1\\ansi Caff\\'e8 \\'80 \\'93x\\'94}"), "Caff\u00e8 \u20ac \u201cx\u201d");
     EXPECT_EQ(textOf("{\\rtf1\\ansi\\ansicpg1251 \\'c0\\'e1}"), "\u0410\u0431");
     EXPECT_EQ(textOf("{\\rtf1\\ansi{\\fonttbl{\\f0 Arial;}{\\f1\\fcharset204 Arial Cyr;}}\\f0\\'e8 \\f1\\'e8}"),
-              "\u00e8 \u0438");
+        "\u00e8 \u0438");
     EXPECT_EQ(textOf("{\\rtf1\\ansi{\\fonttbl{\\f0\\fcharset238 Arial CE;}}\\'b9}"), "\u0105");
     // \uN is followed by \ucN fallback characters (1 by default), a hex escape counting as one.
     EXPECT_EQ(textOf("{\\rtf1 3 \\u8364? euro}"), "3 \u20ac euro");
@@ -201,7 +203,7 @@ TEST(RtfReader, DecodesCodePagesAndUnicode)
     EXPECT_EQ(textOf("{\\rtf1 \\u-3913?}"), "\uf0b7");
     EXPECT_EQ(textOf("{\\rtf1 \\u55357?\\u56832?}"), "\U0001F600");
     EXPECT_EQ(textOf("{\\rtf1 a\\emdash b\\endash c\\bullet \\lquote d\\rquote \\ldblquote e\\rdblquote}"),
-              "a\u2014b\u2013c\u2022\u2018d\u2019\u201ce\u201d");
+        "a\u2014b\u2013c\u2022\u2018d\u2019\u201ce\u201d");
     EXPECT_EQ(textOf("{\\rtf1 a\\~b\\-c\\_d\\{\\}\\\\}"), "a\u00a0b\u00adc\u2011d{}\\");
     EXPECT_EQ(textOf("{\\rtf1 a\\tab b\\line c\\par d}"), "a\tb\nc\nd");
     // Raw line ends inside rich text are not text; an escaped one ends a paragraph.
@@ -213,12 +215,12 @@ TEST(RtfReader, DecodesCodePagesAndUnicode)
 
 TEST(RtfReader, CharacterAndParagraphStateFollowGroups)
 {
-    const auto document = readRich(
-        "{\\rtf1{\\colortbl;\\red0\\green128\\blue0;\\red255\\green255\\blue0;}"
-        "\\b uno{\\i due\\ul tre}quattro\\plain cinque \\strike sei\\strike0 {\\cf1\\highlight2 sette}"
-        "{\\super otto}{\\sub nove}\\ulnone\\fs40 dieci\\par"
-        "\\qc centro{\\qr\\par}"
-        "\\pard sinistra\\par}");
+    const auto document
+        = readRich("{\\rtf1{\\colortbl;\\red0\\green128\\blue0;\\red255\\green255\\blue0;}"
+                   "\\b uno{\\i due\\ul tre}quattro\\plain cinque \\strike sei\\strike0 {\\cf1\\highlight2 sette}"
+                   "{\\super otto}{\\sub nove}\\ulnone\\fs40 dieci\\par"
+                   "\\qc centro{\\qr\\par}"
+                   "\\pard sinistra\\par}");
     EXPECT_EQ(formatOf(*document, "uno").fontWeight(), QFont::Bold);
     EXPECT_TRUE(formatOf(*document, "due").fontItalic());
     EXPECT_TRUE(formatOf(*document, "tre").fontUnderline());
@@ -248,7 +250,7 @@ TEST(RtfReader, SkipsDestinationsWithoutDocumentText)
                      "{\\field{\\fldinst PAGE}{\\fldrslt tre}} {\\v nascosto}quattro"
                      "{\\*\\shppict{\\pict\\pngblip 00}}{\\nonshppict{\\pict\\wmetafile8 00}}"
                      "\\unknownword cinque}"),
-              "uno due tre quattrocinque");
+        "uno due tre quattrocinque");
     // \binN data is skipped whole, braces and backslashes included.
     EXPECT_EQ(textOf("{\\rtf1 a\\bin3 {}\\b}"), "ab");
     EXPECT_EQ(textOf("{\\rtf1{\\*\\blob\\bin4 }}{x}c}"), "c");
@@ -259,12 +261,12 @@ TEST(RtfReader, SkipsDestinationsWithoutDocumentText)
 TEST(RtfReader, TablesWithoutRowDefinitionsOrWithTooManyCells)
 {
     // Cells without \trowd and rows of differing widths still form one table.
-    auto document = readRich("{\\rtf1\\intbl a\\cell b\\cell\\row\\intbl c\\cell d\\cell e\\cell\\row\\pard after\\par}");
+    auto document
+        = readRich("{\\rtf1\\intbl a\\cell b\\cell\\row\\intbl c\\cell d\\cell e\\cell\\row\\pard after\\par}");
     // A document cannot begin with a table: an empty paragraph goes before it.
     EXPECT_EQ(utf8(documentPlainText(*document)), "\na\tb\t\nc\td\te\nafter\n");
     // After text, the table follows directly, empty paragraphs before it kept.
-    EXPECT_EQ(textOf("{\\rtf1 x\\par\\intbl a\\cell\\row\\pard y\\par\\par\\intbl b\\cell\\row}"),
-              "x\na\ny\n\nb\n\n");
+    EXPECT_EQ(textOf("{\\rtf1 x\\par\\intbl a\\cell\\row\\pard y\\par\\par\\intbl b\\cell\\row}"), "x\na\ny\n\nb\n\n");
 
     std::string wide = "{\\rtf1\\trowd";
     for (int i = 0; i < 1000; ++i)
@@ -364,8 +366,8 @@ TEST(RtfReader, RandomBytesAfterTheOpeningNeverBreakTheReader)
 {
     std::mt19937 random(1997);
     const std::string alphabet = "{}\\\\\\'0123456789abcdefghijklmnopqrstuvwxyz*-; \r\n\t\x80\xff";
-    const char* words[] = {"\\par", "\\cell", "\\row", "\\trowd", "\\intbl", "\\pard", "\\pict", "\\bin9",
-                           "\\u8364", "\\fonttbl", "\\colortbl", "\\*", "\\plain", "\\cellx99", "\\pngblip"};
+    const char* words[] = {"\\par", "\\cell", "\\row", "\\trowd", "\\intbl", "\\pard", "\\pict", "\\bin9", "\\u8364",
+        "\\fonttbl", "\\colortbl", "\\*", "\\plain", "\\cellx99", "\\pngblip"};
     for (int round = 0; round < 300; ++round) {
         std::string rtf = "{\\rtf1 ";
         const int length = int(random() % 400);

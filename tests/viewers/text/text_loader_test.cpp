@@ -1,11 +1,12 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "viewers/text/text_loader.h"
 
+#include "app/program_fonts.h"
 #include "support/temp_dir.h"
-#include "support/unprivileged_scope.h"
 #include "support/text_test_util.h"
+#include "support/unprivileged_scope.h"
 #include "viewers/text/document_text.h"
 #include "viewers/text/plain_text_reader.h"
-#include "app/program_fonts.h"
 #include "viewers/text/text_wrap.h"
 
 #include <gtest/gtest.h>
@@ -25,8 +26,7 @@ namespace {
 // viewer opens entry names relative to the browsed directory.
 class InDirectory {
 public:
-    explicit InDirectory(const std::filesystem::path& directory)
-        : previous_(std::filesystem::current_path())
+    explicit InDirectory(const std::filesystem::path& directory) : previous_(std::filesystem::current_path())
     {
         std::filesystem::current_path(directory);
     }

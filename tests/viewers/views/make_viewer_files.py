@@ -1,4 +1,5 @@
 #!/usr/bin/python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """Makes the viewer windows' test disc with Pillow and ImageMagick: pictures of each kind with
 the pixels Pillow decodes from them (NAME.ppm), a JPEG whose data breaks after
 a good header, and a BMP saved under a .GIF name."""

@@ -1,9 +1,10 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/form_fixture.h"
-#include "gif/gif.h"
-#include "viewers/views/image_control.h"
-#include "viewers/pictures/picture_formats.h"
 #include "app/program_fonts.h"
+#include "gif/gif.h"
+#include "viewers/pictures/picture_formats.h"
 #include "viewers/printing/text_print_job.h"
+#include "viewers/views/image_control.h"
 
 #include <gtest/gtest.h>
 
@@ -24,8 +25,8 @@
 #include <cstdio>
 #include <filesystem>
 #include <functional>
-#include <jpeglib.h>
 #include <jerror.h>
+#include <jpeglib.h>
 
 QT_BEGIN_NAMESPACE
 inline void PrintTo(const QString& text, std::ostream* out)
@@ -53,8 +54,9 @@ public:
                 fs::copy_file(entry.path(), dir.path() / entry.path().filename());
         dir.writeFile("PLAIN.TXT", "uno\ndue\rtre\r\nquattro\n");
         dir.writeFile("OTHER.TXT", "Un altro testo\r\n");
-        dir.writeFile("RICH.TXT", "{\\rtf1\\ansi{\\fonttbl{\\f0 Arial;}}\\f0\\fs20 Normale {\\b Grassetto} "
-                                  "{\\i corsivo} fine\\par}");
+        dir.writeFile("RICH.TXT",
+            "{\\rtf1\\ansi{\\fonttbl{\\f0 Arial;}}\\f0\\fs20 Normale {\\b Grassetto} "
+            "{\\i corsivo} fine\\par}");
         dir.writeFile("LONG.TXT", std::string(40, 'a') + " " + std::string(300, 'b') + "\r\nriga due\r\n");
         dir.makeDir("DOCS");
     }
@@ -79,8 +81,8 @@ int maxDifference(const QImage& shown, const QImage& expected)
         for (int x = 0; x < a.width(); ++x) {
             const QRgb p = a.pixel(x, y);
             const QRgb q = expected.pixel(x, y);
-            worst = std::max({worst, std::abs(qRed(p) - qRed(q)), std::abs(qGreen(p) - qGreen(q)),
-                              std::abs(qBlue(p) - qBlue(q))});
+            worst = std::max(
+                {worst, std::abs(qRed(p) - qRed(q)), std::abs(qGreen(p) - qGreen(q)), std::abs(qBlue(p) - qBlue(q))});
         }
     return worst;
 }
@@ -188,8 +190,9 @@ TEST_F(ViewerWindows, TextViewerBodyAtStart)
         int left, width;
         const char* hint;
     };
-    for (const Item& item : {Item{f.SpeedButton6, 0, 25, "Copia il testo selezionato"}, Item{f.SpeedButton9, 33, 25, "Stampa"},
-                             Item{f.Label14, 66, 103, ""}, Item{f.SpeedButton11, 169, 56, ""}}) {
+    for (const Item& item :
+        {Item{f.SpeedButton6, 0, 25, "Copia il testo selezionato"}, Item{f.SpeedButton9, 33, 25, "Stampa"},
+            Item{f.Label14, 66, 103, ""}, Item{f.SpeedButton11, 169, 56, ""}}) {
         EXPECT_EQ(item.widget->x() - f.SpeedButton6->x(), item.left) << item.widget->objectName().toStdString();
         EXPECT_EQ(item.widget->size(), QSize(item.width, 25)) << item.widget->objectName().toStdString();
         EXPECT_EQ(item.widget->toolTip(), QString::fromLatin1(item.hint));
@@ -287,8 +290,8 @@ TEST_F(ViewerWindows, TextFailuresLeaveTheViewerAsItWas)
     fs::remove(disc.dir.path() / "PLAIN.TXT");  // vanished since the listing
     showText("PLAIN.TXT");
     showText("[DOCS]");
-    EXPECT_EQ(fx.errors, (QStringList{"Cannot open file [DOCS].", "Cannot open file PLAIN.TXT.",
-                                      "Cannot open file [DOCS]."}));
+    EXPECT_EQ(fx.errors,
+        (QStringList{"Cannot open file [DOCS].", "Cannot open file PLAIN.TXT.", "Cannot open file [DOCS]."}));
     EXPECT_FALSE(f.Panel5->isHidden());
     EXPECT_EQ(stackIndex(f.Panel5), place);
     EXPECT_EQ(f.RichEdit1->toHtml(), html);
@@ -440,8 +443,8 @@ TEST_F(ViewerPrinting, PrintsTheWholeTextOnTheChosenPrinter)
     text.start(QStringLiteral("pdftotext"), {QString::fromStdString(pdf.string()), QStringLiteral("-")});
     ASSERT_TRUE(text.waitForFinished(60000));
     // The whole text, not the selection.
-    EXPECT_EQ(QString::fromUtf8(text.readAllStandardOutput()).simplified(),
-              QStringLiteral("Normale Grassetto corsivo fine"));
+    EXPECT_EQ(
+        QString::fromUtf8(text.readAllStandardOutput()).simplified(), QStringLiteral("Normale Grassetto corsivo fine"));
 }
 
 // --- Image viewer ----------------------------------------------------------
@@ -472,8 +475,8 @@ TEST_F(ViewerWindows, ShowsEachKindOfPictureAtItsOwnSize)
         int tolerance;
     };
     // JPEG: libjpeg against Pillow's libjpeg, same defaults but another IDCT path.
-    for (const Case& c : {Case{"PIC.GIF", 0}, Case{"BIG.GIF", 0}, Case{"PHOTO.JPG", 3}, Case{"PIC.BMP", 0},
-                          Case{"PIC.ICO", 0}}) {
+    for (const Case& c :
+        {Case{"PIC.GIF", 0}, Case{"BIG.GIF", 0}, Case{"PHOTO.JPG", 3}, Case{"PIC.BMP", 0}, Case{"PIC.ICO", 0}}) {
         SCOPED_TRACE(c.file);
         f.Image8Click();
         f.Image3Click();
@@ -695,7 +698,7 @@ protected:
         const QStringList captions = demo.browserCaptions();
         for (int row = 0; row < captions.size(); ++row) {
             if (std::none_of(suffixes.begin(), suffixes.end(),
-                             [&](const QString& s) { return captions[row].endsWith(s, Qt::CaseInsensitive); }))
+                    [&](const QString& s) { return captions[row].endsWith(s, Qt::CaseInsensitive); }))
                 continue;
             d.ListView2->setCurrentIndex(d.ListView2Items->index(row));
             QTest::mouseClick(button, Qt::LeftButton);

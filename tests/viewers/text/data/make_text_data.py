@@ -1,4 +1,5 @@
 #!/usr/bin/python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """Writes the text viewer's test files: WordPad-like rich text with pictures made by
 Pillow, and pandoc's rich text of a Markdown file. Run from this folder."""
 import io
