@@ -21,6 +21,10 @@ packages=(
   xvfb xdotool x11-apps xfonts-base libxkbcommon-x11-0
   # opening files with the desktop's default application
   xdg-utils
+  # installing: icons rendered from their drawing, the Debian package's library
+  # dependencies, and the checks of the desktop entry, the metadata, the manual
+  # pages and the package
+  librsvg2-bin dpkg-dev desktop-file-utils appstream man-db lintian
 )
 
 if [ "$(id -u)" -ne 0 ]; then

@@ -18,6 +18,11 @@ WindowOptions parseWindowOptions(const std::vector<std::string>& arguments)
             options.discDirectories.push_back(arg.substr(5));
         } else if (arg == "--help" || arg == "-h") {
             options.help = true;
+        } else if (arg == "--version") {
+            options.version = true;
+        } else if (!arg.empty() && arg[0] != '-') {
+            // What a file manager passes when it opens a folder with the program.
+            options.discDirectories.push_back(arg);
         } else {
             options.error = "unknown argument: " + arg;
             return options;

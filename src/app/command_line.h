@@ -9,15 +9,17 @@ namespace iradudo {
 struct WindowOptions {
     std::vector<std::string> discDirectories;  // each becomes a CD-ROM drive
     bool help = false;
+    bool version = false;
     std::string error;  // non-empty: the arguments are unusable
 };
 
 // The window program's arguments: "--cd DIR" any number of times, as the
-// command-line tool takes them; "--help".
+// command-line tool takes them, or a bare DIR; "--help"; "--version".
 WindowOptions parseWindowOptions(const std::vector<std::string>& arguments);
 
 inline constexpr const char* kWindowUsage
-    = "usage: iradudo [--cd DIR]...\n\n"
-      "--cd DIR makes DIR a CD-ROM drive of its own, labelled with the directory's name.\n";
+    = "usage: iradudo [--cd DIR]... [DIR]...\n"
+      "       iradudo --help | --version\n\n"
+      "--cd DIR (or DIR alone) makes DIR a CD-ROM drive of its own, labelled with the directory's name.\n";
 
 }  // namespace iradudo

@@ -4,6 +4,7 @@
 #include "app/form1.h"
 #include "app/program_fonts.h"
 #include "platform/linux_platform.h"
+#include "program_version.h"
 #include "viewers/pictures/picture_formats.h"
 #include "viewers/views/image_control.h"
 
@@ -11,19 +12,39 @@
 
 #include <iostream>
 
+namespace {
+
+// --help and --version: the answer on standard output, and a clean exit.
+int printInformation(const iradudo::WindowOptions& options)
+{
+    if (options.version)
+        std::cout << "iradudo " << iradudo::kProgramVersion << '\n' << iradudo::kVersionNotice;
+    else
+        std::cout << iradudo::kWindowUsage;
+    return 0;
+}
+
+}  // namespace
+
 int main(int argc, char** argv)
 {
+    // --help and --version answer before Qt needs a display. Qt's own options
+    // (-platform ...) stop this first reading; the one below then decides.
+    if (const auto early = iradudo::parseWindowOptions(std::vector<std::string>(argv + 1, argv + argc));
+        early.help || early.version)
+        return printInformation(early);
+
     iradudo::Application app(argc, argv);
+    // The desktop entry's name, by which the desktop shows the window with its icon.
+    QGuiApplication::setDesktopFileName(QString::fromLatin1(iradudo::kDesktopId));
     const QScreen* screen = app.primaryScreen();
     iradudo::initialisePictureFormats(screen ? screen->depth() : 24);
     iradudo::installGifEventHook();
 
     // Qt has taken its own options out of argv by now.
     const iradudo::WindowOptions options = iradudo::parseWindowOptions(std::vector<std::string>(argv + 1, argv + argc));
-    if (options.help) {
-        std::cout << iradudo::kWindowUsage;
-        return 0;
-    }
+    if (options.help || options.version)
+        return printInformation(options);
     if (!options.error.empty()) {
         std::cerr << options.error << '\n' << iradudo::kWindowUsage;
         return 2;

@@ -13,10 +13,20 @@ TEST(WindowOptions, DiscDirectoriesInOrder)
     EXPECT_FALSE(o.help);
 }
 
+// A file manager's "Open with" passes the folders bare, mixed with --cd ones.
+TEST(WindowOptions, BareDirectoriesAreDiscsToo)
+{
+    const WindowOptions o = parseWindowOptions({"/x", "--cd", "/y", "z w"});
+    EXPECT_TRUE(o.error.empty());
+    EXPECT_EQ(o.discDirectories, (std::vector<std::string>{"/x", "/y", "z w"}));
+}
+
 TEST(WindowOptions, RejectsWhatItDoesNotKnow)
 {
     EXPECT_FALSE(parseWindowOptions({"--cd"}).error.empty());
-    EXPECT_FALSE(parseWindowOptions({"/some/dir"}).error.empty());
+    EXPECT_FALSE(parseWindowOptions({"--bogus"}).error.empty());
+    EXPECT_FALSE(parseWindowOptions({"-platform"}).error.empty());
     EXPECT_TRUE(parseWindowOptions({"--help"}).help);
+    EXPECT_TRUE(parseWindowOptions({"--version"}).version);
     EXPECT_TRUE(parseWindowOptions({}).discDirectories.empty());
 }

@@ -2,6 +2,7 @@
 #include "cli.h"
 
 #include "platform/exception.h"
+#include "program_version.h"
 
 #include <cstring>
 #include <exception>
@@ -18,7 +19,8 @@ std::vector<Command>& commandTable()
 
 void printUsage(std::ostream& out)
 {
-    out << "usage: iradudo-cli [--cd DIR]... COMMAND [ARGS]\n\ncommands:\n";
+    out << "usage: iradudo-cli [--cd DIR]... COMMAND [ARGS]\n"
+           "       iradudo-cli --help | --version\n\ncommands:\n";
     for (const Command& command : commandTable())
         out << "  " << command.usage << '\n';
     out << "\n--cd DIR makes DIR a CD-ROM drive of its own, labelled with the directory's name.\n";
@@ -52,6 +54,9 @@ int main(int argc, char** argv)
             discs.emplace_back(argv[++i]);
         } else if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
             printUsage(std::cout);
+            return 0;
+        } else if (std::strcmp(argv[i], "--version") == 0) {
+            std::cout << "iradudo-cli " << iradudo::kProgramVersion << '\n' << iradudo::kVersionNotice;
             return 0;
         } else {
             break;
