@@ -1,11 +1,14 @@
 #!/usr/bin/env bash
 # SPDX-License-Identifier: GPL-3.0-or-later
+# usage: installed_programs_test.sh PREFIX SOURCE_DIR VERSION PROGRAM...
 # The installed programs, run from the prefix with the source and build
 # folders out of sight: --version, --help and a wrong argument on each, the
 # demo disc listed by the installed command-line tool, and manual pages that
 # render cleanly and document every option --help names.
 set -euo pipefail
 prefix=$1 source=$2 version=$3
+shift 3
+programs=("$@")
 failures=0
 fail() {
   echo "FAIL: $*" >&2
@@ -19,7 +22,7 @@ run() { env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM "$@"; }
 out=$(mktemp) err=$(mktemp)
 trap 'rm -f "$out" "$err"' EXIT
 
-for program in iradudo iradudo-cli; do
+for program in "${programs[@]}"; do
   binary=$prefix/bin/$program
   [ -x "$binary" ] || { fail "$binary is not installed"; continue; }
   if readelf -d "$binary" | grep -qE 'R(UN)?PATH'; then
@@ -35,7 +38,7 @@ for program in iradudo iradudo-cli; do
   fi
 
   if run "$binary" --help >"$out" 2>"$err"; then
-    grep -q "^usage: $program " "$out" || fail "$program --help prints no usage on stdout"
+    grep -qiE "^usage: *$program( |\$)" "$out" || fail "$program --help prints no usage on stdout"
   else
     fail "$program --help: status $?: $(cat "$err")"
   fi
@@ -44,7 +47,7 @@ for program in iradudo iradudo-cli; do
   status=0
   QT_QPA_PLATFORM=offscreen "$binary" --no-such-option >"$out" 2>"$err" || status=$?
   [ "$status" -eq 2 ] || fail "$program --no-such-option: status $status, not 2"
-  grep -q "^usage: $program " "$err" || fail "$program --no-such-option: no usage on stderr"
+  grep -qiE "^usage: *$program( |\$)" "$err" || fail "$program --no-such-option: no usage on stderr"
   [ -s "$out" ] && fail "$program --no-such-option wrote on stdout"
 
   # Every option --help names is in the manual page, and the page renders without warnings.
