@@ -61,3 +61,27 @@ function(iradudo_add_gtest name)
     WORKING_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR}
     PROPERTIES LABELS ${T_LABEL} ENVIRONMENT "QT_QPA_PLATFORM=offscreen")
 endfunction()
+
+# A fuzz target: SOURCES define LLVMFuzzerTestOneInput. With IRADUDO_FUZZ (clang,
+# scripts/fuzz.sh) it links libFuzzer; otherwise a small main replays files, and
+# the test fuzz_NAME replays every file kept under REGRESS, so the sanitizer
+# build checks each past find on every run.
+option(IRADUDO_FUZZ "Build the fuzz targets with libFuzzer (clang only)" OFF)
+if(IRADUDO_FUZZ)
+  add_compile_options(-fsanitize=fuzzer-no-link)
+endif()
+function(iradudo_add_fuzz_target name)
+  cmake_parse_arguments(F "" "REGRESS" "SOURCES;LIBS" ${ARGN})
+  add_executable(${name} ${F_SOURCES})
+  target_link_libraries(${name} PRIVATE ${F_LIBS})
+  if(IRADUDO_FUZZ)
+    target_link_options(${name} PRIVATE -fsanitize=fuzzer)
+    set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${PROJECT_BINARY_DIR}/fuzz)
+    string(REPLACE ";" "\n" seeds "${F_REGRESS}")
+    file(WRITE ${PROJECT_BINARY_DIR}/fuzz/${name}.seeds "${seeds}\n")
+  else()
+    target_sources(${name} PRIVATE ${PROJECT_SOURCE_DIR}/tests/support/fuzz_replay_main.cpp)
+    add_test(NAME ${name} COMMAND ${name} ${F_REGRESS})
+    set_tests_properties(${name} PROPERTIES LABELS core ENVIRONMENT "QT_QPA_PLATFORM=offscreen")
+  endif()
+endfunction()

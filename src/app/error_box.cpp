@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/error_box.h"
 
+#include "platform/exception.h"
 #include "platform/text_encoding.h"
 
 #include <QMessageBox>
@@ -42,15 +43,7 @@ ErrorPresenter setErrorPresenter(ErrorPresenter next)
 
 void reportCurrentException()
 {
-    QString text;
-    try {
-        throw;
-    } catch (const std::exception& error) {
-        text = errorBoxText(error.what());
-    } catch (...) {
-        text = errorBoxText("Unknown error");
-    }
-    presenter()(text);
+    presenter()(errorBoxText(messageOfCurrentException()));
 }
 
 Application::Application(int& argc, char** argv) : QApplication(argc, argv)

@@ -32,21 +32,41 @@ std::size_t lineEnd(std::string_view text)
     return text.size();
 }
 
+// Drops a multibyte UTF-8 sequence that the cap cut short, so that a long UTF-8
+// line still reads as UTF-8 instead of turning into Latin-1 mojibake as a whole.
+void dropCutUtf8Sequence(std::string& bytes)
+{
+    std::size_t lead = bytes.size();
+    while (lead > 0 && bytes.size() - lead < 4 && (static_cast<unsigned char>(bytes[lead - 1]) & 0xC0) == 0x80)
+        --lead;
+    if (lead == 0)
+        return;
+    const auto first = static_cast<unsigned char>(bytes[lead - 1]);
+    const std::size_t length = first >= 0xF0 ? 4 : first >= 0xE0 ? 3 : first >= 0xC0 ? 2 : 1;
+    if (length > 1 && bytes.size() - (lead - 1) < length)
+        bytes.resize(lead - 1);
+}
+
 // The companion's bytes up to the end of its first line (or the cap), into a
 // buffer the caller reuses from one companion to the next.
 void readFirstLineBytes(FileHandle& file, std::string& bytes)
 {
     bytes.clear();
     std::array<char, 4096> buffer;
-    while (bytes.size() < kMaxCompanionLine) {
+    for (;;) {
         const ssize_t n = file.read(buffer.data(), buffer.size());
         if (n <= 0)
-            break;
+            return;
         const std::string_view chunk(buffer.data(), static_cast<std::size_t>(n));
         const std::size_t end = lineEnd(chunk);
         bytes.append(chunk.substr(0, end));
+        if (bytes.size() >= kMaxCompanionLine) {
+            bytes.resize(kMaxCompanionLine);
+            dropCutUtf8Sequence(bytes);
+            return;
+        }
         if (end < chunk.size())
-            break;
+            return;
     }
 }
 

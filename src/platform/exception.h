@@ -19,3 +19,13 @@ class EFOpenError : public Exception {
 public:
     explicit EFOpenError(const std::string& fileName) : Exception("Cannot open file " + fileName) { }
 };
+
+namespace iradudo {
+
+// The text a user is shown for the exception being handled (call inside a catch
+// block): the program's own failures keep their message, running out of memory
+// and a failed stream read get messages of their own, and anything else is an
+// "Unknown error" rather than a library's internal wording.
+std::string messageOfCurrentException();
+
+}  // namespace iradudo

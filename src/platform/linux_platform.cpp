@@ -544,11 +544,12 @@ void LinuxPlatform::readDirectory(const std::string& path, const std::function<v
 std::optional<FileEntry> LinuxPlatform::findEntry(const std::string& name) const
 {
     // Bare names in the current directory (every listing lookup) take one fstatat.
-    // Names from a file list exist as given, so the exact name goes first.
+    // Names from a file list exist as given, so the exact name goes first. A link
+    // that leads nowhere (dangling or looping) is no entry: it has no size, and
+    // reading it fails, like an entry that vanished.
     if (isLeafInCurrentDirectory(name)) {
         struct stat info { };
-        if (::fstatat(currentDirectoryFd_, name.c_str(), &info, 0) == 0
-            || ::fstatat(currentDirectoryFd_, name.c_str(), &info, AT_SYMLINK_NOFOLLOW) == 0)
+        if (::fstatat(currentDirectoryFd_, name.c_str(), &info, 0) == 0)
             return entryFromStat(name, info);
         if (errno != ENOENT)
             return std::nullopt;
@@ -556,8 +557,7 @@ std::optional<FileEntry> LinuxPlatform::findEntry(const std::string& name) const
             = batchDepth_ > 0 ? batchMatch(currentHostPath_, name) : scanMatch(currentHostPath_, name);
         if (!actual || *actual == name)
             return std::nullopt;
-        if (::fstatat(currentDirectoryFd_, actual->c_str(), &info, 0) == 0
-            || ::fstatat(currentDirectoryFd_, actual->c_str(), &info, AT_SYMLINK_NOFOLLOW) == 0)
+        if (::fstatat(currentDirectoryFd_, actual->c_str(), &info, 0) == 0)
             return entryFromStat(*actual, info);
         return std::nullopt;
     }
@@ -565,7 +565,7 @@ std::optional<FileEntry> LinuxPlatform::findEntry(const std::string& name) const
     if (target.errorCode != 0)
         return std::nullopt;
     struct stat info { };
-    if (::stat(target.hostPath.c_str(), &info) != 0 && ::lstat(target.hostPath.c_str(), &info) != 0)
+    if (::stat(target.hostPath.c_str(), &info) != 0)
         return std::nullopt;
     const auto& components = target.location.components;
     return entryFromStat(components.empty() ? std::string() : components.back(), info);

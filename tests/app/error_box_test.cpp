@@ -5,7 +5,11 @@
 #include <gtest/gtest.h>
 
 #include <QTimer>
+
 #include <QWidget>
+#include <ios>
+#include <new>
+#include <vector>
 
 using namespace iradudo;
 
@@ -51,10 +55,22 @@ TEST(Application, ShowsAFailedHandlersMessageAndGoesOn)
     bool timerRan = false;
     QTimer::singleShot(0, [&] {
         timerRan = true;
-        throw std::runtime_error("List index out of bounds (0)");
+        throw Exception("List index out of bounds (0)");
     });
     QApplication::processEvents();
     setErrorPresenter(previous);
     EXPECT_TRUE(timerRan);
     EXPECT_EQ(shown, (QStringList{"I/O error 21.", "List index out of bounds (0)"}));
+}
+
+TEST(Application, LibraryFailuresShowTheProgramsOwnWords)
+{
+    QStringList shown;
+    const ErrorPresenter previous = setErrorPresenter([&](const QString& text) { shown << text; });
+    QTimer::singleShot(0, [] { throw std::bad_alloc(); });
+    QTimer::singleShot(0, [] { throw std::ios_base::failure("basic_filebuf::underflow error reading the file"); });
+    QTimer::singleShot(0, [] { std::vector<int>().at(3); });
+    QApplication::processEvents();
+    setErrorPresenter(previous);
+    EXPECT_EQ(shown, (QStringList{"Out of memory.", "Read error.", "Unknown error."}));
 }

@@ -248,3 +248,41 @@ TEST_F(ListingTest, ListingDoesNotRereadTheDirectory)
     disc.writeFile("b.txt", "b");
     EXPECT_EQ(buildListing(files, *platform, false).items.size(), 1u);
 }
+
+TEST_F(ListingTest, OverlongUtf8CommentIsCutBetweenCharacters)
+{
+    // 2-byte "è" from the 7th byte on: the 64 KiB cap falls inside one unless
+    // the cut backs off to a character boundary.
+    std::string line = "Short: x";
+    while (line.size() < 70000)
+        line += "\xC3\xA8";
+    for (const int lead : {0, 1}) {
+        const std::string name = "long" + std::to_string(lead);
+        disc.writeFile(name + ".lha", "x");
+        disc.writeFile(name + ".readme", line.substr(lead) + "\n");
+    }
+    const Listing listing = buildListing(source->fileList(), *platform, false);
+    for (const char* name : {"long0.lha", "long1.lha"}) {
+        const std::string& comment = item(listing, name)->comment;
+        SCOPED_TRACE(name);
+        ASSERT_GT(comment.size(), 60000u);
+        EXPECT_EQ(comment.substr(comment.size() - 2), "\xC3\xA8") << "still UTF-8, not Latin-1 mojibake";
+        EXPECT_EQ(comment.find("\xC3\x83"), std::string::npos);
+    }
+}
+
+TEST_F(ListingTest, DanglingAndLoopingLinksAreListedWithoutSize)
+{
+    disc.writeFile("real.lha", "1234");
+    fs::create_symlink("real.lha", disc.path() / "good.lha");
+    fs::create_symlink("nowhere.lha", disc.path() / "dangling.lha");
+    fs::create_symlink("loop.lha", disc.path() / "loop.lha");
+    const Listing listing = buildListing(source->fileList(), *platform, false);
+    ASSERT_EQ(listing.items.size(), 4u);
+    EXPECT_EQ(item(listing, "good.lha")->size, 4);
+    for (const char* name : {"dangling.lha", "loop.lha"}) {
+        ASSERT_NE(item(listing, name), nullptr) << name;
+        EXPECT_FALSE(item(listing, name)->size) << name;
+    }
+    EXPECT_EQ(listing.statusText(), "4 elementi, 8 bytes totali");
+}

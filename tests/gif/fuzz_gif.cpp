@@ -1,10 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// libFuzzer target for the GIF decoder, run by hand (not part of the build):
-//   clang++ -std=c++20 -O1 -g -fsanitize=fuzzer,address,undefined -Isrc -Itests/gif \
-//     tests/gif/fuzz_gif.cpp tests/gif/gif_model.cpp src/gif/gif.cpp -o fuzz_gif
-//   ./fuzz_gif -max_len=4096 CORPUS tests/gif/data/pictures
-// Every input must either load or fail with EGifException, give a well-formed
-// bitmap, and match the step-by-step model. Keep what it finds in data/regress/.
+// Fuzz target for the GIF decoder: scripts/fuzz.sh fuzz_gif MINUTES. Every
+// input must either load or fail with EGifException, give a well-formed bitmap,
+// and match the step-by-step model. Keep what it finds in data/regress/ with
+// its outcome in expected.txt; the normal build replays them all.
 #include "gif/gif.h"
 #include "gif_model.h"
 

@@ -6,10 +6,11 @@ one the pixels as Pillow decodes it (NAME.ppm), for comparison."""
 import io
 import os
 import random
+import struct
 import subprocess
 import sys
 
-from PIL import Image
+from PIL import Image, ImageFile
 
 
 def photo(width, height, seed):
@@ -44,6 +45,67 @@ def write_reference(path, image):
     image.convert("RGB").save(path + ".ppm")
 
 
+def rle_bitmap(width, height, bits, palette, runs):
+    """A run-length encoded BMP (RLE8 or RLE4) around the given run bytes."""
+    colours = len(palette)
+    info = struct.pack("<IiiHHIIiiII", 40, width, height, 1, bits, 1 if bits == 8 else 2,
+                       len(runs), 2835, 2835, colours, 0)
+    table = b"".join(struct.pack("<BBBB", b, g, r, 0) for (r, g, b) in palette)
+    offset = 14 + len(info) + len(table)
+    header = b"BM" + struct.pack("<IHHI", offset + len(runs), 0, 0, offset)
+    return header + info + table + runs
+
+
+def make_damaged_bitmaps(name):
+    """Bitmaps that leave pixels out: runs that skip or stop early, a cut file,
+    and the 56-byte header with an alpha mask. Every pixel the file does not
+    give is index 0 (or black). ImageMagick's decoding is the reference for the
+    runs (Pillow here mishandles the move escape), Pillow's for the cut file."""
+    ImageFile.LOAD_TRUNCATED_IMAGES = True
+    # Multiples of 17, which ImageMagick's four-bit reading keeps exact.
+    palette = [(204, 34, 51), (17, 221, 34), (34, 51, 238), (255, 255, 0)]
+    files = {
+        # Runs, a move of 3 right and 1 up, an early line end, the end marker
+        # before the last row.
+        "rle8-skips.bmp": rle_bitmap(8, 4, 8, palette, bytes([
+            3, 1, 0, 2, 3, 1, 2, 2, 0, 0,
+            0, 3, 3, 2, 1, 0, 0, 0,
+            0, 1])),
+        # Stops without any end marker in the second row.
+        "rle8-cut.bmp": rle_bitmap(8, 4, 8, palette, bytes([8, 2, 0, 0, 4, 3])),
+        # Four-bit runs and an odd literal run, padded to a 16-bit boundary.
+        "rle4-skips.bmp": rle_bitmap(8, 3, 4, palette, bytes([
+            5, 0x12, 0, 3, 0x31, 0x20, 0, 0,
+            0, 2, 2, 0, 2, 0x33, 0, 1])),
+    }
+    for file, data in files.items():
+        with open(name(file), "wb") as f:
+            f.write(data)
+    with open(name("truecolour.bmp"), "rb") as f:
+        truecolour = f.read()
+    with open(name("truecolour-short.bmp"), "wb") as f:
+        f.write(truecolour[: len(truecolour) - 500])
+    # 32-bit bit fields with the 56-byte header: the masks, alpha included.
+    width, height = 5, 3
+    info = struct.pack("<IiiHHIIiiIIIIII", 56, width, height, 1, 32, 3, width * height * 4, 2835, 2835, 0, 0,
+                       0x00FF0000, 0x0000FF00, 0x000000FF, 0xFF000000)
+    pixels = b"".join(struct.pack("<BBBB", (x * 50) % 256, (y * 80) % 256, (x * y * 30) % 256, 255)
+                      for y in range(height) for x in range(width))
+    header = b"BM" + struct.pack("<IHHI", 14 + len(info) + len(pixels), 0, 0, 14 + len(info))
+    with open(name("bitfields56.bmp"), "wb") as f:
+        f.write(header + info + pixels)
+    # Pillow does not read this header; ImageMagick is the reference.
+    subprocess.run(["convert", name("bitfields56.bmp"), name("bitfields56.bmp") + ".ppm"], check=True)
+    for file in files:
+        # ImageMagick warns that the runs end early, and still writes the picture.
+        subprocess.run(["convert", name(file), "-depth", "8", name(file) + ".ppm"], stderr=subprocess.DEVNULL)
+        assert os.path.exists(name(file) + ".ppm"), file
+    image = Image.open(name("truecolour-short.bmp"))
+    image.load()
+    write_reference(name("truecolour-short.bmp"), image)
+    ImageFile.LOAD_TRUNCATED_IMAGES = False
+
+
 def main():
     out = sys.argv[1]
     os.makedirs(out, exist_ok=True)
@@ -71,6 +133,15 @@ def main():
     huge[sof + 5:sof + 9] = (50000).to_bytes(2, "big") + (60000).to_bytes(2, "big")
     with open(name("huge.jpg"), "wb") as f:
         f.write(huge)
+    # A grey picture claiming 22000 x 23000: one byte a pixel fits the byte
+    # bound, but decoding it would hold the window for seconds.
+    with open(name("gray.jpg"), "rb") as f:
+        gray = bytearray(f.read())
+    sof = gray.find(b"\xff\xc0")
+    assert sof > 0
+    gray[sof + 5:sof + 9] = (23000).to_bytes(2, "big") + (22000).to_bytes(2, "big")
+    with open(name("huge-gray.jpg"), "wb") as f:
+        f.write(gray)
     with open(name("text.jpg"), "wb") as f:
         f.write(b"This is not a picture at all.\n")
     # A progressive file whose second scan names a component the frame does
@@ -102,6 +173,7 @@ def main():
         bmp = f.read()
     with open(name("short.bmp"), "wb") as f:
         f.write(bmp[: len(bmp) - 100])
+    make_damaged_bitmaps(name)
 
     # Icons: two images, the smaller first; the reference is the larger one.
     photo(32, 32, 4).save(name("icon32.png"))

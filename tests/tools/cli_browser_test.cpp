@@ -2,6 +2,7 @@
 // Runs iradudo-cli's drives and list commands on the demo disc.
 #include "support/temp_dir.h"
 
+#include <algorithm>
 #include <fcntl.h>
 #include <filesystem>
 #include <gtest/gtest.h>
@@ -149,6 +150,28 @@ TEST(CliList, ErrorsPrintTheWindowsMessage)
 }
 
 // The demo disc is test data for later work too; keep its promises checked.
+TEST(CliList, NamesAndCommentsCannotSplitOrShiftRecords)
+{
+    TempDir disc;
+    disc.writeFile("tab\there.lha", "12");
+    disc.writeFile("tab\there.readme", "Short: two\tcolumns \\ here\n");
+    disc.writeFile("line\nbreak.lha", "123");
+    disc.writeFile("back\\slash.txt", "1");
+    const Result result = runCli({"--cd", disc.path().string(), "list", disc.path().string()});
+    ASSERT_EQ(result.status, 0) << result.err;
+    EXPECT_NE(result.out.find("1\ttab\\there.lha\t2\ttwo\\tcolumns \\\\ here\n"), std::string::npos) << result.out;
+    EXPECT_NE(result.out.find("1\tline\\nbreak.lha\t3\t\n"), std::string::npos) << result.out;
+    EXPECT_NE(result.out.find("2\tback\\\\slash.txt\t"), std::string::npos) << result.out;
+    std::istringstream lines(result.out);
+    int records = 0;
+    for (std::string line; std::getline(lines, line); ++records) {
+        if (line.find(" elementi, ") == std::string::npos) {
+            EXPECT_EQ(std::count(line.begin(), line.end(), '\t'), 3) << line;
+        }
+    }
+    EXPECT_EQ(records, 5);  // four entries and the status line
+}
+
 TEST(DemoDisc, HoldsTheFilesItPromises)
 {
     std::uintmax_t total = 0;

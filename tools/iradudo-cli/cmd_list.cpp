@@ -12,6 +12,7 @@
 #include <climits>
 #include <cstdlib>
 #include <ostream>
+#include <string_view>
 
 namespace iradudo::cli {
 namespace {
@@ -20,6 +21,24 @@ bool isDrivePath(const std::string& path)
 {
     return path.size() >= 2 && path[1] == ':'
         && ((path[0] >= 'A' && path[0] <= 'Z') || (path[0] >= 'a' && path[0] <= 'z'));
+}
+
+// One record is one line of four tab-separated fields, whatever a name or
+// comment holds: tabs, line ends and the backslash itself are written C-style.
+std::string escapeField(std::string_view text)
+{
+    std::string out;
+    out.reserve(text.size());
+    for (const char c : text) {
+        switch (c) {
+        case '\\': out += "\\\\"; break;
+        case '\t': out += "\\t"; break;
+        case '\n': out += "\\n"; break;
+        case '\r': out += "\\r"; break;
+        default: out += c;
+        }
+    }
+    return out;
 }
 
 int run(const Invocation& invocation)
@@ -59,8 +78,9 @@ int run(const Invocation& invocation)
     source.directoryList().setDirectory(dosPath);
     const Listing listing = buildListing(source.fileList(), *platform, showInfo);
     for (const ListingItem& item : listing.items) {
-        invocation.out << item.imageIndex << '\t' << toDisplayUtf8(item.caption) << '\t'
-                       << (item.size ? std::to_string(*item.size) : std::string()) << '\t' << item.comment << '\n';
+        invocation.out << item.imageIndex << '\t' << escapeField(toDisplayUtf8(item.caption)) << '\t'
+                       << (item.size ? std::to_string(*item.size) : std::string()) << '\t' << escapeField(item.comment)
+                       << '\n';
     }
     invocation.out << listing.statusText() << '\n';
     return 0;

@@ -73,13 +73,9 @@ int main(int argc, char** argv)
         Invocation invocation{discs, std::vector<std::string>(argv + i, argv + argc), std::cout, std::cerr};
         try {
             return command.run(invocation);
-        } catch (const Exception& error) {
+        } catch (...) {
             std::cout.flush();
-            std::cerr << error.what() << '\n';
-            return 1;
-        } catch (const std::exception& error) {
-            std::cout.flush();
-            std::cerr << error.what() << '\n';
+            std::cerr << iradudo::messageOfCurrentException() << '\n';
             return 1;
         }
     }

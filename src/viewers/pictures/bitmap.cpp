@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "viewers/pictures/bitmap.h"
 
+#include "viewers/pictures/bmp_normalize.h"
+
 #include <QByteArray>
 
 #include <array>
@@ -119,7 +121,8 @@ void TBitmap::LoadStream(std::istream& stream)
     if (image.isNull()) {
         QByteArray data(reinterpret_cast<const char*>(header), qsizetype(got));
         appendRest(stream, data);
-        if (!image.loadFromData(data, "BMP"))
+        data = iradudo::normalizedBmp(data);
+        if (data.isEmpty() || !image.loadFromData(data, "BMP"))
             invalidBitmap();
     }
     image_ = std::move(image);

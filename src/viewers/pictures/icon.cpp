@@ -1,11 +1,54 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "viewers/pictures/icon.h"
 
+#include "platform/png_check.h"
+
 #include <QBuffer>
 #include <QByteArray>
 #include <QImageReader>
 
+#include <algorithm>
+#include <cstdint>
 #include <istream>
+#include <string_view>
+
+namespace {
+
+constexpr int kIconDirectoryHeader = 6;
+constexpr int kIconEntrySize = 16;
+// Icon files hold a handful of sizes and depths; a directory that claims
+// thousands is damage, and each claimed entry costs the reader a seek.
+constexpr int kMaxIconImages = 64;
+
+std::uint32_t littleEndian(const QByteArray& data, qsizetype at, int bytes)
+{
+    std::uint32_t value = 0;
+    for (int i = bytes - 1; i >= 0; --i)
+        value = value << 8 | static_cast<unsigned char>(data[at + i]);
+    return value;
+}
+
+// The entries the directory declares that also fit in the file.
+int iconEntriesPresent(const QByteArray& data)
+{
+    const auto declared = static_cast<qsizetype>(littleEndian(data, 4, 2));
+    return int(std::min(declared, (data.size() - kIconDirectoryHeader) / kIconEntrySize));
+}
+
+// An entry stored as PNG goes to the reader only when its chunks fit its bytes:
+// the reader would otherwise reserve whatever length a chunk claims.
+bool entryIsSafeToRead(const QByteArray& data, int index)
+{
+    const qsizetype entry = kIconDirectoryHeader + qsizetype(index) * kIconEntrySize;
+    const qsizetype size = littleEndian(data, entry + 8, 4);
+    const qsizetype offset = littleEndian(data, entry + 12, 4);
+    if (offset >= data.size())
+        return false;
+    const std::string_view bytes(data.constData() + offset, std::size_t(std::min(size, data.size() - offset)));
+    return !iradudo::isPng(bytes) || iradudo::pngChunksFit(bytes);
+}
+
+}  // namespace
 
 void TIcon::LoadStream(std::istream& stream)
 {
@@ -23,10 +66,12 @@ void TIcon::LoadStream(std::istream& stream)
     buffer.open(QIODevice::ReadOnly);
     QImageReader reader(&buffer, "ico");
     QImage image;
-    const int count = reader.imageCount() > 0 ? reader.imageCount() : 1;
+    const int count = std::min(iconEntriesPresent(data), kMaxIconImages);
     for (int i = 0; i < count; ++i) {
         if (i > 0 && !reader.jumpToImage(i))
             break;
+        if (!entryIsSafeToRead(data, i))
+            continue;
         QImage candidate;
         if (!reader.read(&candidate) || candidate.isNull())
             continue;

@@ -8,40 +8,9 @@ namespace {
 
 // 0x80..0x9F of code page 1252; the five unassigned bytes map to the C1 controls
 // of the same value, as Windows itself converts them.
-const char16_t kCp1252High[32] = {
-    0x20AC,
-    0x0081,
-    0x201A,
-    0x0192,
-    0x201E,
-    0x2026,
-    0x2020,
-    0x2021,
-    0x02C6,
-    0x2030,
-    0x0160,
-    0x2039,
-    0x0152,
-    0x008D,
-    0x017D,
-    0x008F,
-    0x0090,
-    0x2018,
-    0x2019,
-    0x201C,
-    0x201D,
-    0x2022,
-    0x2013,
-    0x2014,
-    0x02DC,
-    0x2122,
-    0x0161,
-    0x203A,
-    0x0153,
-    0x009D,
-    0x017E,
-    0x0178,
-};
+const char16_t kCp1252High[32] = {0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030,
+    0x0160, 0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
+    0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
 
 const char* converterName(int codePage)
 {
@@ -64,6 +33,9 @@ const char* converterName(int codePage)
     case 1257: return "windows-1257";
     case 1258: return "windows-1258";
     case 10000: return "macintosh";
+    // Mac Japanese: Shift_JIS with a few Apple additions that no converter here knows.
+    case 10001: return "Shift_JIS";
+    case 65001: return "UTF-8";
     default: return nullptr;
     }
 }
@@ -85,6 +57,7 @@ int codePageOfCharset(int charset)
 {
     switch (charset) {
     case 77: return 10000;
+    case 78: return 10001;
     case 128: return 932;
     case 129: return 949;
     case 134: return 936;

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "viewers/text/rtf_reader.h"
 
+#include "platform/png_check.h"
 #include "viewers/text/code_pages.h"
 #include "viewers/text/document_text.h"
 
@@ -175,6 +176,7 @@ enum class Word : std::uint8_t {
     FontFamilyDecor,
     FontFamilyOther,
     FontCharset,
+    FontCodePage,
     // colour table
     Red,
     Green,
@@ -279,6 +281,7 @@ const std::unordered_map<std::string_view, Word>& wordTable()
             {"ftech", Word::FontFamilyOther},
             {"fbidi", Word::FontFamilyOther},
             {"fcharset", Word::FontCharset},
+            {"cpg", Word::FontCodePage},
             {"red", Word::Red},
             {"green", Word::Green},
             {"blue", Word::Blue},
@@ -327,10 +330,14 @@ bool isDigit(char c)
 
 QImage decodePicture(const QByteArray& file, const char* format, qint64& budget)
 {
+    if (qstrcmp(format, "PNG") == 0 && !pngChunksFit(std::string_view(file.constData(), std::size_t(file.size()))))
+        return {};
     QBuffer buffer;
     buffer.setData(file);
     buffer.open(QIODevice::ReadOnly);
     QImageReader reader(&buffer, format);
+    // Qt's own cap on the picture it allocates, in MB, rounded up from what is left.
+    reader.setAllocationLimit(int(std::min<qint64>((budget >> 20) + 1, 1024)));
     const QSize size = reader.size();
     if (!size.isValid() || qint64(size.width()) * size.height() * 4 > budget)
         return {};
@@ -686,6 +693,10 @@ void RtfReader::handleWord(std::string_view name, bool hasParameter, int paramet
         case Word::FontFamilyScript: fontEntry_.hint = QFont::Cursive; return;
         case Word::FontFamilyDecor: fontEntry_.hint = QFont::Decorative; return;
         case Word::FontCharset: fontEntry_.codePage = parameter == 2 ? 28591 : codePageOfCharset(parameter); return;
+        case Word::FontCodePage:
+            if (parameter > 0)
+                fontEntry_.codePage = parameter;
+            return;
         case Word::Bin: skipBinary(parameter); return;
         default: return;
         }

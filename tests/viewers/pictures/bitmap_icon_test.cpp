@@ -4,9 +4,11 @@
 #include "viewers/pictures/bitmap.h"
 #include "viewers/pictures/icon.h"
 
+#include "support/memory_probe.h"
 #include "support/temp_dir.h"
 
 #include <QPainter>
+#include <QtGlobal>
 
 #include <gtest/gtest.h>
 
@@ -21,6 +23,20 @@ namespace {
 TEST(Bitmap, ReadsEveryCommonDepthLikeAnotherDecoder)
 {
     for (const char* name : {"indexed.bmp", "truecolour.bmp", "sixteen.bmp", "mono.bmp", "rle.bmp"}) {
+        TBitmap bitmap;
+        bitmap.LoadFile(pictureFile(name));
+        EXPECT_EQ(maxChannelDifference(bitmap.Image(), referencePixels(name)), 0) << name;
+    }
+}
+
+// Runs that skip pixels or stop early, a cut file: whatever the file does not
+// give is palette index 0 (or black), never memory left over from elsewhere.
+// The test also runs with MALLOC_PERTURB_ set, which fills fresh memory with a
+// pattern that a leftover pixel would show.
+TEST(BitmapGaps, MissingPixelsAreIndexZeroAndValidHeadersLoad)
+{
+    for (const char* name :
+        {"rle8-skips.bmp", "rle8-cut.bmp", "rle4-skips.bmp", "truecolour-short.bmp", "bitfields56.bmp"}) {
         TBitmap bitmap;
         bitmap.LoadFile(pictureFile(name));
         EXPECT_EQ(maxChannelDifference(bitmap.Image(), referencePixels(name)), 0) << name;
@@ -112,3 +128,60 @@ TEST(Icon, OtherFilesAreNotIcons)
 }
 
 }  // namespace
+
+namespace {
+
+int qtMessages = 0;
+
+void countMessage(QtMsgType, const QMessageLogContext&, const QString&)
+{
+    ++qtMessages;
+}
+
+std::string iconFile(std::uint16_t declared, const std::string& image)
+{
+    std::string file{0, 0, 1, 0, char(declared & 0xFF), char(declared >> 8)};
+    if (!image.empty()) {
+        const std::uint32_t size = std::uint32_t(image.size());
+        const std::uint32_t offset = 6 + 16;
+        file += std::string{1, 1, 0, 0, 1, 0, 32, 0};
+        for (std::uint32_t value : {size, offset})
+            for (int i = 0; i < 4; ++i)
+                file.push_back(char(value >> (8 * i)));
+        file += image;
+    }
+    return file;
+}
+
+}  // namespace
+
+TEST(Icon, DirectoryThatClaimsThousandsOfImagesFailsQuietly)
+{
+    iradudo::test::TempDir dir;
+    const auto path = dir.writeFile("claims.ico", iconFile(65535, ""));
+    qtMessages = 0;
+    const QtMessageHandler previous = qInstallMessageHandler(countMessage);
+    TIcon icon;
+    EXPECT_THROW(icon.LoadFile(path.string()), EInvalidGraphic);
+    qInstallMessageHandler(previous);
+    EXPECT_EQ(qtMessages, 0);
+}
+
+TEST(Icon, PngEntryThatDeclaresAHugeChunkCostsNoMemory)
+{
+#if defined(__SANITIZE_ADDRESS__)
+    GTEST_SKIP() << "the sanitizer's own reservations hide the peak";
+#else
+    iradudo::test::TempDir dir;
+    const auto path = dir.writeFile("bomb.ico", iconFile(1, iradudo::test::chunkBombPng()));
+    EXPECT_EQ(iradudo::test::peakGrowthAbove(256 * 1024,
+                  [&] {
+                      TIcon icon;
+                      try {
+                          icon.LoadFile(path.string());
+                      } catch (const EInvalidGraphic&) {
+                      }
+                  }),
+        0);
+#endif
+}

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "viewers/text/rtf_reader.h"
 
+#include "support/memory_probe.h"
 #include "support/temp_dir.h"
 #include "support/text_test_util.h"
 #include "viewers/text/document_text.h"
@@ -195,6 +196,13 @@ TEST(RtfReader, DecodesCodePagesAndUnicode)
     EXPECT_EQ(textOf("{\\rtf1\\ansi{\\fonttbl{\\f0 Arial;}{\\f1\\fcharset204 Arial Cyr;}}\\f0\\'e8 \\f1\\'e8}"),
         "\u00e8 \u0438");
     EXPECT_EQ(textOf("{\\rtf1\\ansi{\\fonttbl{\\f0\\fcharset238 Arial CE;}}\\'b9}"), "\u0105");
+    // A font's own code page, UTF-8 among them, and the Mac code pages.
+    EXPECT_EQ(textOf("{\\rtf1\\ansi{\\fonttbl{\\f0\\cpg65001 Arial;}}\\f0 Caff\\'c3\\'a8 \\'e2\\'82\\'ac}"),
+        "Caff\u00e8 \u20ac");
+    EXPECT_EQ(textOf("{\\rtf1\\ansi{\\fonttbl{\\f0\\fcharset0\\cpg1251 Arial;}}\\f0\\'c0}"), "\u0410");
+    EXPECT_EQ(textOf("{\\rtf1\\mac Caf\\'8e \\'a5 \\'d2x\\'d3}"), "Caf\u00e9 \u2022 \u201cx\u201d");
+    EXPECT_EQ(textOf("{\\rtf1\\ansi{\\fonttbl{\\f0\\fcharset77 Geneva;}}\\f0 \\'8a}"), "\u00e4");
+    EXPECT_EQ(textOf("{\\rtf1\\ansi{\\fonttbl{\\f0\\fcharset78 Osaka;}}\\f0 \\'82\\'a0}"), "\u3042");
     // \uN is followed by \ucN fallback characters (1 by default), a hex escape counting as one.
     EXPECT_EQ(textOf("{\\rtf1 3 \\u8364? euro}"), "3 \u20ac euro");
     EXPECT_EQ(textOf("{\\rtf1\\uc0 \\u8364 x}"), "\u20acx");
@@ -403,4 +411,25 @@ TEST(RtfReader, DecodedPicturesStayWithinABudget)
     EXPECT_EQ(pictures.size(), 7u);
     for (const PictureInfo& picture : pictures)
         EXPECT_EQ(picture.image.size(), QSize(3000, 3000));
+}
+
+TEST(RtfReader, PngThatDeclaresAHugeChunkCostsNoMemory)
+{
+#if defined(__SANITIZE_ADDRESS__)
+    GTEST_SKIP() << "the sanitizer's own reservations hide the peak";
+#else
+    // A valid PNG header, then an IDAT chunk that claims 0x7FFFFFF0 bytes: PNG
+    // readers reserve that much before they find out the bytes are not there.
+    const QByteArray rtf
+        = "{\\rtf1 before{\\pict\\pngblip " + QByteArray::fromStdString(chunkBombPng()).toHex() + "}after}";
+    EXPECT_EQ(peakGrowthAbove(256 * 1024,
+                  [&] {
+                      QTextDocument document;
+                      readRtf(rtf, document);
+                      if (!documentPlainText(document).contains(QStringLiteral("after")))
+                          ::_exit(2);
+                  }),
+        0)
+        << "reading the picture reserved more than 256 MB, or lost the text after it";
+#endif
 }

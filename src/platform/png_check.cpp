@@ -1,0 +1,43 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "platform/png_check.h"
+
+#include <cstdint>
+
+namespace iradudo {
+namespace {
+
+constexpr std::string_view kSignature("\x89PNG\r\n\x1a\n", 8);
+constexpr std::size_t kChunkFrame = 12;  // length, type and CRC around the data
+
+std::uint32_t bigEndian32(std::string_view bytes, std::size_t at)
+{
+    const auto byte
+        = [&](std::size_t i) { return static_cast<std::uint32_t>(static_cast<unsigned char>(bytes[at + i])); };
+    return byte(0) << 24 | byte(1) << 16 | byte(2) << 8 | byte(3);
+}
+
+}  // namespace
+
+bool isPng(std::string_view bytes)
+{
+    return bytes.substr(0, kSignature.size()) == kSignature;
+}
+
+bool pngChunksFit(std::string_view bytes)
+{
+    if (!isPng(bytes))
+        return false;
+    std::size_t at = kSignature.size();
+    while (bytes.size() - at >= kChunkFrame) {
+        const std::uint64_t length = bigEndian32(bytes, at);
+        if (length > bytes.size() - at - kChunkFrame)
+            return false;
+        if (bytes.substr(at + 4, 4) == "IEND")
+            return true;
+        at += kChunkFrame + length;
+    }
+    // Ends without IEND: readers show what they have, and every chunk seen fits.
+    return true;
+}
+
+}  // namespace iradudo
