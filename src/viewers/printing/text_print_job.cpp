@@ -11,10 +11,13 @@
 #include <QScreen>
 #include <QTextBlock>
 #include <QTextDocument>
+#include <QTextDocumentFragment>
 #include <QTextFrame>
+#include <QTextTable>
 
 #include <map>
 #include <memory>
+#include <vector>
 
 namespace iradudo {
 namespace {
@@ -91,7 +94,92 @@ void replaceRasterFonts(QTextDocument& document)
     applyRange();
 }
 
+// Qt lays a table cell out again at every page break inside it, so a cell that
+// runs over many pages prints in quadratic time (20,000 paragraphs in one cell:
+// minutes). For printing only, a row whose cells hold more paragraphs than this
+// is split into rows of this many, which pages the same text in linear time.
+// About two pages of short paragraphs: shorter cells print exactly as shown.
+constexpr int kMaxPrintedCellBlocks = 100;
+
+// The cell's own paragraphs, or nothing when a nested table or frame sits in it
+// (such cells are left whole).
+std::vector<QTextBlock> cellBlocks(const QTextTableCell& cell)
+{
+    std::vector<QTextBlock> blocks;
+    for (auto it = cell.begin(); !it.atEnd(); ++it) {
+        if (it.currentFrame())
+            return {};
+        blocks.push_back(it.currentBlock());
+    }
+    return blocks;
+}
+
+void splitLongRows(QTextTable& table)
+{
+    for (int row = 0; row < table.rows(); ++row) {
+        std::size_t most = 0;
+        bool plain = true;
+        for (int column = 0; column < table.columns() && plain; ++column) {
+            const QTextTableCell cell = table.cellAt(row, column);
+            plain = cell.rowSpan() == 1;
+            most = std::max(most, cellBlocks(cell).size());
+        }
+        if (!plain || most <= std::size_t(kMaxPrintedCellBlocks))
+            continue;
+        const int extra = int((most - 1) / kMaxPrintedCellBlocks);
+        table.insertRows(row + 1, extra);
+        for (int column = 0; column < table.columns(); ++column) {
+            const QTextTableCell cell = table.cellAt(row, column);
+            if (cell.column() != column)
+                continue;  // covered by a cell spanning from the left
+            const std::vector<QTextBlock> blocks = cellBlocks(cell);
+            // From the end, so the positions of the paragraphs still to move hold.
+            for (int part = extra; part >= 1; --part) {
+                const std::size_t first = std::size_t(part) * kMaxPrintedCellBlocks;
+                if (first >= blocks.size())
+                    continue;
+                QTextCursor cut(table.document());
+                cut.setPosition(blocks[first].position() - 1);
+                cut.setPosition(table.cellAt(row, column).lastPosition(), QTextCursor::KeepAnchor);
+                QTextDocumentFragment moved = cut.selection();
+                cut.removeSelectedText();
+                QTextCursor into = table.cellAt(row + part, column).firstCursorPosition();
+                into.insertFragment(moved);
+                // The fragment opened with the paragraph break it was cut after.
+                into.setPosition(table.cellAt(row + part, column).firstPosition());
+                into.deleteChar();
+            }
+        }
+        row += extra;
+    }
+}
+
+void splitLongCells(QTextDocument& document)
+{
+    std::vector<QTextFrame*> frames{document.rootFrame()};
+    std::vector<QTextTable*> tables;
+    while (!frames.empty()) {
+        QTextFrame* frame = frames.back();
+        frames.pop_back();
+        if (auto* table = qobject_cast<QTextTable*>(frame))
+            tables.push_back(table);
+        for (QTextFrame* child : frame->childFrames())
+            frames.push_back(child);
+    }
+    for (QTextTable* table : tables)
+        splitLongRows(*table);
+}
+
 }  // namespace
+
+std::unique_ptr<QTextDocument> printableCopy(const QTextDocument& document)
+{
+    std::unique_ptr<QTextDocument> copy(document.clone());
+    copy->setUndoRedoEnabled(false);
+    replaceRasterFonts(*copy);
+    splitLongCells(*copy);
+    return copy;
+}
 
 void requireDefaultPrinter()
 {
@@ -116,9 +204,7 @@ int printTextDocument(const QTextDocument& document, QPrinter& printer)
     const QSizeF page(printer.width() / scaleX, printer.height() / scaleY);
 
     // A copy keeps the view's layout untouched by the page size and the printer's fonts.
-    const std::unique_ptr<QTextDocument> copy(document.clone());
-    copy->setUndoRedoEnabled(false);
-    replaceRasterFonts(*copy);
+    const std::unique_ptr<QTextDocument> copy = printableCopy(document);
     copy->setDocumentMargin(0);
     copy->setPageSize(page);
     QAbstractTextDocumentLayout* layout = copy->documentLayout();

@@ -3,6 +3,8 @@
 
 #include "platform/exception.h"
 
+#include <memory>
+
 class QPrinter;
 class QTextDocument;
 
@@ -33,5 +35,11 @@ void requireDefaultPrinter();
 // size. The copy count and the printer stay as the caller set them. Returns the
 // pages printed.
 int printTextDocument(const QTextDocument& document, QPrinter& printer);
+
+// The copy of the document that printing lays out: raster fonts replaced, and
+// table rows whose cells run over many pages split into rows of at most a
+// hundred paragraphs each (the same text in the same order), because Qt pages a
+// long cell in quadratic time.
+std::unique_ptr<QTextDocument> printableCopy(const QTextDocument& document);
 
 }  // namespace iradudo

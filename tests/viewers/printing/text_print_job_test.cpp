@@ -13,6 +13,8 @@
 #include <QProcess>
 #include <QRegularExpression>
 #include <QStandardPaths>
+#include <QTextFrame>
+#include <QTextTable>
 
 using namespace iradudo;
 using namespace iradudo::test;
@@ -147,6 +149,76 @@ TEST_F(TextPrintJob, RichTextPrintsWithItsText)
     EXPECT_TRUE(text.contains(QStringLiteral("Titolo centrato")));
     // The view's document keeps its own layout: printing works on a copy.
     EXPECT_FALSE(document.pageSize().isValid() && document.pageSize().height() < 1e6);
+}
+
+namespace {
+
+std::vector<int> rowsOfFirstTable(const QTextDocument& document)
+{
+    for (QTextFrame* frame : document.rootFrame()->childFrames()) {
+        if (auto* table = qobject_cast<QTextTable*>(frame)) {
+            std::vector<int> paragraphs;
+            for (int row = 0; row < table->rows(); ++row) {
+                int count = 0;
+                const QTextTableCell cell = table->cellAt(row, 0);
+                for (auto it = cell.begin(); !it.atEnd(); ++it)
+                    ++count;
+                paragraphs.push_back(count);
+            }
+            return paragraphs;
+        }
+    }
+    return {};
+}
+
+// The non-empty paragraphs of one column of the first table, top to bottom.
+QStringList columnLines(const QTextDocument& document, int column)
+{
+    QStringList lines;
+    for (QTextFrame* frame : document.rootFrame()->childFrames()) {
+        if (auto* table = qobject_cast<QTextTable*>(frame)) {
+            for (int row = 0; row < table->rows(); ++row) {
+                const QTextTableCell cell = table->cellAt(row, column);
+                for (auto it = cell.begin(); !it.atEnd(); ++it)
+                    if (!it.currentBlock().text().isEmpty())
+                        lines << it.currentBlock().text();
+            }
+            break;
+        }
+    }
+    return lines;
+}
+
+}  // namespace
+
+// A cell of thousands of paragraphs pages in quadratic time in Qt: printing
+// splits such rows, keeping every paragraph in its order and column.
+TEST_F(TextPrintJob, LongCellsAreSplitIntoRowsKeepingTheirText)
+{
+    QByteArray rtf = "{\\rtf1\\ansi\\trowd\\cellx3000\\cellx6000 ";
+    for (int i = 0; i < 1050; ++i)
+        rtf += "\\intbl riga " + QByteArray::number(i) + "\\par ";
+    rtf += "\\intbl fine\\cell\\intbl accanto\\cell\\row \\trowd\\cellx6000 \\intbl corta\\cell\\row }";
+    QTextDocument document;
+    ASSERT_EQ(loadTextBytes(rtf, document, fixedSysFont()), TextKind::Rich);
+    const std::vector<int> original = rowsOfFirstTable(document);
+    ASSERT_GE(original.size(), 2u);
+    ASSERT_EQ(original[0], 1051);
+
+    const std::unique_ptr<QTextDocument> copy = printableCopy(document);
+    std::vector<int> expected(10, 100);
+    expected.push_back(51);
+    expected.insert(expected.end(), original.begin() + 1, original.end());
+    EXPECT_EQ(rowsOfFirstTable(*copy), expected);
+    // Every paragraph is there, and each column reads in its order.
+    for (int column : {0, 1})
+        EXPECT_EQ(columnLines(*copy, column), columnLines(document, column)) << "column " << column;
+    EXPECT_EQ(rowsOfFirstTable(document), original) << "the view's document stays as it was";
+
+    const auto pdf = dir_.path() / "cell.pdf";
+    const int pages = printToPdf(document, pdf);
+    EXPECT_EQ(pageCount(pdf), pages);
+    EXPECT_TRUE(pageText(pdf, pages).contains(QStringLiteral("riga 1049")));
 }
 
 TEST_F(TextPrintJob, PrinterThatCannotStartFails)
