@@ -208,7 +208,7 @@ TEST_F(ViewerWindows, TextViewerBodyAtStart)
     EXPECT_TRUE(view.textInteractionFlags().testFlag(Qt::TextSelectableByKeyboard));
     EXPECT_FALSE(view.textInteractionFlags().testFlag(Qt::TextEditable));
     EXPECT_EQ(view.frameShape(), QFrame::NoFrame);
-    EXPECT_EQ(view.lineWrapMode(), QTextEdit::WidgetWidth);
+    EXPECT_TRUE(view.wrapping());
     EXPECT_EQ(view.horizontalScrollBarPolicy(), Qt::ScrollBarAsNeeded);
     EXPECT_EQ(view.verticalScrollBarPolicy(), Qt::ScrollBarAsNeeded);
     EXPECT_TRUE(view.focusPolicy() & Qt::TabFocus);
@@ -320,14 +320,14 @@ TEST_F(ViewerWindows, WrapToggleSwitchesAndKeepsTextAndFormatting)
     QApplication::processEvents();
     EXPECT_EQ(f.SpeedButton11->tag, 1);
     EXPECT_EQ(f.SpeedButton11->text(), QStringLiteral("No"));
-    EXPECT_EQ(f.RichEdit1->lineWrapMode(), QTextEdit::NoWrap);
+    EXPECT_FALSE(f.RichEdit1->wrapping());
     EXPECT_TRUE(f.RichEdit1->horizontalScrollBar()->isVisible());
 
     press(f.SpeedButton11);
     QApplication::processEvents();
     EXPECT_EQ(f.SpeedButton11->tag, 0);
     EXPECT_EQ(f.SpeedButton11->text(), QStringLiteral("Sì"));
-    EXPECT_EQ(f.RichEdit1->lineWrapMode(), QTextEdit::WidgetWidth);
+    EXPECT_TRUE(f.RichEdit1->wrapping());
     EXPECT_FALSE(f.RichEdit1->horizontalScrollBar()->isVisible());
     EXPECT_EQ(f.RichEdit1->toHtml(), html);
 
