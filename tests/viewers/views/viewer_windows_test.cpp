@@ -380,6 +380,38 @@ TEST_F(ViewerWindows, SelectionIsDrawnOnlyWhileTheViewHasTheFocus)
     EXPECT_TRUE(f.RichEdit1->textCursor().hasSelection());
 }
 
+// --- Image viewer: repaint after a JPEG error --------------------------------
+
+class PaintCounter : public QObject {
+public:
+    int paints = 0;
+
+protected:
+    bool eventFilter(QObject*, QEvent* event) override
+    {
+        if (event->type() == QEvent::Paint)
+            ++paints;
+        return false;
+    }
+};
+
+TEST_F(ViewerWindows, AJpegErrorInTheFirstPaintRepaintsThePictureWhenItsBoxCloses)
+{
+    openDisc();
+    showPicture("BAD.JPG");
+    ASSERT_FALSE(f.Panel9->isHidden());
+    PaintCounter counter;
+    f.Image11->installEventFilter(&counter);
+    f.Image11->repaint();  // the first paint: decoding fails inside it and draws nothing
+    ASSERT_EQ(counter.paints, 1);
+    QApplication::processEvents();  // the error box comes and goes
+    ASSERT_EQ(fx.errors.size(), 1);
+    QApplication::processEvents();
+    // A paint came after the box, drawing what was decoded before the error.
+    EXPECT_GE(counter.paints, 2);
+    f.Image11->removeEventFilter(&counter);
+}
+
 // --- Printing --------------------------------------------------------------
 
 class ViewerPrinting : public ViewerWindows {
