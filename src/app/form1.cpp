@@ -6,6 +6,8 @@
 #include "app/program_fonts.h"
 
 #include <QApplication>
+#include <QFontDatabase>
+#include <QFontMetrics>
 
 #include <QVBoxLayout>
 #include <algorithm>
@@ -43,11 +45,18 @@ QLabel* logoLabel(QWidget* parent, const char* name, const char* caption, QRect 
     font.setPixelSize(pixelHeight);
     font.setBold(bold);
     font.setItalic(italic);
+    // The box is the layout's, sized for the original font; a wider stand-in is
+    // narrowed to the box's width, so that no label runs under the next one.
+    const int advance = QFontMetrics(font).horizontalAdvance(label->text());
+    if (advance > geometry.width()) {
+        int stretch = 100 * geometry.width() / advance;
+        for (font.setStretch(stretch); stretch > 50; font.setStretch(--stretch)) {
+            if (QFontMetrics(font).horizontalAdvance(label->text()) <= geometry.width())
+                break;
+        }
+    }
     label->setFont(font);
     label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    // The sizes are those the layout's own fonts give; a wider stand-in grows
-    // the label to the right, as an auto-sized label would, instead of clipping.
-    label->resize(std::max(geometry.width(), label->sizeHint().width()), geometry.height());
     fillColour(label, kSilver);
     QPalette pal = label->palette();
     pal.setColor(QPalette::WindowText, colour);
@@ -153,6 +162,10 @@ void TForm1::buildWindows()
     Label1->setObjectName(QStringLiteral("Label1"));
     QFont bold = windowFont();
     bold.setBold(true);
+    // Ask for the installed bold face by name: matched by weight alone, the window
+    // system may hand out the regular face made bolder by one pixel row or none.
+    if (QFontDatabase::styles(bold.family()).contains(QStringLiteral("Bold")))
+        bold.setStyleName(QStringLiteral("Bold"));
     Label1->setFont(bold);
     Label1->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     Label1->setGeometry(32, 0, Label1->sizeHint().width(), 17);

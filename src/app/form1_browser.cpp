@@ -5,12 +5,17 @@
 
 #include "browser/listing.h"
 
+#include <QScrollBar>
+
 using namespace iradudo;
 
 void TForm1::Upd()
 {
     const Listing listing = buildListing(FileListBox1, platform_, SpeedButton10->tag == 1);
     ListView2Items->setItems(listing.items);
+    // A rebuilt list starts at its top, as a freshly filled one does.
+    ListView2->scrollToTop();
+    ListView2->horizontalScrollBar()->setValue(0);
     Label8->setText(QString::fromStdString(listing.statusText()));
 }
 

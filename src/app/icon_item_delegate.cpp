@@ -35,6 +35,7 @@ QStringList wrapCaption(const QString& caption, const QFont& font, int width, in
 namespace {
 
 constexpr int kIconTop = 2;
+constexpr int kWholeCaption = 1000;
 constexpr int kTextGap = 2;
 
 QSize iconSizeOf(const QStyleOptionViewItem& option)
@@ -57,7 +58,11 @@ void IconItemDelegate::paint(QPainter* painter, const QStyleOptionViewItem& opti
 
     const QFontMetrics metrics(option.font);
     const int textWidth = cell.width() - 4;
-    const QStringList lines = wrapCaption(index.data(Qt::DisplayRole).toString(), option.font, textWidth, maxLines_);
+    // The focused item shows its whole caption, on as many lines as it needs,
+    // over the items below it (the view paints it last).
+    const bool whole = option.state & QStyle::State_HasFocus;
+    const QStringList lines = wrapCaption(
+        index.data(Qt::DisplayRole).toString(), option.font, textWidth, whole ? kWholeCaption : maxLines_);
     int widest = 0;
     for (const QString& line : lines)
         widest = std::max(widest, metrics.horizontalAdvance(line));
@@ -69,6 +74,8 @@ void IconItemDelegate::paint(QPainter* painter, const QStyleOptionViewItem& opti
     const QPalette& pal = option.palette;
     if (selected)
         painter->fillRect(textBox, pal.color(QPalette::Highlight));
+    else if (textBox.bottom() > cell.bottom())
+        painter->fillRect(textBox, QColor(0xC0, 0xC0, 0xC0));  // the lists' silver, over the items below
     painter->setFont(option.font);
     painter->setPen(pal.color(selected ? QPalette::HighlightedText : QPalette::Text));
     int y = top;

@@ -7,7 +7,8 @@ namespace iradudo {
 
 // Draws a large-icon item: the icon centred at the top of its cell and the
 // caption under it, wrapped onto at most maxLines lines (inside long names too, as
-// file names seldom hold blanks) and elided after that.
+// file names seldom hold blanks) and elided after that. The focused item shows its
+// whole caption, on as many lines as it needs.
 class IconItemDelegate : public QStyledItemDelegate {
 public:
     IconItemDelegate(int maxLines, QObject* parent) : QStyledItemDelegate(parent), maxLines_(maxLines) { }

@@ -3,6 +3,7 @@
 
 #include <QFocusEvent>
 #include <QMouseEvent>
+#include <QPainter>
 
 namespace iradudo {
 
@@ -25,6 +26,36 @@ void IconListView::focusInEvent(QFocusEvent* event)
     QListView::focusInEvent(event);
     if (!hadCurrent && currentIndex().isValid() && event->reason() != Qt::MouseFocusReason)
         selectionModel()->setCurrentIndex(QModelIndex(), QItemSelectionModel::NoUpdate);
+    viewport()->update();
+}
+
+void IconListView::focusOutEvent(QFocusEvent* event)
+{
+    QListView::focusOutEvent(event);
+    viewport()->update();
+}
+
+void IconListView::currentChanged(const QModelIndex& current, const QModelIndex& previous)
+{
+    QListView::currentChanged(current, previous);
+    // A whole caption reaches beyond its item: the old one and the new one.
+    viewport()->update();
+}
+
+void IconListView::paintEvent(QPaintEvent* event)
+{
+    QListView::paintEvent(event);
+    const QModelIndex current = currentIndex();
+    if (!current.isValid() || !hasFocus())
+        return;
+    QStyleOptionViewItem option;
+    initViewItemOption(&option);
+    option.rect = visualRect(current);
+    option.state |= QStyle::State_HasFocus;
+    if (selectionModel()->isSelected(current))
+        option.state |= QStyle::State_Selected;
+    QPainter painter(viewport());
+    itemDelegateForIndex(current)->paint(&painter, option, current);
 }
 
 void IconListView::mousePressEvent(QMouseEvent* event)

@@ -26,6 +26,11 @@ protected:
     // Qt makes the first item current when the view takes the focus; here an
     // item is focused only once it is clicked or reached by the keyboard.
     void focusInEvent(QFocusEvent* event) override;
+    void focusOutEvent(QFocusEvent* event) override;
+    // The focused item is painted last, so that its whole caption lies over the
+    // items below it.
+    void paintEvent(QPaintEvent* event) override;
+    void currentChanged(const QModelIndex& current, const QModelIndex& previous) override;
 };
 
 }  // namespace iradudo

@@ -448,7 +448,17 @@ LinuxPlatform::Resolved LinuxPlatform::resolve(const std::string& path, bool las
     const bool startsInCurrent = !absolute && letter == currentDrive_;
 
     std::vector<std::string>& components = result.location.components;
-    const std::vector<std::string> parts = splitComponents(rest);
+    // ".." takes back the component before it in the text itself, whether or not
+    // that one still exists (the parent of a vanished directory can be entered).
+    std::vector<std::string> parts;
+    for (std::string& part : splitComponents(rest)) {
+        if (part == ".")
+            continue;
+        if (part == ".." && !parts.empty() && parts.back() != "..")
+            parts.pop_back();
+        else
+            parts.push_back(std::move(part));
+    }
     bool inCurrent = startsInCurrent;
     for (std::size_t i = 0; i < parts.size(); ++i) {
         const std::string& part = parts[i];

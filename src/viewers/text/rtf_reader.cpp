@@ -405,7 +405,17 @@ public:
 
     void run();
 
+    // The same reading in pieces: begin() once, then step() until it answers true.
+    // Each step is one edit of the document, so a view that shows it lays out only
+    // what the step added.
+    void begin();
+    bool step(std::size_t bytes);
+    std::size_t position() const { return pos_; }
+
 private:
+    void parseUntil(std::size_t end);
+    void closeAll();
+
     GroupState& top() { return stack_.back(); }
     const GroupState& top() const { return stack_.back(); }
 
@@ -493,11 +503,45 @@ void RtfReader::run()
     // edit, which would make each table row cost as much as the document so far.
     QTextCursor edit(&document_);
     edit.beginEditBlock();
+    begin();
+    parseUntil(std::size_t(data_.size()));
+    closeAll();
+    edit.endEditBlock();
+}
+
+void RtfReader::begin()
+{
     // The caller has checked the opening "{\rtf"; its brace opens the outermost group.
     while (pos_ < std::size_t(data_.size()) && data_[pos_] != '{')
         ++pos_;
+}
+
+bool RtfReader::step(std::size_t bytes)
+{
     const std::size_t size = data_.size();
-    while (pos_ < size && !finished_) {
+    QTextCursor edit(&document_);
+    edit.beginEditBlock();
+    parseUntil(bytes >= size - std::min(pos_, size) ? size : pos_ + bytes);
+    const bool done = pos_ >= size || finished_;
+    if (done)
+        closeAll();
+    edit.endEditBlock();
+    return done;
+}
+
+void RtfReader::closeAll()
+{
+    // A truncated file ends wherever it stops: close what is open.
+    overflowDepth_ = 0;
+    while (!stack_.empty())
+        closeGroup();
+}
+
+// Reads tokens while they start before `end`; the last one may run past it.
+void RtfReader::parseUntil(std::size_t end)
+{
+    const std::size_t size = data_.size();
+    while (pos_ < end && !finished_) {
         const char c = data_[pos_];
         switch (c) {
         case '{':
@@ -512,24 +556,19 @@ void RtfReader::run()
         case '\r':
         case '\n': ++pos_; break;
         default: {
-            std::size_t end = pos_ + 1;
-            while (end < size) {
-                const char d = data_[end];
+            std::size_t stop = pos_ + 1;
+            while (stop < size) {
+                const char d = data_[stop];
                 if (d == '{' || d == '}' || d == '\\' || d == '\r' || d == '\n')
                     break;
-                ++end;
+                ++stop;
             }
-            textBytes(pos_, end);
-            pos_ = end;
+            textBytes(pos_, stop);
+            pos_ = stop;
             break;
         }
         }
     }
-    // A truncated file ends wherever it stops: close what is open.
-    overflowDepth_ = 0;
-    while (!stack_.empty())
-        closeGroup();
-    edit.endEditBlock();
 }
 
 void RtfReader::openGroup()
@@ -1242,6 +1281,38 @@ bool readRtf(QByteArrayView data, QTextDocument& document)
     RtfReader reader(data, document);
     reader.run();
     return true;
+}
+
+struct RtfStepReader::Impl {
+    Impl(QByteArray bytes, QTextDocument& document) : data(std::move(bytes)), reader(data, document) { }
+    QByteArray data;
+    RtfReader reader;
+};
+
+RtfStepReader::RtfStepReader(QByteArray data, QTextDocument& document)
+    : impl_(std::make_unique<Impl>(std::move(data), document))
+{
+    impl_->reader.begin();
+}
+
+RtfStepReader::~RtfStepReader() = default;
+
+bool RtfStepReader::step(qsizetype bytes)
+{
+    if (done_)
+        return true;
+    done_ = impl_->reader.step(std::size_t(std::max<qsizetype>(bytes, 1)));
+    return done_;
+}
+
+qsizetype RtfStepReader::position() const
+{
+    return qsizetype(impl_->reader.position());
+}
+
+qsizetype RtfStepReader::size() const
+{
+    return impl_->data.size();
 }
 
 }  // namespace iradudo

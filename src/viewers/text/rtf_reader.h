@@ -1,7 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include <QByteArray>
 #include <QByteArrayView>
+
+#include <memory>
 
 class QTextDocument;
 
@@ -15,5 +18,29 @@ bool looksLikeRtf(QByteArrayView data);
 // a valid opening is rendered as far as it makes sense: the reader never fails on
 // it, its nesting and tables are bounded, and its work is linear in the input.
 bool readRtf(QByteArrayView data, QTextDocument& document);
+
+// readRtf in pieces, for a view that shows the document while it is read: each
+// step reads about `bytes` more of the data (to the end of the token it is in) as
+// one edit of the document. The data must open as rich text (looksLikeRtf); the
+// document must outlive the reader and take no other edits meanwhile. Reading
+// every step gives the document readRtf gives.
+class RtfStepReader {
+public:
+    RtfStepReader(QByteArray data, QTextDocument& document);
+    ~RtfStepReader();
+    RtfStepReader(const RtfStepReader&) = delete;
+    RtfStepReader& operator=(const RtfStepReader&) = delete;
+
+    // True once the whole data is read.
+    bool step(qsizetype bytes);
+    bool done() const { return done_; }
+    qsizetype position() const;
+    qsizetype size() const;
+
+private:
+    struct Impl;
+    std::unique_ptr<Impl> impl_;
+    bool done_ = false;
+};
 
 }  // namespace iradudo

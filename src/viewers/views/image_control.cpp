@@ -8,6 +8,7 @@
 #include <QPaintEvent>
 #include <QPainter>
 #include <QPointer>
+#include <QScopeGuard>
 #include <QTimer>
 
 #include <algorithm>
@@ -128,8 +129,15 @@ void ImageControl::paintEvent(QPaintEvent* event)
     } catch (...) {
         // The graphic throws once per load and then draws what it has; the
         // error box is a modal loop, which must not run inside a paint.
+        // The paint drew nothing; once the error has been handed on (its box
+        // closed), the control paints again and shows what was decoded.
         QMetaObject::invokeMethod(
-            this, [this, error = std::current_exception()] { errorSink_(error); }, Qt::QueuedConnection);
+            this,
+            [this, error = std::current_exception()] {
+                const auto repaint = qScopeGuard([this] { update(); });
+                errorSink_(error);
+            },
+            Qt::QueuedConnection);
     }
     painting_ = false;
 }

@@ -208,7 +208,7 @@ TEST_F(ViewerWindows, TextViewerBodyAtStart)
     EXPECT_TRUE(view.textInteractionFlags().testFlag(Qt::TextSelectableByKeyboard));
     EXPECT_FALSE(view.textInteractionFlags().testFlag(Qt::TextEditable));
     EXPECT_EQ(view.frameShape(), QFrame::NoFrame);
-    EXPECT_EQ(view.lineWrapMode(), QTextEdit::WidgetWidth);
+    EXPECT_TRUE(view.wrapping());
     EXPECT_EQ(view.horizontalScrollBarPolicy(), Qt::ScrollBarAsNeeded);
     EXPECT_EQ(view.verticalScrollBarPolicy(), Qt::ScrollBarAsNeeded);
     EXPECT_TRUE(view.focusPolicy() & Qt::TabFocus);
@@ -320,14 +320,14 @@ TEST_F(ViewerWindows, WrapToggleSwitchesAndKeepsTextAndFormatting)
     QApplication::processEvents();
     EXPECT_EQ(f.SpeedButton11->tag, 1);
     EXPECT_EQ(f.SpeedButton11->text(), QStringLiteral("No"));
-    EXPECT_EQ(f.RichEdit1->lineWrapMode(), QTextEdit::NoWrap);
+    EXPECT_FALSE(f.RichEdit1->wrapping());
     EXPECT_TRUE(f.RichEdit1->horizontalScrollBar()->isVisible());
 
     press(f.SpeedButton11);
     QApplication::processEvents();
     EXPECT_EQ(f.SpeedButton11->tag, 0);
     EXPECT_EQ(f.SpeedButton11->text(), QStringLiteral("Sì"));
-    EXPECT_EQ(f.RichEdit1->lineWrapMode(), QTextEdit::WidgetWidth);
+    EXPECT_TRUE(f.RichEdit1->wrapping());
     EXPECT_FALSE(f.RichEdit1->horizontalScrollBar()->isVisible());
     EXPECT_EQ(f.RichEdit1->toHtml(), html);
 
@@ -378,6 +378,38 @@ TEST_F(ViewerWindows, SelectionIsDrawnOnlyWhileTheViewHasTheFocus)
     f.ListView2->setFocus();
     EXPECT_EQ(highlighted(), 0);
     EXPECT_TRUE(f.RichEdit1->textCursor().hasSelection());
+}
+
+// --- Image viewer: repaint after a JPEG error --------------------------------
+
+class PaintCounter : public QObject {
+public:
+    int paints = 0;
+
+protected:
+    bool eventFilter(QObject*, QEvent* event) override
+    {
+        if (event->type() == QEvent::Paint)
+            ++paints;
+        return false;
+    }
+};
+
+TEST_F(ViewerWindows, AJpegErrorInTheFirstPaintRepaintsThePictureWhenItsBoxCloses)
+{
+    openDisc();
+    showPicture("BAD.JPG");
+    ASSERT_FALSE(f.Panel9->isHidden());
+    PaintCounter counter;
+    f.Image11->installEventFilter(&counter);
+    f.Image11->repaint();  // the first paint: decoding fails inside it and draws nothing
+    ASSERT_EQ(counter.paints, 1);
+    QApplication::processEvents();  // the error box comes and goes
+    ASSERT_EQ(fx.errors.size(), 1);
+    QApplication::processEvents();
+    // A paint came after the box, drawing what was decoded before the error.
+    EXPECT_GE(counter.paints, 2);
+    f.Image11->removeEventFilter(&counter);
 }
 
 // --- Printing --------------------------------------------------------------
