@@ -3,7 +3,6 @@
 #include "controls/classic_scheme.h"
 #include "controls/directory_list_box.h"
 #include "controls/drive_combo_box.h"
-#include "controls/folder_list.h"
 #include "controls/painting.h"
 #include "platform/io_error.h"
 #include "platform/linux_platform.h"
@@ -76,49 +75,6 @@ std::unique_ptr<Control> shown(Platform& platform)
     control->show();
     EXPECT_TRUE(QTest::qWaitForWindowExposed(control.get()));
     return control;
-}
-
-TEST(FolderList, ItemsIndentsAndPathsBelowTheRoot)
-{
-    Drives d;
-    const std::string path = "C:\\A\\B";
-    const std::vector<FolderListEntry> entries = folderListEntries(*d.platform, path);
-    ASSERT_EQ(entries.size(), 6u);
-    const std::vector<std::pair<std::string, FolderRole>> want{{"C:\\", FolderRole::Open}, {"A", FolderRole::Open},
-        {"B", FolderRole::Current}, {"X-ray", FolderRole::Closed}, {"yankee", FolderRole::Closed},
-        {"Zeta", FolderRole::Closed}};
-    for (std::size_t i = 0; i < want.size(); ++i) {
-        EXPECT_EQ(entries[i].name, want[i].first) << i;
-        EXPECT_EQ(entries[i].role, want[i].second) << i;
-    }
-    EXPECT_EQ(currentFolderIndex(path), 2);
-    EXPECT_EQ(folderIndent(path, 0, FolderRole::Open), 2);
-    EXPECT_EQ(folderIndent(path, 1, FolderRole::Open), 6);
-    EXPECT_EQ(folderIndent(path, 2, FolderRole::Current), 10);
-    EXPECT_EQ(folderIndent(path, 3, FolderRole::Closed), 14);
-    EXPECT_EQ(folderIndent(path, 5, FolderRole::Closed), 14);
-
-    EXPECT_EQ(folderItemPath(path, 0, FolderRole::Open, "C:\\"), "C:\\");
-    EXPECT_EQ(folderItemPath(path, 1, FolderRole::Open, "A"), "C:\\A");
-    EXPECT_EQ(folderItemPath(path, 2, FolderRole::Current, "B"), "C:\\A\\B");
-    EXPECT_EQ(folderItemPath(path, 3, FolderRole::Closed, "X-ray"), "C:\\A\\B\\X-ray");
-}
-
-TEST(FolderList, ItemsIndentsAndPathsAtTheRoot)
-{
-    Drives d;
-    const std::vector<FolderListEntry> entries = folderListEntries(*d.platform, "C:\\");
-    ASSERT_EQ(entries.size(), 4u);
-    EXPECT_EQ(entries[0].name, "C:\\");
-    EXPECT_EQ(entries[0].role, FolderRole::Current);
-    EXPECT_EQ(entries[1].name, "A");
-    EXPECT_EQ(entries[2].name, "alpha");
-    EXPECT_EQ(entries[3].name, "Top");
-    EXPECT_EQ(currentFolderIndex("C:\\"), 0);
-    EXPECT_EQ(folderIndent("C:\\", 0, FolderRole::Current), 2);
-    EXPECT_EQ(folderIndent("C:\\", 1, FolderRole::Closed), 10);
-    EXPECT_EQ(folderItemPath("C:\\", 2, FolderRole::Closed, "alpha"), "C:\\alpha");
-    EXPECT_EQ(folderItemPath("C:\\", 0, FolderRole::Current, "C:\\"), "C:\\");
 }
 
 TEST(DirectoryListBox, ReadsNothingUntilShown)
