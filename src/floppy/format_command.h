@@ -13,8 +13,7 @@ enum class FormatKind { Normal, Quick };
 // The density of the density button's tag: 0 is 720 kb, any other value 1,44 mb.
 FormatDensity densityOfTag(int tag);
 
-// The density button's caption: "720 kb (per Amiga 500-2000-600-1200-3000)" or
-// "1,44 mb (per Amiga 4000 e drive HD)".
+// The density button's caption, which names the Amiga models the density suits.
 const char* densityCaption(FormatDensity density);
 
 // The command line that "Formatta" (Normal) or "Formatta veloce" (Quick) hands

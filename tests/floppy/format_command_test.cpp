@@ -21,11 +21,3 @@ TEST(FormatCommand, BuildsTheFourCommandLines)
     for (const Case& c : cases)
         EXPECT_EQ(formatCommandLine(c.kind, "A:", c.density), c.expected);
 }
-
-TEST(FormatCommand, DensityOfTheButtonsTag)
-{
-    EXPECT_EQ(densityOfTag(0), FormatDensity::DoubleDensity720);
-    EXPECT_EQ(densityOfTag(1), FormatDensity::HighDensity144);
-    EXPECT_STREQ(densityCaption(FormatDensity::DoubleDensity720), "720 kb (per Amiga 500-2000-600-1200-3000)");
-    EXPECT_STREQ(densityCaption(FormatDensity::HighDensity144), "1,44 mb (per Amiga 4000 e drive HD)");
-}
