@@ -91,6 +91,7 @@ TForm1::TForm1(Platform& platform, QWidget* parent)
     buildDesktop();
     buildWindows();
     buildViewers();
+    buildFloppyWindows();
     bindFrameHandlers();
     layoutDesktop();
     FormCreate();
@@ -182,11 +183,6 @@ void TForm1::buildWindows()
 
     for (AmigaWindow* window : {Panel1, Panel5, Panel9, Panel13, Panel21})
         window->hide();
-
-    ListBox1 = new QListWidget(Panel13);
-    ListBox1->setObjectName(QStringLiteral("ListBox1"));
-    ListBox1->setGeometry(66, 66, 197, 21);
-    ListBox1->hide();
 
     buildBrowser();
 }

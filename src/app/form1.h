@@ -7,6 +7,9 @@
 #include "app/mouse_relay.h"
 #include "app/speed_button.h"
 #include "browser/directory_source.h"
+#include "controls/amiga_button.h"
+#include "controls/directory_list_box.h"
+#include "controls/drive_combo_box.h"
 #include "platform/platform.h"
 #include "viewers/views/image_control.h"
 #include "viewers/views/rich_text_view.h"
@@ -88,9 +91,20 @@ public:
     QScrollArea* ScrollBox1;
     iradudo::ImageControl* Image11;
 
-    // --- Format options (contents come with the format window) ---------------
+    // --- Format options (form1_floppy.cpp) -----------------------------------
+    iradudo::SpeedButton* SpeedButton8;
+    QLabel* Label9;
+    QWidget* Panel15;
     QListWidget* ListBox1;
     int ListBox1Columns = 0;
+    iradudo::TAmigaButton* AmigaButton1;
+    iradudo::TAmigaButton* AmigaButton2;
+
+    // --- Folder selection (form1_floppy.cpp) ---------------------------------
+    iradudo::TZTRDriveComboBox* ZTRDriveComboBox1;
+    iradudo::TZTRDirectoryListBox* ZTRDirectoryListBox1;
+    iradudo::TAmigaButton* AmigaButton3;
+    iradudo::TAmigaButton* AmigaButton4;
 
     // --- Directory source ---------------------------------------------------
     iradudo::DriveList& DriveComboBox1;
@@ -137,6 +151,12 @@ public:
     void SpeedButton11Click();
     void SpeedButton7Click();
 
+    void ToolButton3Click();
+    void ToolButton4Click();
+    void SpeedButton8Click();
+    void AmigaButton1Click();
+    void AmigaButton2Click();
+
     // The press anchor shared by the title labels and resize gadgets.
     iradudo::PressAnchor anchor() const { return motion_.anchor(); }
 
@@ -149,6 +169,7 @@ private:
     void buildWindows();
     void buildBrowser();
     void buildViewers();
+    void buildFloppyWindows();
     void bindFrameHandlers();
     void setBusy(bool busy);
 

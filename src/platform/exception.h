@@ -20,6 +20,13 @@ public:
     explicit EFOpenError(const std::string& fileName) : Exception("Cannot open file " + fileName) { }
 };
 
+// A list read at a position it does not hold, such as the selected item of a list
+// with no item selected (index -1).
+class EStringListError : public Exception {
+public:
+    explicit EStringListError(int index) : Exception("List index out of bounds (" + std::to_string(index) + ")") { }
+};
+
 namespace iradudo {
 
 // The text a user is shown for the exception being handled (call inside a catch
