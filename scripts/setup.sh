@@ -13,6 +13,10 @@ packages=(
   libgif-dev giflib-tools libstb-dev
   # test data made by independent tools
   imagemagick python3-pil pandoc xorriso
+  # remaking the metafile test files (tests/viewers/metafile/data/make_metafiles.sh):
+  # libuemf's writer makes them (never linked into the program),
+  # wmf2gd (with its fonts) and emf2svg-conv with rsvg-convert render the references
+  libuemf-dev libwmf-bin gsfonts emf2svg librsvg2-bin
   # page counts of printed PDF files
   poppler-utils
   # fonts the window program maps its font names to

@@ -200,4 +200,7 @@ TEST(DemoDisc, HoldsTheFilesItPromises)
     const std::string icon = readFile(demo + "/Grafica/Immagini/Icona.ico");
     EXPECT_EQ(icon.substr(0, 4), std::string("\0\0\1\0", 4));
     EXPECT_EQ(icon.substr(22, 4), std::string("\x28\0\0\0", 4));
+    // Metafiles from libuemf's writer: a placeable WMF and an EMF.
+    EXPECT_EQ(readFile(demo + "/Grafica/Immagini/Clipart.wmf").substr(0, 4), "\xD7\xCD\xC6\x9A");
+    EXPECT_EQ(readFile(demo + "/Grafica/Immagini/Disegno.emf").substr(40, 4), " EMF");
 }

@@ -3,7 +3,9 @@
 // and prints its size; with --png also writes it out as an RGB PNG.
 
 #include "cli.h"
+#include "gui_application.h"
 
+#include "viewers/pictures/file_formats.h"
 #include "viewers/pictures/graphic.h"
 #include "viewers/pictures/picture.h"
 #include "viewers/pictures/picture_formats.h"
@@ -42,6 +44,10 @@ int run(const Invocation& invocation)
         return 2;
     }
 
+    // Metafiles draw text, and fonts need a GUI application; the other formats
+    // run without one, so their output stays free of the platform's notes.
+    const std::string extension = latin1Lower(pictureExtension(file));
+    const auto application = extension == "wmf" || extension == "emf" ? startGuiApplication() : nullptr;
     initialisePictureFormats(assumedScreenDepth);
     TPicture picture;
     picture.LoadFile(file);

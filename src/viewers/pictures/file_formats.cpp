@@ -3,6 +3,7 @@
 
 #include "viewers/pictures/bitmap.h"
 #include "viewers/pictures/icon.h"
+#include "viewers/pictures/metafile.h"
 
 #include <algorithm>
 
@@ -41,6 +42,8 @@ std::string pictureExtension(std::string_view fileName)
 
 TFileFormatsList::TFileFormatsList()
 {
+    Add("wmf", "Metafiles", graphicClassOf<TMetafile>());
+    Add("emf", "Enhanced Metafiles", graphicClassOf<TMetafile>());
     Add("ico", "Icons", graphicClassOf<TIcon>());
     Add("bmp", "Bitmaps", graphicClassOf<TBitmap>());
 }

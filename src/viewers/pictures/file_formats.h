@@ -8,7 +8,8 @@
 #include <vector>
 
 // The registry of picture formats by file extension. Created on first use
-// holding the framework's own formats (icons, then bitmaps); the GIF and JPEG
+// holding the framework's own formats (metafiles, enhanced metafiles, icons,
+// then bitmaps); the GIF and JPEG
 // formats are added at start-up (see picture_formats.h).
 class TFileFormatsList {
 public:

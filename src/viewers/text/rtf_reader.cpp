@@ -2,6 +2,8 @@
 #include "viewers/text/rtf_reader.h"
 
 #include "platform/png_check.h"
+#include "viewers/metafile/metafile.h"
+#include "viewers/metafile/metafile_player.h"
 #include "viewers/text/code_pages.h"
 #include "viewers/text/document_text.h"
 
@@ -17,6 +19,7 @@
 #include <QUrl>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdint>
 #include <map>
 #include <optional>
@@ -38,6 +41,7 @@ constexpr std::size_t kFormatCacheSize = 32;
 constexpr int kMaxTwips = 31680;  // 22 inches
 constexpr int kMaxPicturePixels = 16384;
 constexpr double kTwipsPerPixel = 15.0;  // at 96 dots per inch
+constexpr int kMetafileOversample = 2;
 // Decoded pictures of one document together stay below this many bytes; a small
 // compressed picture can claim a huge image.
 constexpr qint64 kPictureBudget = qint64(256) << 20;
@@ -82,7 +86,7 @@ struct FontDef {
     int codePage = 0;  // 0: the document's code page
 };
 
-enum class PictureKind : std::uint8_t { Unknown, Png, Jpeg, Dib };
+enum class PictureKind : std::uint8_t { Unknown, Png, Jpeg, Dib, Wmf, Emf };
 
 struct Picture {
     PictureKind kind = PictureKind::Unknown;
@@ -163,6 +167,8 @@ enum class Word : std::uint8_t {
     PngBlip,
     JpegBlip,
     Dib,
+    WmfPicture,
+    EmfBlip,
     OtherPicture,
     GoalWidth,
     GoalHeight,
@@ -264,8 +270,8 @@ const std::unordered_map<std::string_view, Word>& wordTable()
             {"jpegblip", Word::JpegBlip},
             {"dibitmap", Word::Dib},
             {"wbitmap", Word::OtherPicture},
-            {"wmetafile", Word::OtherPicture},
-            {"emfblip", Word::OtherPicture},
+            {"wmetafile", Word::WmfPicture},
+            {"emfblip", Word::EmfBlip},
             {"macpict", Word::OtherPicture},
             {"pmmetafile", Word::OtherPicture},
             {"picwgoal", Word::GoalWidth},
@@ -342,6 +348,32 @@ QImage decodePicture(const QByteArray& file, const char* format, qint64& budget)
     if (!size.isValid() || qint64(size.width()) * size.height() * 4 > budget)
         return {};
     QImage image = reader.read();
+    budget -= image.sizeInBytes();
+    return image;
+}
+
+// A WMF (\wmetafile, standard without the placeable header) or EMF (\emfblip)
+// picture, played by the metafile player at its \picwgoal x \pichgoal size
+// (the metafile's own size without them), at kMetafileOversample times that
+// many pixels so that print stays sharp, on a transparent ground.
+QImage metafilePicture(const Picture& picture, qint64& budget)
+{
+    metafile::Metafile file;
+    try {
+        file = metafile::parse(
+            reinterpret_cast<const std::uint8_t*>(picture.data.constData()), std::size_t(picture.data.size()));
+    } catch (const metafile::MetafileError&) {
+        return {};
+    }
+    auto pixels = [](int goalTwips, int own) {
+        const double size = goalTwips > 0 ? goalTwips / kTwipsPerPixel : double(own);
+        return int(std::clamp(std::round(size), 1.0, double(kMaxPicturePixels))) * kMetafileOversample;
+    };
+    const QSize size(pixels(picture.goalWidth, file.width), pixels(picture.goalHeight, file.height));
+    const qint64 bytes = qint64(size.width()) * size.height() * 4;
+    if (bytes > budget)
+        return {};
+    QImage image = metafile::render(file, size, Qt::transparent);
     budget -= image.sizeInBytes();
     return image;
 }
@@ -761,6 +793,8 @@ void RtfReader::handleWord(std::string_view name, bool hasParameter, int paramet
         case Word::PngBlip: picture_.kind = PictureKind::Png; return;
         case Word::JpegBlip: picture_.kind = PictureKind::Jpeg; return;
         case Word::Dib: picture_.kind = PictureKind::Dib; return;
+        case Word::WmfPicture: picture_.kind = PictureKind::Wmf; return;
+        case Word::EmfBlip: picture_.kind = PictureKind::Emf; return;
         case Word::OtherPicture: picture_.kind = PictureKind::Unknown; return;
         case Word::GoalWidth: picture_.goalWidth = parameter; return;
         case Word::GoalHeight: picture_.goalHeight = parameter; return;
@@ -1174,7 +1208,9 @@ void RtfReader::finishPicture()
     case PictureKind::Png: image = decodePicture(picture.data, "PNG", pictureBudget_); break;
     case PictureKind::Jpeg: image = decodePicture(picture.data, "JPEG", pictureBudget_); break;
     case PictureKind::Dib: image = decodePicture(dibToBmpFile(picture.data), "BMP", pictureBudget_); break;
-    case PictureKind::Unknown: return;  // metafiles and device-dependent bitmaps are not shown
+    case PictureKind::Wmf:
+    case PictureKind::Emf: image = metafilePicture(picture, pictureBudget_); break;
+    case PictureKind::Unknown: return;  // device-dependent bitmaps and Mac and OS/2 pictures are not shown
     }
     if (image.isNull())
         return;
@@ -1190,8 +1226,11 @@ void RtfReader::finishPicture()
     document_.addResource(QTextDocument::ImageResource, QUrl(name), image);
     QTextImageFormat format;
     format.setName(name);
-    format.setWidth(extent(picture.goalWidth, image.width(), picture.scaleX));
-    format.setHeight(extent(picture.goalHeight, image.height(), picture.scaleY));
+    // Metafiles are rendered at kMetafileOversample times their shown size.
+    const int oversample
+        = picture.kind == PictureKind::Wmf || picture.kind == PictureKind::Emf ? kMetafileOversample : 1;
+    format.setWidth(extent(picture.goalWidth, image.width() / oversample, picture.scaleX));
+    format.setHeight(extent(picture.goalHeight, image.height() / oversample, picture.scaleY));
     cursor_.insertImage(format);
 }
 

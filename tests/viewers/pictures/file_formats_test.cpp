@@ -6,6 +6,7 @@
 #include "viewers/pictures/gif_bitmap.h"
 #include "viewers/pictures/icon.h"
 #include "viewers/pictures/jpeg_image.h"
+#include "viewers/pictures/metafile.h"
 #include "viewers/pictures/picture.h"
 #include "viewers/pictures/picture_formats.h"
 
@@ -54,24 +55,26 @@ Recorded record(const TFileFormatsList& list)
     return r;
 }
 
-TEST(FileFormats, StartUpRegistersInOrderWithoutMetafiles)
+TEST(FileFormats, StartUpRegistersInOrder)
 {
     const Recorded r = record(iradudo::fileFormats());
-    EXPECT_EQ(r.extensions, (std::vector<std::string>{"ico", "bmp", "gif", "jpeg", "jpg"}));
+    EXPECT_EQ(r.extensions, (std::vector<std::string>{"wmf", "emf", "ico", "bmp", "gif", "jpeg", "jpg"}));
     EXPECT_EQ(r.descriptions,
-        (std::vector<std::string>{"Icons", "Bitmaps", "GIF-Format", "JPEG Image File", "JPEG Image File"}));
+        (std::vector<std::string>{"Metafiles", "Enhanced Metafiles", "Icons", "Bitmaps", "GIF-Format",
+            "JPEG Image File", "JPEG Image File"}));
     EXPECT_EQ(r.classes,
-        (std::vector<TGraphicClass>{graphicClassOf<TIcon>(), graphicClassOf<TBitmap>(), graphicClassOf<TGifBitmap>(),
-            graphicClassOf<TJPEGImage>(), graphicClassOf<TJPEGImage>()}));
-    EXPECT_EQ(iradudo::fileFormats().FindExtension("wmf"), nullptr);
-    EXPECT_EQ(iradudo::fileFormats().FindExtension("emf"), nullptr);
+        (std::vector<TGraphicClass>{graphicClassOf<TMetafile>(), graphicClassOf<TMetafile>(), graphicClassOf<TIcon>(),
+            graphicClassOf<TBitmap>(), graphicClassOf<TGifBitmap>(), graphicClassOf<TJPEGImage>(),
+            graphicClassOf<TJPEGImage>()}));
+    EXPECT_EQ(iradudo::fileFormats().FindExtension("WMF"), graphicClassOf<TMetafile>());
+    EXPECT_EQ(iradudo::fileFormats().FindExtension("Emf"), graphicClassOf<TMetafile>());
     EXPECT_EQ(iradudo::fileFormats().FindExtension("iff"), nullptr);
 }
 
 TEST(FileFormats, ShutdownRemovesOnlyTheJpegEntries)
 {
     iradudo::finalisePictureFormats();
-    EXPECT_EQ(record(iradudo::fileFormats()).extensions, (std::vector<std::string>{"ico", "bmp", "gif"}));
+    EXPECT_EQ(record(iradudo::fileFormats()).extensions, (std::vector<std::string>{"wmf", "emf", "ico", "bmp", "gif"}));
     EXPECT_EQ(loadError(pictureFile("photo.jpg")), "Unknown picture file extension (.jpg)");
     TPicture::RegisterFormat("jpeg", "JPEG Image File", graphicClassOf<TJPEGImage>());
     TPicture::RegisterFormat("jpg", "JPEG Image File", graphicClassOf<TJPEGImage>());
@@ -121,7 +124,6 @@ TEST(PictureLoadFile, UnknownExtensionKeepsTheNamesCase)
     EXPECT_EQ(loadError("[PICS]"), "Unknown picture file extension (.)");
     EXPECT_EQ(loadError("[..]"), "Unknown picture file extension (.])");
     EXPECT_EQ(loadError("A.B\\NAME"), "Unknown picture file extension (.)");
-    EXPECT_EQ(loadError("PIC.WMF"), "Unknown picture file extension (.WMF)");
 }
 
 TEST(PictureLoadFile, MissingFileOrDirectoryCannotBeOpened)

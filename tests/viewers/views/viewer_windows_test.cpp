@@ -753,8 +753,8 @@ TEST_F(DemoDisc, EveryTextAndPictureOpens)
     enter("[..]");
     enter("[Grafica]");
     enter("[Immagini]");
-    const QStringList pictures = showAll(d.SpeedButton7, {".gif", ".jpg", ".bmp", ".ico", ".iff"});
-    EXPECT_EQ(pictures.size(), 5);
+    const QStringList pictures = showAll(d.SpeedButton7, {".gif", ".jpg", ".bmp", ".ico", ".iff", ".wmf", ".emf"});
+    EXPECT_EQ(pictures.size(), 7);
     for (int i = 0; i < 3; ++i) {
         d.Image11->repaint();  // the JPEG decodes here
         QApplication::processEvents();

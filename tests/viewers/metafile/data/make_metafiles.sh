@@ -1,0 +1,31 @@
+#!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
+# Remakes the metafile test pictures and their reference renderings (the files
+# are checked in; run this only to change them). Independent tools only:
+# - pictures/uemf_*.wmf, *.emf: uemf_writer.c, a stand-alone generator on
+#   libuemf's record writer (Debian libuemf-dev 0.2.8; libuemf is GPL-2.0-only,
+#   so the generator is built here and never linked with the program);
+# - reference/*.png: WMF through wmf2gd (Debian libwmf-bin 0.2.12, with gsfonts),
+#   at the size the program gives the picture; EMF through emf2svg-conv
+#   (Debian emf2svg 1.1.0) then rsvg-convert (librsvg2-bin) on white.
+# The program's own size comes from `iradudo-cli picture`, so build it first.
+set -euo pipefail
+here="$(cd "$(dirname "$0")" && pwd)"
+cli="${1:-$here/../../../../build/iradudo-cli}"
+work="$(mktemp -d)"
+trap 'rm -rf "$work"' EXIT
+
+gcc -O1 -Wall -o "$work/uemf_writer" "$here/uemf_writer.c" -luemf
+mkdir -p "$here/pictures" "$here/reference"
+"$work/uemf_writer" "$here/pictures"
+
+for f in "$here"/pictures/*.wmf; do
+  name="$(basename "$f" .wmf)"
+  read -r w h < <("$cli" picture "$f" 2>/dev/null)
+  wmf2gd --maxwidth="$w" --maxheight="$h" --maxsize -o "$here/reference/${name}_wmf.png" "$f" >/dev/null 2>&1
+done
+for f in "$here"/pictures/*.emf; do
+  name="$(basename "$f" .emf)"
+  emf2svg-conv -i "$f" -o "$work/$name.svg"
+  rsvg-convert -b white "$work/$name.svg" -o "$here/reference/${name}_emf.png"
+done
