@@ -1,11 +1,33 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "platform/platform.h"
+#include "platform/file_handle.h"
 
+#include <algorithm>
 #include <cerrno>
+#include <cstdint>
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 #include <utility>
 
 namespace iradudo {
+namespace {
+
+// O_NONBLOCK stays set on the regular files that pass: reads of a regular file
+// never block on it, so clearing it would cost a call for nothing.
+constexpr int kReadFlags = O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC;
+
+FileHandle regularOnly(FileHandle file)
+{
+    struct stat info { };
+    if (!file.valid() || ::fstat(file.fd(), &info) != 0 || !S_ISREG(info.st_mode))
+        return {};
+    return file;
+}
+
+// The first read of a file whose size is not known (proc and sys files report 0).
+constexpr std::size_t kFirstChunk = 64 * 1024;
+
+}  // namespace
 
 FileHandle::~FileHandle()
 {
@@ -34,6 +56,52 @@ ssize_t FileHandle::read(void* buffer, std::size_t size)
         if (n >= 0 || errno != EINTR)
             return n;
     }
+}
+
+FileHandle openRegularFile(const std::string& hostPath)
+{
+    return regularOnly(FileHandle(::open(hostPath.c_str(), kReadFlags)));
+}
+
+FileHandle openRegularFileAt(int directoryFd, const char* name)
+{
+    return regularOnly(FileHandle(::openat(directoryFd, name, kReadFlags)));
+}
+
+WholeFileRead readWholeFile(FileHandle& file, std::size_t maxBytes, std::string& bytes)
+{
+    bytes.clear();
+    struct stat info { };
+    if (!file.valid() || ::fstat(file.fd(), &info) != 0)
+        return WholeFileRead::ReadError;
+    if (info.st_size > 0 && static_cast<std::uintmax_t>(info.st_size) > maxBytes)
+        return WholeFileRead::TooLarge;
+    // One byte beyond the known size, so a file read in one go ends at the next read.
+    std::size_t capacity = std::min(maxBytes, static_cast<std::size_t>(std::max<off_t>(info.st_size, 0))) + 1;
+    if (info.st_size <= 0)
+        capacity = std::min(maxBytes, kFirstChunk) + 1;
+    std::size_t size = 0;
+    bytes.resize(capacity);
+    for (;;) {
+        if (size == capacity) {
+            if (size > maxBytes) {
+                bytes.clear();
+                return WholeFileRead::TooLarge;
+            }
+            capacity = std::min(maxBytes + 1, capacity * 2);
+            bytes.resize(capacity);
+        }
+        const ssize_t n = file.read(bytes.data() + size, capacity - size);
+        if (n < 0) {
+            bytes.clear();
+            return WholeFileRead::ReadError;
+        }
+        if (n == 0)
+            break;
+        size += static_cast<std::size_t>(n);
+    }
+    bytes.resize(size);
+    return WholeFileRead::Complete;
 }
 
 }  // namespace iradudo

@@ -4,10 +4,11 @@
 
 #include "gif/gif.h"
 #include "platform/exception.h"
+#include "viewers/pictures/graphic.h"
 
-#include <filesystem>
 #include <fstream>
 #include <ostream>
+#include <sstream>
 
 namespace iradudo::cli {
 namespace {
@@ -21,12 +22,7 @@ int run(const Invocation& invocation)
     const std::string& fileName = invocation.arguments[0];
     const std::string& outName = invocation.arguments[1];
 
-    std::error_code error;
-    std::ifstream in;
-    if (!std::filesystem::is_directory(fileName, error))
-        in.open(fileName, std::ios::binary);
-    if (!in.is_open())
-        throw EFOpenError(fileName);
+    std::istringstream in(readPictureFile(fileName), std::ios::in | std::ios::binary);
     TGif decoder;
     decoder.Load(&in);
 

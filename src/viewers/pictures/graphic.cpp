@@ -1,25 +1,30 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "viewers/pictures/graphic.h"
 
+#include "platform/file_handle.h"
+
 #include <QPainter>
 #include <QRect>
 
-#include <fstream>
-#include <sys/stat.h>
+#include <sstream>
+
+std::string iradudo::readPictureFile(const std::string& fileName)
+{
+    // A file too large to hold, or one whose medium fails while it is read, has
+    // not been opened for reading as far as the viewer can tell.
+    FileHandle file = openRegularFile(fileName);
+    std::string bytes;
+    if (!file.valid() || readWholeFile(file, kMaxPictureFileSize, bytes) != WholeFileRead::Complete)
+        throw EFOpenError(fileName);
+    return bytes;
+}
 
 TGraphic::~TGraphic() = default;
 
 void TGraphic::LoadFile(const std::string& fileName)
 {
-    // A directory opens on this platform but cannot be read: treat it like
-    // any other file that will not open.
-    struct stat info { };
-    if (::stat(fileName.c_str(), &info) != 0 || S_ISDIR(info.st_mode))
-        throw EFOpenError(fileName);
-    std::ifstream file(fileName, std::ios::binary);
-    if (!file.is_open())
-        throw EFOpenError(fileName);
-    LoadStream(file);
+    std::istringstream stream(iradudo::readPictureFile(fileName), std::ios::in | std::ios::binary);
+    LoadStream(stream);
 }
 
 void TGraphic::Draw(QPainter& painter, const QRect& rect)

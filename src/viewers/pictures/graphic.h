@@ -5,6 +5,7 @@
 
 #include <QImage>
 
+#include <cstddef>
 #include <functional>
 #include <iosfwd>
 #include <memory>
@@ -21,6 +22,21 @@ public:
 };
 
 class TGraphic;
+
+namespace iradudo {
+
+// The most of a picture file a load reads into memory. A magazine disc's pictures
+// are a few megabytes; the bound keeps a disc image or a stray multi-gigabyte file
+// with a picture's name from exhausting memory.
+constexpr std::size_t kMaxPictureFileSize = std::size_t(256) << 20;
+
+// The bytes of a picture file as every load reads them: a regular file only, at
+// most kMaxPictureFileSize bytes. Anything else (missing, a directory, FIFO,
+// device or socket, too large, a read error) throws EFOpenError with the name as
+// given, at once.
+std::string readPictureFile(const std::string& fileName);
+
+}  // namespace iradudo
 
 // What the format registry keeps per class: something to compare classes by
 // (UnregisterFormats) and a way to make an empty instance.
@@ -51,8 +67,8 @@ public:
     TGraphic& operator=(const TGraphic&) = delete;
     virtual ~TGraphic();
 
-    // Opens the file read-only ("Cannot open file %s" with the name as given)
-    // and reads it with LoadStream from position 0; the file is closed in any case.
+    // Reads the file with readPictureFile and hands its bytes to LoadStream
+    // from position 0.
     void LoadFile(const std::string& fileName);
     // Replaces the content with the data from the stream's position to its end.
     virtual void LoadStream(std::istream& stream) = 0;

@@ -2,6 +2,7 @@
 #include "viewers/text/text_loader.h"
 
 #include "app/program_fonts.h"
+#include "support/special_files.h"
 #include "support/temp_dir.h"
 #include "support/text_test_util.h"
 #include "support/unprivileged_scope.h"
@@ -132,6 +133,25 @@ TEST(TextLoader, NamesThatAreNoReadableFileCannotBeOpened)
     EXPECT_EQ(messageOf<EFOpenError>("pipe"), "Cannot open file pipe");
     EXPECT_EQ(messageOf<EFOpenError>("caff\xe8.TXT"), "Cannot open file caff\xe8.TXT");
     EXPECT_EQ(utf8(documentPlainText(*loadTextFile("caff\xe8.txt", fixedSysFont()).document)), "Latin-1 name");
+}
+
+TEST(TextLoader, SpecialFilesNamedLikeTextsFailAtOnce)
+{
+    const TempDir dir;
+    const QFont font = fixedSysFont();
+    for (const char* extension : {".txt", ".RTF", ".readme"}) {
+        for (const std::string& path : makeSpecialFiles(dir, extension)) {
+            const std::optional<std::string> message = resultWithin(kBlockingLimit, [path, font] {
+                try {
+                    loadTextFile(path, font);
+                } catch (const EFOpenError& error) {
+                    return std::string(error.what());
+                }
+                return std::string("loaded");
+            });
+            EXPECT_EQ(message.value_or("blocked"), "Cannot open file " + path);
+        }
+    }
 }
 
 TEST(TextLoader, UnreadableFileCannotBeOpened)
