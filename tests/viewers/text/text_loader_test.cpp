@@ -8,7 +8,6 @@
 #include "support/unprivileged_scope.h"
 #include "viewers/text/document_text.h"
 #include "viewers/text/plain_text_reader.h"
-#include "viewers/text/text_wrap.h"
 
 #include <gtest/gtest.h>
 
@@ -171,20 +170,4 @@ TEST(TextLoader, FileThatOpensButCannotBeReadFailsToLoad)
 {
     // The process's own memory opens as a file, but reading from address 0 fails.
     EXPECT_EQ(messageOf<ELoadStreamError>("/proc/self/mem"), "Failed to Load Stream");
-}
-
-TEST(TextWrapToggle, SwitchesBetweenSiAndNo)
-{
-    TextWrapToggle wrap;
-    EXPECT_EQ(wrap.tag(), 0);
-    EXPECT_TRUE(wrap.wraps());
-    EXPECT_EQ(utf8(wrap.caption()), "S\u00ec");
-    wrap.toggle();
-    EXPECT_EQ(wrap.tag(), 1);
-    EXPECT_FALSE(wrap.wraps());
-    EXPECT_EQ(wrap.caption(), QStringLiteral("No"));
-    wrap.toggle();
-    EXPECT_EQ(wrap.tag(), 0);
-    EXPECT_TRUE(wrap.wraps());
-    EXPECT_EQ(utf8(wrap.caption()), "S\u00ec");
 }
