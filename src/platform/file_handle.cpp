@@ -63,9 +63,10 @@ FileHandle openRegularFile(const std::string& hostPath)
     return regularOnly(FileHandle(::open(hostPath.c_str(), kReadFlags)));
 }
 
-FileHandle openRegularFileAt(int directoryFd, const char* name)
+FileHandle openRegularFileAt(int directoryFd, const char* name, bool listedRegular)
 {
-    return regularOnly(FileHandle(::openat(directoryFd, name, kReadFlags)));
+    FileHandle file(::openat(directoryFd, name, kReadFlags));
+    return listedRegular ? std::move(file) : regularOnly(std::move(file));
 }
 
 WholeFileRead readWholeFile(FileHandle& file, std::size_t maxBytes, std::string& bytes)

@@ -35,8 +35,12 @@ private:
 // invalid handle at once. Symbolic links are followed. Relative names resolve
 // against the process's working directory.
 FileHandle openRegularFile(const std::string& hostPath);
-// The same for a name relative to an open directory.
-FileHandle openRegularFileAt(int directoryFd, const char* name);
+// The same for a name relative to an open directory. listedRegular: the caller's
+// directory read has just reported a regular file by that name, and the fstat is
+// left out (a listing opens thousands of companions). Should the name have been
+// swapped for something else since, O_NONBLOCK still keeps the open and every
+// read from blocking.
+FileHandle openRegularFileAt(int directoryFd, const char* name, bool listedRegular = false);
 
 enum class WholeFileRead {
     Complete,

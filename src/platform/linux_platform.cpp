@@ -437,7 +437,7 @@ FileHandle LinuxPlatform::openFile(const std::string& name) const
         const char* actual = batchLookup(currentHostPath_, name, &type);
         if (!actual || type == DT_DIR)
             return {};
-        return openRegularFileAt(currentDirectoryFd_, actual);
+        return openRegularFileAt(currentDirectoryFd_, actual, type == DT_REG);
     }
     FileHandle file = openRegularFileAt(currentDirectoryFd_, name.c_str());
     if (!file.valid() && errno == ENOENT) {
