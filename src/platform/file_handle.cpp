@@ -69,40 +69,18 @@ FileHandle openRegularFileAt(int directoryFd, const char* name, bool listedRegul
     return listedRegular ? std::move(file) : regularOnly(std::move(file));
 }
 
-WholeFileRead readWholeFile(FileHandle& file, std::size_t maxBytes, std::string& bytes)
+std::size_t detail::wholeFileCapacity(const FileHandle& file, std::size_t maxBytes, bool& tooLarge)
 {
-    bytes.clear();
     struct stat info { };
     if (!file.valid() || ::fstat(file.fd(), &info) != 0)
-        return WholeFileRead::ReadError;
-    if (info.st_size > 0 && static_cast<std::uintmax_t>(info.st_size) > maxBytes)
-        return WholeFileRead::TooLarge;
-    // One byte beyond the known size, so a file read in one go ends at the next read.
-    std::size_t capacity = std::min(maxBytes, static_cast<std::size_t>(std::max<off_t>(info.st_size, 0))) + 1;
-    if (info.st_size <= 0)
-        capacity = std::min(maxBytes, kFirstChunk) + 1;
-    std::size_t size = 0;
-    bytes.resize(capacity);
-    for (;;) {
-        if (size == capacity) {
-            if (size > maxBytes) {
-                bytes.clear();
-                return WholeFileRead::TooLarge;
-            }
-            capacity = std::min(maxBytes + 1, capacity * 2);
-            bytes.resize(capacity);
-        }
-        const ssize_t n = file.read(bytes.data() + size, capacity - size);
-        if (n < 0) {
-            bytes.clear();
-            return WholeFileRead::ReadError;
-        }
-        if (n == 0)
-            break;
-        size += static_cast<std::size_t>(n);
+        return 0;
+    if (info.st_size > 0 && static_cast<std::uintmax_t>(info.st_size) > maxBytes) {
+        tooLarge = true;
+        return 0;
     }
-    bytes.resize(size);
-    return WholeFileRead::Complete;
+    // One byte beyond the known size, so a file read in one go ends at the next read.
+    const std::size_t known = info.st_size > 0 ? static_cast<std::size_t>(info.st_size) : kFirstChunk;
+    return std::min(maxBytes, known) + 1;
 }
 
 }  // namespace iradudo

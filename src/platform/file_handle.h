@@ -51,7 +51,50 @@ enum class WholeFileRead {
 // Reads a file from its current position to its end into bytes (replacing what
 // they held), never holding more than maxBytes of it: a file whose size is known
 // to be larger is refused before anything is read, and one that grows while it
-// is read stops at the limit.
-WholeFileRead readWholeFile(FileHandle& file, std::size_t maxBytes, std::string& bytes);
+// is read stops at the limit. Bytes is any contiguous byte container with
+// resize, data and size (std::string, QByteArray), so the bytes land where the
+// caller keeps them without a second copy.
+template <class Bytes>
+WholeFileRead readWholeFile(FileHandle& file, std::size_t maxBytes, Bytes& bytes);
+
+namespace detail {
+
+// The first buffer size for readWholeFile; 0 when the file cannot be examined.
+// Sets tooLarge when its known size exceeds maxBytes.
+std::size_t wholeFileCapacity(const FileHandle& file, std::size_t maxBytes, bool& tooLarge);
+
+}  // namespace detail
+
+template <class Bytes>
+WholeFileRead readWholeFile(FileHandle& file, std::size_t maxBytes, Bytes& bytes)
+{
+    bool tooLarge = false;
+    std::size_t capacity = detail::wholeFileCapacity(file, maxBytes, tooLarge);
+    bytes.resize(0);
+    if (tooLarge || capacity == 0)
+        return tooLarge ? WholeFileRead::TooLarge : WholeFileRead::ReadError;
+    std::size_t size = 0;
+    bytes.resize(capacity);
+    for (;;) {
+        if (size == capacity) {
+            if (size > maxBytes) {
+                bytes.resize(0);
+                return WholeFileRead::TooLarge;
+            }
+            capacity = maxBytes + 1 - capacity > capacity ? capacity * 2 : maxBytes + 1;
+            bytes.resize(capacity);
+        }
+        const ssize_t n = file.read(bytes.data() + size, capacity - size);
+        if (n < 0) {
+            bytes.resize(0);
+            return WholeFileRead::ReadError;
+        }
+        if (n == 0)
+            break;
+        size += static_cast<std::size_t>(n);
+    }
+    bytes.resize(size);
+    return WholeFileRead::Complete;
+}
 
 }  // namespace iradudo

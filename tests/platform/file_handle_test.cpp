@@ -1,11 +1,14 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "platform/file_handle.h"
+#include "platform/file_stream.h"
 
 #include "support/special_files.h"
 #include "support/temp_dir.h"
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <istream>
+#include <iterator>
 
 using namespace iradudo;
 using namespace iradudo::test;
@@ -86,4 +89,43 @@ TEST(ReadWholeFile, AFailingReadIsReportedAndKeepsNothing)
 {
     // The process's own memory opens as a file, but reading from address 0 fails.
     EXPECT_EQ(readAll("/proc/self/mem", 1 << 20, WholeFileRead::ReadError), "");
+}
+
+TEST(FileStreamBuffer, ReadsSeeksAndEndsAtTheLimit)
+{
+    const TempDir dir;
+    std::string bytes;
+    for (int i = 0; i < 200000; ++i)
+        bytes.push_back(static_cast<char>('a' + i % 26));
+    const std::string path = dir.writeFile("big.gif", bytes).string();
+
+    FileStreamBuffer whole(openRegularFile(path), bytes.size());
+    std::istream in(&whole);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), bytes);
+    // What the JPEG class does: measure from the position to the end, go back, read.
+    in.clear();
+    in.seekg(70000);
+    const std::streampos start = in.tellg();
+    in.seekg(0, std::ios::end);
+    EXPECT_EQ(in.tellg() - start, std::streamoff(bytes.size() - 70000));
+    in.seekg(start);
+    std::string tail(bytes.size() - 70000, '\0');
+    in.read(tail.data(), static_cast<std::streamsize>(tail.size()));
+    EXPECT_EQ(tail, bytes.substr(70000));
+    EXPECT_FALSE(whole.failed());
+
+    FileStreamBuffer capped(openRegularFile(path), 100000);
+    std::istream limited(&capped);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(limited), {}), bytes.substr(0, 100000));
+    limited.clear();
+    limited.seekg(0, std::ios::end);
+    EXPECT_EQ(limited.tellg(), std::streampos(100000));
+}
+
+TEST(FileStreamBuffer, AFailingReadEndsTheStreamAsFailed)
+{
+    FileStreamBuffer memory(openRegularFile("/proc/self/mem"), 1 << 20);
+    std::istream in(&memory);
+    EXPECT_EQ(in.get(), std::char_traits<char>::eof());
+    EXPECT_TRUE(memory.failed());
 }

@@ -4,11 +4,12 @@
 
 #include "gif/gif.h"
 #include "platform/exception.h"
+#include "platform/file_stream.h"
 #include "viewers/pictures/graphic.h"
 
 #include <fstream>
+#include <istream>
 #include <ostream>
-#include <sstream>
 
 namespace iradudo::cli {
 namespace {
@@ -22,7 +23,8 @@ int run(const Invocation& invocation)
     const std::string& fileName = invocation.arguments[0];
     const std::string& outName = invocation.arguments[1];
 
-    std::istringstream in(readPictureFile(fileName), std::ios::in | std::ios::binary);
+    FileStreamBuffer file(openPictureFile(fileName), kMaxPictureFileSize);
+    std::istream in(&file);
     TGif decoder;
     decoder.Load(&in);
 

@@ -1,29 +1,31 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "viewers/pictures/graphic.h"
 
-#include "platform/file_handle.h"
+#include "platform/file_stream.h"
 
 #include <QPainter>
 #include <QRect>
 
-#include <sstream>
+#include <cstdint>
+#include <istream>
+#include <sys/stat.h>
 
-std::string iradudo::readPictureFile(const std::string& fileName)
+iradudo::FileHandle iradudo::openPictureFile(const std::string& fileName)
 {
-    // A file too large to hold, or one whose medium fails while it is read, has
-    // not been opened for reading as far as the viewer can tell.
     FileHandle file = openRegularFile(fileName);
-    std::string bytes;
-    if (!file.valid() || readWholeFile(file, kMaxPictureFileSize, bytes) != WholeFileRead::Complete)
+    struct stat info { };
+    if (!file.valid() || ::fstat(file.fd(), &info) != 0
+        || static_cast<std::uintmax_t>(info.st_size) > kMaxPictureFileSize)
         throw EFOpenError(fileName);
-    return bytes;
+    return file;
 }
 
 TGraphic::~TGraphic() = default;
 
 void TGraphic::LoadFile(const std::string& fileName)
 {
-    std::istringstream stream(iradudo::readPictureFile(fileName), std::ios::in | std::ios::binary);
+    iradudo::FileStreamBuffer file(iradudo::openPictureFile(fileName), iradudo::kMaxPictureFileSize);
+    std::istream stream(&file);
     LoadStream(stream);
 }
 

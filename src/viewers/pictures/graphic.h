@@ -2,6 +2,7 @@
 #pragma once
 
 #include "platform/exception.h"
+#include "platform/file_handle.h"
 
 #include <QImage>
 
@@ -25,16 +26,15 @@ class TGraphic;
 
 namespace iradudo {
 
-// The most of a picture file a load reads into memory. A magazine disc's pictures
-// are a few megabytes; the bound keeps a disc image or a stray multi-gigabyte file
-// with a picture's name from exhausting memory.
+// The largest picture file a load reads. A magazine disc's pictures are a few
+// megabytes; the bound keeps a disc image or a stray multi-gigabyte file with a
+// picture's name from exhausting memory (the JPEG class holds its file whole).
 constexpr std::size_t kMaxPictureFileSize = std::size_t(256) << 20;
 
-// The bytes of a picture file as every load reads them: a regular file only, at
-// most kMaxPictureFileSize bytes. Anything else (missing, a directory, FIFO,
-// device or socket, too large, a read error) throws EFOpenError with the name as
-// given, at once.
-std::string readPictureFile(const std::string& fileName);
+// A picture file opened as every load opens it: a regular file of at most
+// kMaxPictureFileSize bytes. Anything else (missing, a directory, FIFO, device
+// or socket, too large) throws EFOpenError with the name as given, at once.
+FileHandle openPictureFile(const std::string& fileName);
 
 }  // namespace iradudo
 
@@ -67,8 +67,8 @@ public:
     TGraphic& operator=(const TGraphic&) = delete;
     virtual ~TGraphic();
 
-    // Reads the file with readPictureFile and hands its bytes to LoadStream
-    // from position 0.
+    // Opens the file with openPictureFile and hands it to LoadStream from
+    // position 0, as a stream that ends at kMaxPictureFileSize.
     void LoadFile(const std::string& fileName);
     // Replaces the content with the data from the stream's position to its end.
     virtual void LoadStream(std::istream& stream) = 0;

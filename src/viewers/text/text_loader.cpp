@@ -15,10 +15,10 @@ QByteArray readTextFileBytes(const std::string& fileName)
     FileHandle file = openRegularFile(fileName);
     if (!file.valid())
         throw EFOpenError(fileName);
-    std::string bytes;
+    QByteArray bytes;
     if (readWholeFile(file, kMaxTextFileSize, bytes) != WholeFileRead::Complete)
         throw ELoadStreamError();
-    return QByteArray(bytes.data(), qsizetype(bytes.size()));
+    return bytes;
 }
 
 TextKind loadTextBytes(QByteArrayView bytes, QTextDocument& document, const QFont& plainFont)
