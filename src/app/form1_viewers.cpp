@@ -24,7 +24,7 @@ QWidget* grooveLine(QWidget* parent, const char* name, const QColor& colour)
     return line;
 }
 
-const char* wrapCaption(int tag)
+const char* wrapToggleCaption(int tag)
 {
     return tag == 0 ? "Sì" : "No";
 }
@@ -56,7 +56,7 @@ void TForm1::buildViewers()
     SpeedButton11 = button("SpeedButton11", 169, 56, QString());
     SpeedButton11->setGlyph(art::cycleGadget());
     SpeedButton11->setGlyphMargin(4);
-    SpeedButton11->setText(QString::fromUtf8(wrapCaption(0)));
+    SpeedButton11->setText(QString::fromUtf8(wrapToggleCaption(0)));
 
     Shape64 = grooveLine(body, "Shape64", Qt::black);
     Shape63 = grooveLine(body, "Shape63", Qt::white);
@@ -116,7 +116,7 @@ void TForm1::SpeedButton9Click()
 
 void TForm1::SpeedButton11Click()
 {
-    SpeedButton11->setText(QString::fromUtf8(wrapCaption(SpeedButton11->toggleTag())));
+    SpeedButton11->setText(QString::fromUtf8(wrapToggleCaption(SpeedButton11->toggleTag())));
     RichEdit1->setWrapping(SpeedButton11->tag == 0);
 }
 
