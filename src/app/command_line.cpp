@@ -1,22 +1,23 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/command_line.h"
 
+#include "platform/disc_option.h"
+
 namespace iradudo {
 
 WindowOptions parseWindowOptions(const std::vector<std::string>& arguments)
 {
     WindowOptions options;
     for (size_t i = 0; i < arguments.size(); ++i) {
+        const DiscOption disc = takeDiscOption(arguments, i, options.discDirectories);
+        if (disc == DiscOption::MissingDirectory) {
+            options.error = kMissingDiscDirectory;
+            return options;
+        }
+        if (disc == DiscOption::Taken)
+            continue;
         const std::string& arg = arguments[i];
-        if (arg == "--cd") {
-            if (i + 1 >= arguments.size()) {
-                options.error = "--cd needs a directory";
-                return options;
-            }
-            options.discDirectories.push_back(arguments[++i]);
-        } else if (arg.rfind("--cd=", 0) == 0) {
-            options.discDirectories.push_back(arg.substr(5));
-        } else if (arg == "--help" || arg == "-h") {
+        if (arg == "--help" || arg == "-h") {
             options.help = true;
         } else if (arg == "--version") {
             options.version = true;

@@ -198,11 +198,7 @@ void TForm1::buildBrowser()
     ToolBar1->setObjectName(QStringLiteral("ToolBar1"));
     ToolBar1->setFixedHeight(31);
     auto button = [this](const char* name, int left, int width, const QString& hint) {
-        auto* b = new SpeedButton(ToolBar1);
-        b->setObjectName(QString::fromLatin1(name));
-        b->setGeometry(2 + left, 3, width, 25);
-        b->setToolTip(hint);
-        return b;
+        return toolBarButton(ToolBar1, name, left, width, hint);
     };
     SpeedButton1 = button("SpeedButton1", 0, 25, QStringLiteral("Directory superiore"));
     SpeedButton1->setGlyph(art::glyph(art::Glyph::ParentFolder));

@@ -172,6 +172,8 @@ private:
     void buildFloppyWindows();
     void bindFrameHandlers();
     void setBusy(bool busy);
+    // The browser entry the viewers and "Avvia" act on: the list's focused item.
+    const iradudo::ListingItem* pickedEntry() const;
 
     iradudo::WindowMotion motion_;
     bool busy_ = false;

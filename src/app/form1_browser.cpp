@@ -21,8 +21,7 @@ void TForm1::Upd()
 
 void TForm1::SpeedButton10Click()
 {
-    SpeedButton10->tag = SpeedButton10->tag == 1 ? 0 : 1;
-    SpeedButton10->setText(QString::fromLatin1(infoToggleCaption(SpeedButton10->tag)));
+    SpeedButton10->setText(QString::fromLatin1(infoToggleCaption(SpeedButton10->toggleTag())));
     Upd();
 }
 
@@ -47,15 +46,18 @@ void TForm1::SpeedButton2Click()
     Upd();
 }
 
-void TForm1::ListView2DblClick()
+const ListingItem* TForm1::pickedEntry() const
 {
     const QModelIndex focused = ListView2->currentIndex();
-    if (!focused.isValid())
+    return focused.isValid() ? &ListView2Items->item(focused.row()) : nullptr;
+}
+
+void TForm1::ListView2DblClick()
+{
+    const ListingItem* picked = pickedEntry();
+    if (!picked || picked->imageIndex != IconDirectory)
         return;
-    const ListingItem& item = ListView2Items->item(focused.row());
-    if (item.imageIndex != IconDirectory)
-        return;
-    DirectoryListBox1.setDirectory(std::string(item.caption));
+    DirectoryListBox1.setDirectory(std::string(picked->caption));
     Upd();
 }
 
@@ -69,7 +71,6 @@ void TForm1::DirectoryListBox1Change()
 
 void TForm1::SpeedButton5Click()
 {
-    const QModelIndex focused = ListView2->currentIndex();
-    if (focused.isValid())
-        platform_.runCommandLine("Start " + ListView2Items->item(focused.row()).caption);
+    if (const ListingItem* picked = pickedEntry())
+        platform_.runCommandLine("Start " + picked->caption);
 }

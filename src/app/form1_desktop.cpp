@@ -3,6 +3,7 @@
 #include "app/form1.h"
 
 #include "app/art/pixel_art.h"
+#include "platform/dos_path.h"
 #include "platform/drive_table.h"
 
 using namespace iradudo;
@@ -25,7 +26,7 @@ void TForm1::FormCreate()
     for (char letter = 'a'; letter <= 'z'; ++letter) {
         if (platform_.driveType(letter) != DriveCdRom)
             continue;
-        const char upper = static_cast<char>(letter - 'a' + 'A');
+        const char upper = asciiUpper(letter);
         for (int i = 0; i < DriveComboBox1.count(); ++i)
             if (DriveComboBox1.letterAt(i) == upper)
                 ListView1Items->append({DriveComboBox1.entry(i), 0, {}, {}});

@@ -24,7 +24,7 @@ QWidget* grooveLine(QWidget* parent, const char* name, const QColor& colour)
     return line;
 }
 
-const char* wrapCaption(int tag)
+const char* wrapToggleCaption(int tag)
 {
     return tag == 0 ? "Sì" : "No";
 }
@@ -43,11 +43,7 @@ void TForm1::buildViewers()
     ToolBar2->setObjectName(QStringLiteral("ToolBar2"));
     ToolBar2->setFixedHeight(31);
     auto button = [this](const char* name, int left, int width, const QString& hint) {
-        auto* b = new SpeedButton(ToolBar2);
-        b->setObjectName(QString::fromLatin1(name));
-        b->setGeometry(2 + left, 3, width, 25);
-        b->setToolTip(hint);
-        return b;
+        return toolBarButton(ToolBar2, name, left, width, hint);
     };
     SpeedButton6 = button("SpeedButton6", 0, 25, QStringLiteral("Copia il testo selezionato"));
     SpeedButton6->setGlyph(art::glyph(art::Glyph::CopyText));
@@ -60,7 +56,7 @@ void TForm1::buildViewers()
     SpeedButton11 = button("SpeedButton11", 169, 56, QString());
     SpeedButton11->setGlyph(art::cycleGadget());
     SpeedButton11->setGlyphMargin(4);
-    SpeedButton11->setText(QString::fromUtf8(wrapCaption(0)));
+    SpeedButton11->setText(QString::fromUtf8(wrapToggleCaption(0)));
 
     Shape64 = grooveLine(body, "Shape64", Qt::black);
     Shape63 = grooveLine(body, "Shape63", Qt::white);
@@ -100,10 +96,10 @@ void TForm1::buildViewers()
 
 void TForm1::SpeedButton4Click()
 {
-    const QModelIndex focused = ListView2->currentIndex();
-    if (!focused.isValid())
+    const ListingItem* picked = pickedEntry();
+    if (!picked)
         return;
-    RichEdit1->LoadFromFile(ListView2Items->item(focused.row()).caption);
+    RichEdit1->LoadFromFile(picked->caption);
     Panel5->show();
     Panel5->raise();
 }
@@ -120,18 +116,17 @@ void TForm1::SpeedButton9Click()
 
 void TForm1::SpeedButton11Click()
 {
-    SpeedButton11->tag = SpeedButton11->tag == 0 ? 1 : 0;
-    SpeedButton11->setText(QString::fromUtf8(wrapCaption(SpeedButton11->tag)));
+    SpeedButton11->setText(QString::fromUtf8(wrapToggleCaption(SpeedButton11->toggleTag())));
     RichEdit1->setWrapping(SpeedButton11->tag == 0);
 }
 
 void TForm1::SpeedButton7Click()
 {
-    const QModelIndex focused = ListView2->currentIndex();
-    if (!focused.isValid())
+    const ListingItem* picked = pickedEntry();
+    if (!picked)
         return;
     // Copied: a GIF decode lets events run, and they may rebuild the listing.
-    const std::string name = ListView2Items->item(focused.row()).caption;
+    const std::string name = picked->caption;
     // Loaded means the control, and so this window, still exists.
     if (loadPicture(Image11, Panel9, name) != LoadOutcome::Loaded)
         return;

@@ -19,6 +19,15 @@ void SpeedButton::setGlyph(const QImage& glyph, const QImage& disabledGlyph)
     update();
 }
 
+SpeedButton* toolBarButton(QWidget* toolBar, const char* name, int left, int width, const QString& hint)
+{
+    auto* button = new SpeedButton(toolBar);
+    button->setObjectName(QString::fromLatin1(name));
+    button->setGeometry(2 + left, 3, width, 25);
+    button->setToolTip(hint);
+    return button;
+}
+
 QImage greyedGlyph(const QImage& glyph)
 {
     QImage grey = glyph.convertToFormat(QImage::Format_ARGB32);

@@ -27,6 +27,8 @@ public:
     }
 
     int tag = 0;
+    // A tag toggle's press: 0 becomes 1 and 1 becomes 0. Returns the new tag.
+    int toggleTag() { return tag = tag == 0 ? 1 : 0; }
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -37,6 +39,10 @@ private:
     int margin_ = -1;
     bool dropDown_ = false;
 };
+
+// A button of a window's toolbar: named, left pixels from the toolbar's 2-pixel
+// border, 3 from its top, 25 high, with its hint.
+SpeedButton* toolBarButton(QWidget* toolBar, const char* name, int left, int width, const QString& hint);
 
 // A grey rendering of a glyph for a disabled button that has no glyph of its own.
 QImage greyedGlyph(const QImage& glyph);

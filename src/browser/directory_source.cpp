@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "browser/directory_source.h"
 
+#include "platform/dos_path.h"
 #include "platform/drive_table.h"
 #include "platform/io_error.h"
 
@@ -9,38 +10,9 @@
 namespace iradudo {
 namespace {
 
-char toUpper(char c)
+std::string withCase(std::string_view text, DriveList::TextCase textCase)
 {
-    return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
-}
-
-char toLower(char c)
-{
-    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
-std::string withCase(std::string text, DriveList::TextCase textCase)
-{
-    for (char& c : text)
-        c = textCase == DriveList::TextCase::Upper ? toUpper(c) : toLower(c);
-    return text;
-}
-
-bool equalsIgnoreCase(std::string_view a, std::string_view b)
-{
-    return a.size() == b.size()
-        && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) { return toUpper(x) == toUpper(y); });
-}
-
-bool hasDriveLetter(std::string_view path)
-{
-    return path.size() >= 2 && path[1] == ':'
-        && ((path[0] >= 'a' && path[0] <= 'z') || (path[0] >= 'A' && path[0] <= 'Z'));
-}
-
-char driveOf(std::string_view dosPath)
-{
-    return hasDriveLetter(dosPath) ? toUpper(dosPath[0]) : 0;
+    return textCase == DriveList::TextCase::Upper ? asciiUpper(text) : asciiLower(text);
 }
 
 // Sort key of one byte: punctuation, then digits, then letters (case folded),
@@ -49,10 +21,8 @@ int collationRank(unsigned char c)
 {
     if (c >= '0' && c <= '9')
         return 0x100 | c;
-    if (c >= 'a' && c <= 'z')
-        return 0x200 | c;
-    if (c >= 'A' && c <= 'Z')
-        return 0x200 | (c - 'A' + 'a');
+    if (isAsciiLetter(static_cast<char>(c)))
+        return 0x200 | static_cast<unsigned char>(asciiLower(static_cast<char>(c)));
     if (c >= 0x80)
         return 0x300 | c;
     return c;
@@ -74,7 +44,7 @@ bool fileListLess(std::string_view a, std::string_view b)
     // Same letters in another case: lower case first, so the order is total.
     for (std::size_t i = 0; i < common; ++i) {
         if (a[i] != b[i])
-            return a[i] >= 'a' && a[i] <= 'z';
+            return isAsciiLower(a[i]);
     }
     return false;
 }
@@ -145,7 +115,7 @@ char DriveList::letterAt(int index) const
 int DriveList::indexOfDrive(char letter) const
 {
     build();
-    const auto found = std::find(letters_.begin(), letters_.end(), toUpper(letter));
+    const auto found = std::find(letters_.begin(), letters_.end(), asciiUpper(letter));
     return found == letters_.end() ? -1 : static_cast<int>(found - letters_.begin());
 }
 
@@ -160,7 +130,7 @@ int DriveList::itemIndex() const
     build();
     for (std::size_t i = 0; i < entries_.size(); ++i) {
         const std::string& text = entries_[i];
-        if (text.size() >= 2 && toUpper(text[0]) == drive_ && text[1] == ':')
+        if (text.size() >= 2 && asciiUpper(text[0]) == drive_ && text[1] == ':')
             return static_cast<int>(i);
     }
     return -1;
@@ -174,7 +144,7 @@ void DriveList::setDrive(char letter)
 
 void DriveList::changeDrive(char letter, bool notify)
 {
-    letter = toUpper(letter);
+    letter = asciiUpper(letter);
     if (itemIndex() >= 0 && letter == drive_)
         return;
     drive_ = letter;
@@ -188,7 +158,7 @@ FileList::FileList(Platform& platform) : platform_(platform), directory_(platfor
 
 void FileList::setDirectory(const std::string& dosPath)
 {
-    if (read_ && equalsIgnoreCase(dosPath, directory_))
+    if (read_ && equalsIgnoringAsciiCase(dosPath, directory_))
         return;
     read(dosPath);
 }
@@ -267,7 +237,7 @@ DirectoryList::DirectoryList(Platform& platform) : platform_(platform), director
 
 void DirectoryList::moveToDrive(char letter, bool notify)
 {
-    if (driveOf(directory_) == letter)
+    if (driveLetterOf(directory_) == letter)
         return;
     platform_.setCurrentDirectory(std::string{letter, ':'});
     const std::string previous = directory_;
@@ -285,7 +255,7 @@ void DirectoryList::notifyChange(const std::string& previous)
         // An unreadable directory: go back to where the listing still is.
         directory_ = previous;
         if (driveList_)
-            driveList_->drive_ = driveOf(directory_);
+            driveList_->drive_ = driveLetterOf(directory_);
         throw;
     }
     if (onChange_)
@@ -294,7 +264,7 @@ void DirectoryList::notifyChange(const std::string& previous)
 
 void DirectoryList::setDirectory(const std::string& text)
 {
-    if (text.empty() || equalsIgnoreCase(text, directory_))
+    if (text.empty() || equalsIgnoringAsciiCase(text, directory_))
         return;
 
     std::string target = text;
@@ -323,14 +293,14 @@ void DirectoryList::setDirectory(const std::string& text)
         ~SettingGuard() { flag = false; }
     } guard(settingDirectory_);
 
-    const char drive = hasDriveLetter(target) ? toUpper(target[0]) : driveOf(directory_);
-    if (drive != driveOf(directory_) && driveList_)
+    const char drive = hasDriveLetter(target) ? driveLetterOf(target) : driveLetterOf(directory_);
+    if (drive != driveLetterOf(directory_) && driveList_)
         driveList_->changeDrive(drive, false);
     platform_.setCurrentDirectory(target);
     const std::string previous = directory_;
     directory_ = platform_.currentDirectory();
     if (driveList_)
-        driveList_->drive_ = driveOf(directory_);
+        driveList_->drive_ = driveLetterOf(directory_);
     notifyChange(previous);
 }
 

@@ -2,6 +2,7 @@
 #include "browser/listing.h"
 
 #include "browser/directory_source.h"
+#include "platform/dos_path.h"
 #include "platform/platform.h"
 #include "platform/text_encoding.h"
 
@@ -96,12 +97,7 @@ std::string upperExtension(std::string_view entryName)
         --dot;
     if (dot == 0 || entryName[--dot] != '.')
         return {};
-    std::string extension(entryName.substr(dot));
-    for (char& c : extension) {
-        if (c >= 'a' && c <= 'z')
-            c = static_cast<char>(c - 'a' + 'A');
-    }
-    return extension;
+    return asciiUpper(entryName.substr(dot));
 }
 
 namespace {

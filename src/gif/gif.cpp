@@ -11,6 +11,8 @@
 
 static_assert(std::endian::native == std::endian::little, "the bit reader loads codes little-endian");
 
+using iradudo::GifFailure;
+
 namespace {
 
 constexpr int kTableSize = 4096;  // codes 0 to 4095, widths up to 12 bits
@@ -61,25 +63,23 @@ constexpr int kPassStep[4] = {8, 8, 4, 2};
 
 }  // namespace
 
-EGifException::EGifException(int code) : Exception(messageFor(code)), code_(code) { }
+EGifException::EGifException(GifFailure failure) : Exception(messageFor(failure)), failure_(failure) { }
 
-const char* EGifException::messageFor(int code)
+const char* EGifException::messageFor(GifFailure failure)
 {
-    static const char* const messages[] = {
-        "GIF file not found",
-        "Not a GIF file",
-        "Missing color table",
-        "Bad data",
-        "No data",
-        "Unexpected EOF",
-        "Bad code size",
-        "Bad code",
-        "Bad bit size",
-        "Bad bitmap",
-    };
-    if (code < 1 || code > 10)
-        return "Unknown GIF error";
-    return messages[code - 1];
+    switch (failure) {
+    case GifFailure::NoSource: return "GIF file not found";
+    case GifFailure::NotAGif: return "Not a GIF file";
+    case GifFailure::MissingColorTable: return "Missing color table";
+    case GifFailure::BadData: return "Bad data";
+    case GifFailure::NoData: return "No data";
+    case GifFailure::UnexpectedEof: return "Unexpected EOF";
+    case GifFailure::BadCodeSize: return "Bad code size";
+    case GifFailure::BadCode: return "Bad code";
+    case GifFailure::BadBitSize: return "Bad bit size";
+    case GifFailure::BadBitmap: return "Bad bitmap";
+    }
+    return "Unknown GIF error";
 }
 
 struct TGif::Decoder {
@@ -146,9 +146,9 @@ struct TGif::Decoder {
     void InitDecoder();
     void ReadBlock();
     unsigned ReadCode(BitReader& bits, unsigned codeSize);
-    void Refill(BitReader& bits, unsigned needed);
+    void refill(BitReader& bits, unsigned needed);
     template <bool Keeps>
-    bool Expand(Expansion& state, const std::function<void()>& hook);
+    bool expand(Expansion& state, const std::function<void()>& hook);
 
     // A row is complete. Its pixels are already in place, so it is only counted;
     // the window program's hook lets pending events run.
@@ -160,22 +160,22 @@ struct TGif::Decoder {
         rowEnd += static_cast<std::size_t>(width);
     }
 
-    // ReadSome takes what arrives, up to `count` bytes, and says how many came;
-    // ReadExact fails with "Unexpected EOF" at a read that comes up short.
-    std::size_t ReadSome(void* buffer, std::size_t count);
-    void ReadExact(void* buffer, std::size_t count);
+    // readSome takes what arrives, up to `count` bytes, and says how many came;
+    // readExact fails with "Unexpected EOF" at a read that comes up short.
+    std::size_t readSome(void* buffer, std::size_t count);
+    void readExact(void* buffer, std::size_t count);
 
     std::vector<std::int64_t> completionOrder() const;
     void WriteBitmap(std::iostream& stream) const;
     std::uint32_t paddedRowLength() const { return (static_cast<std::uint32_t>(width) + 3) & ~3u; }
 };
 
-[[noreturn]] static void GifError(int code)
+[[noreturn]] static void GifError(GifFailure failure)
 {
-    throw EGifException(code);
+    throw EGifException(failure);
 }
 
-std::size_t TGif::Decoder::ReadSome(void* buffer, std::size_t count)
+std::size_t TGif::Decoder::readSome(void* buffer, std::size_t count)
 {
     std::streambuf* input = source->rdbuf();
     if (input == nullptr)
@@ -184,38 +184,38 @@ std::size_t TGif::Decoder::ReadSome(void* buffer, std::size_t count)
     return got > 0 ? static_cast<std::size_t>(got) : 0;
 }
 
-void TGif::Decoder::ReadExact(void* buffer, std::size_t count)
+void TGif::Decoder::readExact(void* buffer, std::size_t count)
 {
-    if (ReadSome(buffer, count) != count)
-        GifError(6);
+    if (readSome(buffer, count) != count)
+        GifError(GifFailure::UnexpectedEof);
 }
 
 void TGif::Decoder::ReadHeader()
 {
     if (source == nullptr)
-        GifError(1);
+        GifError(GifFailure::NoSource);
 
     // What did arrive decides whether this is a GIF at all before a short read counts.
     std::uint8_t header[6];
-    const std::size_t got = ReadSome(header, sizeof header);
+    const std::size_t got = readSome(header, sizeof header);
     if (std::memcmp(header, "GIF", std::min<std::size_t>(got, 3)) != 0)
-        GifError(2);
+        GifError(GifFailure::NotAGif);
     if (got != sizeof header)
-        GifError(6);
+        GifError(GifFailure::UnexpectedEof);
 
     std::uint8_t screen[7];
-    ReadExact(screen, sizeof screen);
+    readExact(screen, sizeof screen);
     if ((screen[4] & 0x80) == 0)
-        GifError(3);
+        GifError(GifFailure::MissingColorTable);
     globalEntries = 2 << (screen[4] & 7);
-    ReadExact(globalTable, 3 * static_cast<std::size_t>(globalEntries));
+    readExact(globalTable, 3 * static_cast<std::size_t>(globalEntries));
 
     std::uint8_t descriptor[10];
-    const std::size_t descriptorGot = ReadSome(descriptor, sizeof descriptor);
+    const std::size_t descriptorGot = readSome(descriptor, sizeof descriptor);
     if (descriptorGot > 0 && descriptor[0] != 0x2C)
-        GifError(4);
+        GifError(GifFailure::BadData);
     if (descriptorGot != sizeof descriptor)
-        GifError(6);
+        GifError(GifFailure::UnexpectedEof);
     width = descriptor[5] | descriptor[6] << 8;
     height = descriptor[7] | descriptor[8] << 8;
     const std::uint8_t flags = descriptor[9];
@@ -223,7 +223,7 @@ void TGif::Decoder::ReadHeader()
     hasLocalTable = (flags & 0x80) != 0;
     if (hasLocalTable) {
         localEntries = 2 << (flags & 7);
-        ReadExact(localTable, 3 * static_cast<std::size_t>(localEntries));
+        readExact(localTable, 3 * static_cast<std::size_t>(localEntries));
     }
     interlaced = (flags & 0x40) != 0;
 
@@ -231,7 +231,7 @@ void TGif::Decoder::ReadHeader()
     // claiming gigabytes before a single code has been read.
     const std::int64_t pixelCount = static_cast<std::int64_t>(width) * height;
     if (width == 0 || height == 0 || pixelCount > kMaxPixels)
-        GifError(10);
+        GifError(GifFailure::BadBitmap);
     imageBytes = static_cast<std::size_t>(pixelCount);
     pixels = std::make_unique_for_overwrite<std::uint8_t[]>(kRootArea + imageBytes + kStringSlack);
     completedRows = 0;
@@ -255,10 +255,10 @@ void TGif::Decoder::SetBitmapHeader()
 void TGif::Decoder::InitDecoder()
 {
     std::uint8_t size;
-    ReadExact(&size, 1);
+    readExact(&size, 1);
     // 9 is one more than the format allows; such roots keep their low 8 bits as pixels.
     if (size < 2 || size > 9)
-        GifError(7);
+        GifError(GifFailure::BadCodeSize);
     minCodeSize = size;
     clearCode = 1u << size;
     endCode = clearCode + 1;
@@ -272,15 +272,15 @@ void TGif::Decoder::InitDecoder()
 void TGif::Decoder::ReadBlock()
 {
     std::uint8_t size;
-    ReadExact(&size, 1);
+    readExact(&size, 1);
     if (size == 0)
-        GifError(5);
-    ReadExact(block, size);
+        GifError(GifFailure::NoData);
+    readExact(block, size);
     reader.next = block;
     reader.bytesLeft = size;
 }
 
-void TGif::Decoder::Refill(BitReader& bits, unsigned needed)
+void TGif::Decoder::refill(BitReader& bits, unsigned needed)
 {
     for (;;) {
         while (bits.count <= 56 && bits.bytesLeft > 0) {
@@ -308,7 +308,7 @@ inline unsigned TGif::Decoder::ReadCode(BitReader& bits, unsigned codeSize)
         bits.bytesLeft -= taken;
         bits.count |= 56;
     } else if (bits.count < codeSize) {
-        Refill(bits, codeSize);
+        refill(bits, codeSize);
     }
     const unsigned code = static_cast<unsigned>(bits.buffer) & ((1u << codeSize) - 1);
     bits.buffer >>= codeSize;
@@ -320,7 +320,7 @@ inline unsigned TGif::Decoder::ReadCode(BitReader& bits, unsigned codeSize)
 // image's last row is complete (returns false): from then on the pixels only
 // count towards rows, but the codes are still checked up to the end code.
 template <bool Keeps>
-bool TGif::Decoder::Expand(Expansion& state, const std::function<void()>& hook)
+bool TGif::Decoder::expand(Expansion& state, const std::function<void()>& hook)
 {
     unsigned code = state.code;
     unsigned codeSize = state.codeSize;
@@ -351,7 +351,7 @@ bool TGif::Decoder::Expand(Expansion& state, const std::function<void()>& hook)
                 code = ReadCode(bits, codeSize);
             while (code == clear);
             if (code == clear + 1)
-                GifError(8);
+                GifError(GifFailure::BadCode);
             if (code >= nextFree)
                 code = 0;
             if constexpr (Keeps)
@@ -371,7 +371,7 @@ bool TGif::Decoder::Expand(Expansion& state, const std::function<void()>& hook)
                     out[position + previousLength] = out[position - previousLength];
                 }
             } else {
-                GifError(8);
+                GifError(GifFailure::BadCode);
             }
             // The new entry: the previous string and this string's first pixel,
             // which now follow each other in the output. nextFree stays below
@@ -397,7 +397,7 @@ bool TGif::Decoder::Expand(Expansion& state, const std::function<void()>& hook)
                 if (completedRows >= height) {
                     code = ReadCode(bits, codeSize);
                     if (tableFull && code != clear)
-                        GifError(9);
+                        GifError(GifFailure::BadBitSize);
                     tableFull = false;
                     save();
                     return false;
@@ -408,7 +408,7 @@ bool TGif::Decoder::Expand(Expansion& state, const std::function<void()>& hook)
         code = ReadCode(bits, codeSize);
         if (tableFull) [[unlikely]] {
             if (code != clear)
-                GifError(9);
+                GifError(GifFailure::BadBitSize);
             tableFull = false;
         }
     }
@@ -426,9 +426,9 @@ void TGif::Decoder::DecodeImage()
     state.code = ReadCode(reader, minCodeSize + 1);
     // Without a clear code first, the table's bounds are undefined: refuse the stream.
     if (state.code != clearCode)
-        GifError(8);
-    if (!Expand<true>(state, hook))
-        Expand<false>(state, hook);
+        GifError(GifFailure::BadCode);
+    if (!expand<true>(state, hook))
+        expand<false>(state, hook);
 }
 
 // For each image row, the index in completion order of the last row stored for

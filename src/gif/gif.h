@@ -7,17 +7,36 @@
 #include <iosfwd>
 #include <memory>
 
-// A failure of the GIF decoder. The message comes from a fixed table of ten
-// English texts, chosen by the error code (1 to 10).
+namespace iradudo {
+
+// The ten ways a GIF load fails, numbered by their codes (1 to 10).
+enum class GifFailure : int {
+    NoSource = 1,           // "GIF file not found": the decoder was given no stream
+    NotAGif = 2,            // "Not a GIF file": the first bytes are not "GIF"
+    MissingColorTable = 3,  // "Missing color table": no global colour table
+    BadData = 4,            // "Bad data": the image descriptor does not follow the table
+    NoData = 5,             // "No data": a code needs another byte and the next block is empty
+    UnexpectedEof = 6,      // "Unexpected EOF": the file ends inside a structure
+    BadCodeSize = 7,        // "Bad code size": the LZW minimum code size is not 2 to 9
+    BadCode = 8,            // "Bad code": the end code after a clear code, or a code not yet defined
+    BadBitSize = 9,         // "Bad bit size": the table is full and the next code is no clear code
+    BadBitmap = 10,         // "Bad bitmap": an image without pixels or with too many
+};
+
+}  // namespace iradudo
+
+// A failure of the GIF decoder. The message is one of ten fixed English texts,
+// chosen by the failure.
 class EGifException : public Exception {
 public:
-    explicit EGifException(int code);
-    int code() const { return code_; }
+    explicit EGifException(iradudo::GifFailure failure);
+    iradudo::GifFailure failure() const { return failure_; }
+    int code() const { return static_cast<int>(failure_); }
 
-    static const char* messageFor(int code);
+    static const char* messageFor(iradudo::GifFailure failure);
 
 private:
-    int code_;
+    iradudo::GifFailure failure_;
 };
 
 // Decodes the first image of a GIF file into 8-bit palette indices and hands it

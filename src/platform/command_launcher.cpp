@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "platform/command_launcher.h"
 
+#include "platform/dos_path.h"
+
 #include <cerrno>
 #include <fcntl.h>
 #include <spawn.h>
@@ -51,27 +53,21 @@ bool DetachedLauncher::launch(const std::vector<std::string>& argv, const std::s
     return true;
 }
 
-std::optional<std::vector<std::string>> commandLineToArguments(std::string_view commandLine)
+std::optional<CommandLine> parseCommandLine(std::string_view commandLine)
 {
     constexpr std::string_view start = "Start ";
-    if (commandLine.size() > start.size()) {
-        bool isStart = true;
-        for (std::size_t i = 0; i < start.size(); ++i) {
-            const char c = commandLine[i];
-            const char lower = (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-            const char want = (start[i] >= 'A' && start[i] <= 'Z') ? static_cast<char>(start[i] - 'A' + 'a') : start[i];
-            if (lower != want) {
-                isStart = false;
-                break;
-            }
-        }
-        if (isStart) {
-            const std::string_view name = commandLine.substr(start.size());
-            std::string target = name.front() == '/' ? std::string(name) : "./" + std::string(name);
-            return std::vector<std::string>{"xdg-open", target};
-        }
-    }
+    if (commandLine.size() > start.size() && startsWithIgnoringAsciiCase(commandLine, start))
+        return CommandLine{CommandLine::Kind::Start, std::string(commandLine.substr(start.size()))};
     return std::nullopt;
+}
+
+std::vector<std::string> commandArguments(const CommandLine& command)
+{
+    switch (command.kind) {
+    case CommandLine::Kind::Start:
+        return {"xdg-open", command.name.front() == '/' ? command.name : "./" + command.name};
+    }
+    return {};
 }
 
 }  // namespace iradudo

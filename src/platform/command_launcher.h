@@ -25,10 +25,21 @@ public:
     bool launch(const std::vector<std::string>& argv, const std::string& workingDirectory) override;
 };
 
-// The argument vector for one of the program's command lines:
-// "Start NAME" -> {"xdg-open", "./NAME"} (NAME relative to the working directory,
-// so neither a leading "-" nor a "scheme:" can be taken for something else).
+// One of the program's command lines, taken apart once. Only "Start NAME" (the
+// keyword in any letter case) is known today; the floppy's format command lines
+// join it as further kinds.
+struct CommandLine {
+    enum class Kind { Start };
+    Kind kind = Kind::Start;
+    std::string name;  // Start: the file to open, never empty
+};
+
 // nullopt for a command line this platform does not know.
-std::optional<std::vector<std::string>> commandLineToArguments(std::string_view commandLine);
+std::optional<CommandLine> parseCommandLine(std::string_view commandLine);
+
+// The argument vector that runs a command line:
+// Start NAME -> {"xdg-open", "./NAME"} (NAME relative to the working directory,
+// so neither a leading "-" nor a "scheme:" can be taken for something else).
+std::vector<std::string> commandArguments(const CommandLine& command);
 
 }  // namespace iradudo

@@ -1,13 +1,15 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "platform/drive_table.h"
 
+#include "platform/dos_path.h"
+#include "platform/file_handle.h"
+
 #include <algorithm>
 #include <cctype>
 #include <climits>
 #include <cstdlib>
 #include <dirent.h>
 #include <fcntl.h>
-#include <fstream>
 #include <map>
 #include <sstream>
 #include <stdexcept>
@@ -20,9 +22,8 @@ DriveTable::DriveTable(std::vector<Drive> drives) : drives_(std::move(drives))
 {
     std::uint32_t seen = 0;
     for (Drive& drive : drives_) {
-        if (drive.letter >= 'a' && drive.letter <= 'z')
-            drive.letter = static_cast<char>(drive.letter - 'a' + 'A');
-        if (drive.letter < 'A' || drive.letter > 'Z')
+        drive.letter = asciiUpper(drive.letter);
+        if (!isAsciiUpper(drive.letter))
             throw std::invalid_argument("drive letter outside A..Z");
         const std::uint32_t bit = 1u << (drive.letter - 'A');
         if (seen & bit)
@@ -34,8 +35,7 @@ DriveTable::DriveTable(std::vector<Drive> drives) : drives_(std::move(drives))
 
 const Drive* DriveTable::find(char letter) const
 {
-    if (letter >= 'a' && letter <= 'z')
-        letter = static_cast<char>(letter - 'a' + 'A');
+    letter = asciiUpper(letter);
     for (const Drive& drive : drives_) {
         if (drive.letter == letter)
             return &drive;
@@ -96,6 +96,19 @@ std::string unescapeOctal(const std::string& text)
     return out;
 }
 
+// The bytes of a kernel table (mountinfo, a sysfs attribute); empty when it
+// cannot be read. Such tables are kilobytes; the bound only guards against a
+// path that names something else.
+std::string readKernelFile(const std::string& path)
+{
+    constexpr std::size_t kMaxKernelFile = std::size_t(4) << 20;
+    FileHandle file = openRegularFile(path);
+    std::string bytes;
+    if (!file.valid() || readWholeFile(file, kMaxKernelFile, bytes) != WholeFileRead::Complete)
+        return {};
+    return bytes;
+}
+
 // udev writes unsafe label characters as \xHH.
 std::string unescapeHex(const std::string& text)
 {
@@ -116,7 +129,7 @@ std::string unescapeHex(const std::string& text)
 std::vector<Mount> readMounts(const std::string& mountInfoPath)
 {
     std::vector<Mount> mounts;
-    std::ifstream in(mountInfoPath);
+    std::istringstream in(readKernelFile(mountInfoPath));
     std::string line;
     while (std::getline(in, line)) {
         std::istringstream fields(line);
@@ -155,7 +168,7 @@ std::vector<std::string> listNames(const std::string& directory)
 
 std::string readFirstWord(const std::string& file)
 {
-    std::ifstream in(file);
+    std::istringstream in(readKernelFile(file));
     std::string word;
     in >> word;
     return word;

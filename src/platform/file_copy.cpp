@@ -1,11 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "platform/file_copy.h"
 
+#include "platform/file_handle.h"
+
 #include <cerrno>
 #include <cstdio>
 #include <fcntl.h>
 #include <random>
-#include <sys/stat.h>
 #include <unistd.h>
 
 namespace iradudo {
@@ -48,29 +49,20 @@ int createTemporaryBeside(const std::string& path, std::string& tempPath)
 
 bool copyFileReplacing(const std::string& sourceHostPath, const std::string& destinationHostPath)
 {
-    const int in = ::open(sourceHostPath.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
-    if (in < 0)
+    FileHandle in = openRegularFile(sourceHostPath);
+    if (!in.valid())
         return false;
-    struct stat info { };
-    if (::fstat(in, &info) != 0 || !S_ISREG(info.st_mode)) {
-        ::close(in);
-        return false;
-    }
     std::string tempPath;
     const int out = createTemporaryBeside(destinationHostPath, tempPath);
-    if (out < 0) {
-        ::close(in);
+    if (out < 0)
         return false;
-    }
     bool ok = true;
     char buffer[1 << 16];
     for (;;) {
-        const ssize_t n = ::read(in, buffer, sizeof buffer);
+        const ssize_t n = in.read(buffer, sizeof buffer);
         if (n == 0)
             break;
         if (n < 0) {
-            if (errno == EINTR)
-                continue;
             ok = false;
             break;
         }
@@ -79,7 +71,6 @@ bool copyFileReplacing(const std::string& sourceHostPath, const std::string& des
             break;
         }
     }
-    ::close(in);
     ok = ok && ::fsync(out) == 0;
     ok = (::close(out) == 0) && ok;
     ok = ok && ::rename(tempPath.c_str(), destinationHostPath.c_str()) == 0;

@@ -1,10 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "platform/linux_platform.h"
 
+#include "platform/dos_path.h"
 #include "platform/file_copy.h"
 #include "platform/io_error.h"
+#include "platform/name_cache.h"
 
-#include <cctype>
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
@@ -15,42 +16,6 @@
 
 namespace iradudo {
 namespace {
-
-char upperLetter(char c)
-{
-    return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
-}
-
-// Case folding of the volumes the discs come from: ASCII letters only, so a
-// Latin-1 or UTF-8 name never matches a different name by accident.
-std::string foldCase(std::string_view name)
-{
-    std::string folded(name);
-    for (char& c : folded) {
-        if (c >= 'A' && c <= 'Z')
-            c = static_cast<char>(c - 'A' + 'a');
-    }
-    return folded;
-}
-
-bool isSeparator(char c)
-{
-    return c == '\\' || c == '/';
-}
-
-std::vector<std::string> splitComponents(std::string_view text)
-{
-    std::vector<std::string> parts;
-    std::size_t start = 0;
-    for (std::size_t i = 0; i <= text.size(); ++i) {
-        if (i == text.size() || isSeparator(text[i])) {
-            if (i > start)
-                parts.emplace_back(text.substr(start, i - start));
-            start = i + 1;
-        }
-    }
-    return parts;
-}
 
 bool entryExists(const std::string& hostPath, int& error)
 {
@@ -100,100 +65,6 @@ bool forEachName(const std::string& hostDirectory, F&& onName, int& error)
 }
 
 }  // namespace
-
-// The names of one directory, read once for a batch of lookups: the names in one
-// buffer and an open-addressing table over their case-folded hashes, so a listing
-// of thousands of entries costs one directory read and no allocation per lookup.
-struct LinuxPlatform::NameCache {
-    std::string hostDirectory;
-    std::string buffer;  // the names, each followed by a zero byte
-    struct Name {
-        std::uint32_t offset;
-        std::uint32_t length;
-        unsigned char type;  // DT_REG, DT_DIR ... as readdir reports it
-    };
-    std::vector<Name> names;
-    struct Slot {
-        std::uint32_t index;  // into names + 1; 0 is empty
-        std::uint32_t tag;    // high half of the hash, to skip most comparisons
-    };
-    std::vector<Slot> slots;
-
-    static std::uint64_t foldedHash(std::string_view name)
-    {
-        std::uint64_t hash = 1469598103934665603ull;
-        for (char c : name) {
-            if (c >= 'A' && c <= 'Z')
-                c = static_cast<char>(c - 'A' + 'a');
-            hash = (hash ^ static_cast<unsigned char>(c)) * 1099511628211ull;
-        }
-        // FNV's low bits cluster for names that differ in one digit; mix them.
-        hash ^= hash >> 33;
-        hash *= 0xff51afd7ed558ccdull;
-        hash ^= hash >> 33;
-        return hash;
-    }
-
-    static bool equalFolded(std::string_view a, std::string_view b)
-    {
-        if (a.size() != b.size())
-            return false;
-        for (std::size_t i = 0; i < a.size(); ++i) {
-            char x = a[i];
-            char y = b[i];
-            if (x >= 'A' && x <= 'Z')
-                x = static_cast<char>(x - 'A' + 'a');
-            if (y >= 'A' && y <= 'Z')
-                y = static_cast<char>(y - 'A' + 'a');
-            if (x != y)
-                return false;
-        }
-        return true;
-    }
-
-    std::string_view name(std::uint32_t index) const
-    {
-        return std::string_view(buffer).substr(names[index].offset, names[index].length);
-    }
-
-    void index()
-    {
-        std::size_t capacity = 16;
-        while (capacity < names.size() * 2)
-            capacity *= 2;
-        slots.assign(capacity, Slot{0, 0});
-        for (std::uint32_t i = 0; i < names.size(); ++i) {
-            const std::uint64_t hash = foldedHash(name(i));
-            std::size_t slot = hash & (capacity - 1);
-            while (slots[slot].index != 0)
-                slot = (slot + 1) & (capacity - 1);
-            slots[slot] = Slot{i + 1, static_cast<std::uint32_t>(hash >> 32)};
-        }
-    }
-
-    // The exact name when present, else the one name equal but for case; -1 when none.
-    int find(std::string_view wanted) const
-    {
-        const std::size_t mask = slots.size() - 1;
-        int match = -1;
-        bool ambiguous = false;
-        const std::uint64_t hash = foldedHash(wanted);
-        const auto tag = static_cast<std::uint32_t>(hash >> 32);
-        for (std::size_t slot = hash & mask; slots[slot].index != 0; slot = (slot + 1) & mask) {
-            if (slots[slot].tag != tag)
-                continue;
-            const int index = static_cast<int>(slots[slot].index - 1);
-            const std::string_view candidate = name(static_cast<std::uint32_t>(index));
-            if (candidate == wanted)
-                return index;
-            if (equalFolded(candidate, wanted)) {
-                ambiguous = ambiguous || match >= 0;
-                match = index;
-            }
-        }
-        return ambiguous ? -1 : match;
-    }
-};
 
 struct LinuxPlatform::Resolved {
     Location location;  // the full path, last component included
@@ -251,7 +122,7 @@ std::optional<LinuxPlatform::Location> LinuxPlatform::locationOfHostPath(const s
                 && (root.back() == '/' || canonicalPath[root.size()] == '/'));
         if (inside && (!best || root.size() > bestLength)) {
             bestLength = root.size();
-            best = Location{drive.letter, splitComponents(std::string_view(canonicalPath).substr(root.size()))};
+            best = Location{drive.letter, splitDosPath(std::string_view(canonicalPath).substr(root.size()))};
         }
     }
     return best;
@@ -306,13 +177,7 @@ std::string LinuxPlatform::driveRoot(char letter) const
 
 std::string LinuxPlatform::dosPathOf(const Location& location)
 {
-    std::string path{location.drive, ':', '\\'};
-    for (std::size_t i = 0; i < location.components.size(); ++i) {
-        if (i > 0)
-            path.push_back('\\');
-        path += location.components[i];
-    }
-    return path;
+    return joinDosPath(location.drive, location.components);
 }
 
 std::string LinuxPlatform::hostPathOf(const Location& location) const
@@ -344,42 +209,26 @@ std::optional<std::string> LinuxPlatform::batchMatch(
 const char* LinuxPlatform::batchLookup(
     const std::string& hostDirectory, const std::string& name, unsigned char* type) const
 {
-    if (!batchCache_ || batchCache_->hostDirectory != hostDirectory) {
-        auto cache = std::make_unique<NameCache>();
-        cache->hostDirectory = hostDirectory;
+    if (!batchCache_ || batchCache_->hostDirectory() != hostDirectory) {
+        auto cache = std::make_unique<NameCache>(hostDirectory);
         int error = 0;
         forEachName(
-            hostDirectory,
-            [&](const char* entry, unsigned char type) {
-                const std::string_view text(entry);
-                cache->names.push_back(
-                    {static_cast<std::uint32_t>(cache->buffer.size()), static_cast<std::uint32_t>(text.size()), type});
-                cache->buffer.append(text);
-                cache->buffer.push_back('\0');
-            },
-            error);
-        cache->index();
+            hostDirectory, [&](const char* entry, unsigned char type) { cache->add(entry, type); }, error);
+        cache->buildIndex();
         batchCache_ = std::move(cache);
     }
-    const int index = batchCache_->find(name);
-    if (index < 0)
-        return nullptr;
-    const NameCache::Name& found = batchCache_->names[static_cast<std::size_t>(index)];
-    if (type)
-        *type = found.type;
-    return batchCache_->buffer.c_str() + found.offset;  // each name is zero-terminated there
+    return batchCache_->find(name, type);
 }
 
 std::optional<std::string> LinuxPlatform::scanMatch(const std::string& hostDirectory, const std::string& name) const
 {
-    const std::string wanted = foldCase(name);
     std::optional<std::string> match;
     bool ambiguous = false;
     int error = 0;
     forEachName(
         hostDirectory,
         [&](const char* entry, unsigned char) {
-            if (foldCase(entry) == wanted) {
+            if (equalsIgnoringAsciiCase(entry, name)) {
                 ambiguous = ambiguous || match.has_value();
                 match = entry;
             }
@@ -410,7 +259,7 @@ bool LinuxPlatform::isLeafInCurrentDirectory(const std::string& name) const
         if (c == '\\' || c == '/')
             return false;
     }
-    return !(name.size() >= 2 && name[1] == ':' && std::isalpha(static_cast<unsigned char>(name[0])));
+    return !hasDriveLetter(name);
 }
 
 void LinuxPlatform::enteredDirectory(const std::string& hostPath)
@@ -419,7 +268,7 @@ void LinuxPlatform::enteredDirectory(const std::string& hostPath)
         ::close(currentDirectoryFd_);
     currentDirectoryFd_ = ::open(hostPath.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
     currentHostPath_ = hostPath;
-    if (batchCache_ && batchCache_->hostDirectory != hostPath)
+    if (batchCache_ && batchCache_->hostDirectory() != hostPath)
         batchCache_.reset();
 }
 
@@ -428,8 +277,8 @@ LinuxPlatform::Resolved LinuxPlatform::resolve(const std::string& path, bool las
     Resolved result;
     std::string_view rest = path;
     char letter = currentDrive_;
-    if (rest.size() >= 2 && rest[1] == ':' && std::isalpha(static_cast<unsigned char>(rest[0]))) {
-        letter = upperLetter(rest[0]);
+    if (hasDriveLetter(rest)) {
+        letter = driveLetterOf(rest);
         rest.remove_prefix(2);
     }
     const Drive* drive = drives_.find(letter);
@@ -442,7 +291,7 @@ LinuxPlatform::Resolved LinuxPlatform::resolve(const std::string& path, bool las
         return result;
     }
     result.location.drive = letter;
-    const bool absolute = !rest.empty() && isSeparator(rest.front());
+    const bool absolute = !rest.empty() && isDosSeparator(rest.front());
     if (!absolute)
         result.location.components = driveDirectories_[static_cast<std::size_t>(letter - 'A')];
     const bool startsInCurrent = !absolute && letter == currentDrive_;
@@ -451,13 +300,13 @@ LinuxPlatform::Resolved LinuxPlatform::resolve(const std::string& path, bool las
     // ".." takes back the component before it in the text itself, whether or not
     // that one still exists (the parent of a vanished directory can be entered).
     std::vector<std::string> parts;
-    for (std::string& part : splitComponents(rest)) {
+    for (const std::string& part : splitDosPath(rest)) {
         if (part == ".")
             continue;
         if (part == ".." && !parts.empty() && parts.back() != "..")
             parts.pop_back();
         else
-            parts.push_back(std::move(part));
+            parts.push_back(part);
     }
     bool inCurrent = startsInCurrent;
     for (std::size_t i = 0; i < parts.size(); ++i) {
@@ -589,46 +438,23 @@ bool LinuxPlatform::fileExists(const std::string& name) const
 
 FileHandle LinuxPlatform::openFile(const std::string& name) const
 {
-    // O_NONBLOCK so a FIFO cannot stall the caller; anything but a regular file is
-    // refused below, and on regular files the flag changes nothing.
-    constexpr int flags = O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY;
-    FileHandle file;
-    unsigned char type = DT_UNKNOWN;
-    if (isLeafInCurrentDirectory(name)) {
-        if (batchDepth_ > 0) {
-            const char* actual = batchLookup(currentHostPath_, name, &type);
-            if (!actual || type == DT_DIR)
-                return {};
-            file = FileHandle(::openat(currentDirectoryFd_, actual, flags));
-        } else {
-            file = FileHandle(::openat(currentDirectoryFd_, name.c_str(), flags));
-            if (!file.valid() && errno == ENOENT) {
-                if (const std::optional<std::string> actual = scanMatch(currentHostPath_, name))
-                    file = FileHandle(::openat(currentDirectoryFd_, actual->c_str(), flags));
-            }
-        }
-    } else {
+    if (!isLeafInCurrentDirectory(name)) {
         const Resolved target = resolve(name, false);
-        if (target.errorCode != 0)
-            return {};
-        file = FileHandle(::open(target.hostPath.c_str(), flags));
+        return target.errorCode == 0 ? openRegularFile(target.hostPath) : FileHandle();
     }
-    // A regular file in the batch's directory read needs no second look.
-    struct stat info { };
-    if (!file.valid() || (type != DT_REG && (::fstat(file.fd(), &info) != 0 || !S_ISREG(info.st_mode))))
-        return {};
+    if (batchDepth_ > 0) {
+        unsigned char type = DT_UNKNOWN;
+        const char* actual = batchLookup(currentHostPath_, name, &type);
+        if (!actual || type == DT_DIR)
+            return {};
+        return openRegularFileAt(currentDirectoryFd_, actual, type == DT_REG);
+    }
+    FileHandle file = openRegularFileAt(currentDirectoryFd_, name.c_str());
+    if (!file.valid() && errno == ENOENT) {
+        if (const std::optional<std::string> actual = scanMatch(currentHostPath_, name))
+            file = openRegularFileAt(currentDirectoryFd_, actual->c_str());
+    }
     return file;
-}
-
-std::optional<std::string> LinuxPlatform::hostPath(const std::string& name) const
-{
-    const Resolved target = resolve(name, false);
-    if (target.errorCode != 0)
-        return std::nullopt;
-    int error = 0;
-    if (!entryExists(target.hostPath, error))
-        return std::nullopt;
-    return target.hostPath;
 }
 
 void LinuxPlatform::beginNameBatch()
@@ -653,24 +479,20 @@ bool LinuxPlatform::copyFile(const std::string& source, const std::string& desti
 
 bool LinuxPlatform::runCommandLine(const std::string& commandLine)
 {
-    std::string line = commandLine;
-    constexpr std::string_view start = "Start ";
-    if (line.size() > start.size() && foldCase(line.substr(0, start.size())) == foldCase(start)) {
-        const std::string name = line.substr(start.size());
-        const bool bareName = name.find_first_of("\\/:") == std::string::npos;
-        if (bareName && currentDrive_ != 0) {
-            const Resolved target = resolve(name, true);
-            if (target.errorCode == 0 && target.lastExists)
-                line = std::string(start) + target.location.components.back();
-        }
-    }
-    const std::optional<std::vector<std::string>> argv = commandLineToArguments(line);
-    if (!argv)
+    std::optional<CommandLine> command = parseCommandLine(commandLine);
+    if (!command)
         return false;
+    // A bare name opens the file its case-insensitive lookup finds, as listed.
+    const bool bareName = command->name.find_first_of("\\/:") == std::string::npos;
+    if (command->kind == CommandLine::Kind::Start && bareName && currentDrive_ != 0) {
+        const Resolved target = resolve(command->name, true);
+        if (target.errorCode == 0 && target.lastExists)
+            command->name = target.location.components.back();
+    }
     const std::string workingDirectory = currentDrive_ == 0
         ? std::string()
         : hostPathOf({currentDrive_, driveDirectories_[static_cast<std::size_t>(currentDrive_ - 'A')]});
-    return launcher_->launch(*argv, workingDirectory);
+    return launcher_->launch(commandArguments(*command), workingDirectory);
 }
 
 }  // namespace iradudo

@@ -12,6 +12,8 @@
 
 namespace iradudo {
 
+class NameCache;
+
 // The Linux platform: drive letters over a DriveTable whose roots are host
 // directories. The current directory starts as the process's working directory
 // when it lies on a drive (longest root wins), else at the first drive with a root.
@@ -44,7 +46,6 @@ public:
     std::optional<FileEntry> findEntry(const std::string& name) const override;
     bool fileExists(const std::string& name) const override;
     FileHandle openFile(const std::string& name) const override;
-    std::optional<std::string> hostPath(const std::string& name) const override;
     void beginNameBatch() override;
     void endNameBatch() override;
 
@@ -59,7 +60,6 @@ public:
 
 private:
     struct Resolved;
-    struct NameCache;
 
     std::optional<Location> locationOfHostPath(const std::string& canonicalPath) const;
     Resolved resolve(const std::string& path, bool lastMayBeMissing) const;

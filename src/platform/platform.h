@@ -1,12 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include <cstddef>
+#include "platform/file_handle.h"
+
 #include <cstdint>
 #include <functional>
 #include <optional>
 #include <string>
-#include <sys/types.h>
 
 namespace iradudo {
 
@@ -27,27 +27,6 @@ struct FileEntry {
     std::int64_t size = 0;  // full 64-bit size; 0 for directories
 
     bool isDirectory() const { return (attributes & faDirectory) != 0; }
-};
-
-// An open file for reading; closes itself.
-class FileHandle {
-public:
-    FileHandle() = default;
-    explicit FileHandle(int fd) : fd_(fd) { }
-    ~FileHandle();
-    FileHandle(FileHandle&& other) noexcept;
-    FileHandle& operator=(FileHandle&& other) noexcept;
-    FileHandle(const FileHandle&) = delete;
-    FileHandle& operator=(const FileHandle&) = delete;
-
-    bool valid() const { return fd_ >= 0; }
-    int fd() const { return fd_; }
-
-    // Up to size bytes (fewer at the end); -1 on a read error (a directory included).
-    ssize_t read(void* buffer, std::size_t size);
-
-private:
-    int fd_ = -1;
 };
 
 // The operating-system operations the program makes: drives, DOS-style paths,
@@ -109,12 +88,9 @@ public:
     // True when a name finds an entry that is not a directory.
     virtual bool fileExists(const std::string& name) const = 0;
 
-    // Opens an existing file (not a directory) for reading; invalid handle when none.
+    // Opens an existing regular file for reading (see openRegularFile); an invalid
+    // handle for a directory, FIFO, device, socket or a name that finds nothing.
     virtual FileHandle openFile(const std::string& name) const = 0;
-
-    // The host path a name resolves to (existing entries only), for code that opens
-    // files itself (viewers); nullopt when the name finds nothing.
-    virtual std::optional<std::string> hostPath(const std::string& name) const = 0;
 
     // While a batch is open, case-insensitive fallbacks in the current directory use
     // one cached read of its names instead of reading the directory per lookup, and

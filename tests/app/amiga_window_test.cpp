@@ -7,6 +7,9 @@
 #include <QImage>
 
 #include <algorithm>
+#include <tuple>
+#include <utility>
+#include <vector>
 
 using namespace iradudo;
 
@@ -32,8 +35,6 @@ struct Size {
     int w;
     int h;
 };
-
-class FramePixels : public ::testing::TestWithParam<Size> { };
 
 // Title bar, close and depth gadgets: the same for every kind of window.
 void expectTitleBar(const QImage& img)
@@ -131,90 +132,63 @@ void expectBottomBar(const QImage& img)
     EXPECT_EQ(img.pixel(gx + 24, gy + 13), kBlue);
 }
 
-TEST_P(FramePixels, Browser)
+// The side bars of each kind of window, sampled on three rows: a column's x
+// counts from the left, or from the right when negative (-1 is the last column).
+struct FrameCase {
+    const char* name;
+    FrameKind kind;
+    int lastRowFromBottom;  // the lowest sampled row is h - this
+    std::vector<std::pair<int, QRgb>> columns;
+};
+
+const FrameCase kFrameCases[] = {
+    {"Browser", FrameKind::Browser, 17,
+        {{0, kWhite}, {1, kBlue}, {3, kBlue}, {4, kBlack}, {5, kGrey}, {-5, kGrey}, {-4, kWhite}, {-3, kBlue},
+            {-2, kBlue}, {-1, kBlack}}},
+    {"TextViewer", FrameKind::TextViewer, 17,
+        {{0, kWhite}, {1, kBlue}, {2, kBlue}, {3, kBlack}, {4, kGrey}, {-5, kGrey}, {-4, kWhite}, {-3, kBlue},
+            {-1, kBlack}}},
+    {"ImageViewer", FrameKind::ImageViewer, 18,
+        {{0, kWhite}, {1, kBlack}, {2, kGrey}, {-26, kGrey}, {-25, kWhite}, {-24, kBlue}, {-2, kBlue}, {-1, kBlack}}},
+    {"FixedSize", FrameKind::Fixed, 3,
+        {{0, kWhite}, {1, kBlue}, {3, kBlack}, {4, kGrey}, {-5, kGrey}, {-4, kWhite}, {-2, kBlue}, {-1, kBlack}}},
+};
+
+class FramePixels : public ::testing::TestWithParam<std::tuple<FrameCase, Size>> { };
+
+TEST_P(FramePixels, TitleSideAndBottomBars)
 {
-    const auto [w, h] = GetParam();
-    const QImage img = grabFrame(FrameKind::Browser, w, h);
+    const auto& [frame, size] = GetParam();
+    const int w = size.w;
+    const int h = size.h;
+    const QImage img = grabFrame(frame.kind, w, h);
     ASSERT_EQ(img.size(), QSize(w, h));
     expectTitleBar(img);
-    for (int y : {17, h / 2, h - 17}) {
-        EXPECT_EQ(img.pixel(0, y), kWhite) << y;
-        EXPECT_EQ(img.pixel(1, y), kBlue) << y;
-        EXPECT_EQ(img.pixel(3, y), kBlue) << y;
-        EXPECT_EQ(img.pixel(4, y), kBlack) << y;
-        EXPECT_EQ(img.pixel(5, y), kGrey) << "body border " << y;
-        EXPECT_EQ(img.pixel(w - 5, y), kGrey) << "body border " << y;
-        EXPECT_EQ(img.pixel(w - 4, y), kWhite) << y;
-        EXPECT_EQ(img.pixel(w - 3, y), kBlue) << y;
-        EXPECT_EQ(img.pixel(w - 2, y), kBlue) << y;
-        EXPECT_EQ(img.pixel(w - 1, y), kBlack) << y;
+    for (int y : {17, h / 2, h - frame.lastRowFromBottom}) {
+        for (const auto& [x, colour] : frame.columns)
+            EXPECT_EQ(img.pixel(x < 0 ? w + x : x, y), colour) << "column " << x << ", row " << y;
+    }
+    if (frame.kind == FrameKind::Fixed) {
+        for (int x : {0, 4, w / 2, w - 1}) {
+            EXPECT_EQ(img.pixel(x, h - 2), kWhite) << x;
+            EXPECT_EQ(img.pixel(x, h - 1), kBlack) << x;
+        }
+        EXPECT_EQ(img.pixel(w - 15, h - 10), kGrey) << "no bottom bar";
+        return;
+    }
+    if (frame.kind == FrameKind::ImageViewer) {
+        for (int x = w - 25; x <= w - 1; ++x)
+            EXPECT_EQ(img.pixel(x, h - 17), kBlack) << "last row of the right bar at " << x;
     }
     expectBottomBar(img);
 }
 
-TEST_P(FramePixels, TextViewer)
-{
-    const auto [w, h] = GetParam();
-    const QImage img = grabFrame(FrameKind::TextViewer, w, h);
-    expectTitleBar(img);
-    for (int y : {17, h / 2, h - 17}) {
-        EXPECT_EQ(img.pixel(0, y), kWhite) << y;
-        EXPECT_EQ(img.pixel(1, y), kBlue) << y;
-        EXPECT_EQ(img.pixel(2, y), kBlue) << y;
-        EXPECT_EQ(img.pixel(3, y), kBlack) << y;
-        EXPECT_EQ(img.pixel(4, y), kGrey) << y;
-        EXPECT_EQ(img.pixel(w - 5, y), kGrey) << y;
-        EXPECT_EQ(img.pixel(w - 4, y), kWhite) << y;
-        EXPECT_EQ(img.pixel(w - 3, y), kBlue) << y;
-        EXPECT_EQ(img.pixel(w - 1, y), kBlack) << y;
-    }
-    expectBottomBar(img);
-}
-
-TEST_P(FramePixels, ImageViewer)
-{
-    const auto [w, h] = GetParam();
-    const QImage img = grabFrame(FrameKind::ImageViewer, w, h);
-    expectTitleBar(img);
-    for (int y : {17, h / 2, h - 18}) {
-        EXPECT_EQ(img.pixel(0, y), kWhite) << y;
-        EXPECT_EQ(img.pixel(1, y), kBlack) << y;
-        EXPECT_EQ(img.pixel(2, y), kGrey) << y;
-        EXPECT_EQ(img.pixel(w - 26, y), kGrey) << y;
-        EXPECT_EQ(img.pixel(w - 25, y), kWhite) << y;
-        EXPECT_EQ(img.pixel(w - 24, y), kBlue) << y;
-        EXPECT_EQ(img.pixel(w - 2, y), kBlue) << y;
-        EXPECT_EQ(img.pixel(w - 1, y), kBlack) << y;
-    }
-    for (int x = w - 25; x <= w - 1; ++x)
-        EXPECT_EQ(img.pixel(x, h - 17), kBlack) << "last row of the right bar at " << x;
-    expectBottomBar(img);
-}
-
-TEST_P(FramePixels, FixedSize)
-{
-    const auto [w, h] = GetParam();
-    const QImage img = grabFrame(FrameKind::Fixed, w, h);
-    expectTitleBar(img);
-    for (int y : {17, h / 2, h - 3}) {
-        EXPECT_EQ(img.pixel(0, y), kWhite) << y;
-        EXPECT_EQ(img.pixel(1, y), kBlue) << y;
-        EXPECT_EQ(img.pixel(3, y), kBlack) << y;
-        EXPECT_EQ(img.pixel(4, y), kGrey) << y;
-        EXPECT_EQ(img.pixel(w - 5, y), kGrey) << y;
-        EXPECT_EQ(img.pixel(w - 4, y), kWhite) << y;
-        EXPECT_EQ(img.pixel(w - 2, y), kBlue) << y;
-        EXPECT_EQ(img.pixel(w - 1, y), kBlack) << y;
-    }
-    for (int x : {0, 4, w / 2, w - 1}) {
-        EXPECT_EQ(img.pixel(x, h - 2), kWhite) << x;
-        EXPECT_EQ(img.pixel(x, h - 1), kBlack) << x;
-    }
-    EXPECT_EQ(img.pixel(w - 15, h - 10), kGrey) << "no bottom bar";
-}
-
-INSTANTIATE_TEST_SUITE_P(TwoSizes, FramePixels, ::testing::Values(Size{393, 281}, Size{120, 120}),
-    [](const auto& info) { return std::to_string(info.param.w) + "x" + std::to_string(info.param.h); });
+INSTANTIATE_TEST_SUITE_P(KindsAndSizes, FramePixels,
+    ::testing::Combine(::testing::ValuesIn(kFrameCases), ::testing::Values(Size{393, 281}, Size{120, 120})),
+    [](const auto& info) {
+        const Size size = std::get<1>(info.param);
+        return std::string(std::get<0>(info.param).name) + "_" + std::to_string(size.w) + "x" + std::to_string(size.h);
+    });
 
 TEST(AmigaWindow, PartsFollowTheSize)
 {

@@ -9,13 +9,14 @@
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <optional>
 #include <sstream>
 #include <string>
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
     const std::string gif(reinterpret_cast<const char*>(data), size);
-    int error = 0;
+    std::optional<iradudo::GifFailure> error;
     std::string bitmap;
     try {
         std::istringstream in(gif);
@@ -25,9 +26,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         decoder.WriteBitmap(out);
         bitmap = out.str();
     } catch (const EGifException& failure) {
-        error = failure.code();
+        error = failure.failure();
     }
-    if (error == 0) {
+    if (!error) {
         std::uint32_t fileSize;
         std::memcpy(&fileSize, bitmap.data() + 2, 4);
         if (bitmap.size() != fileSize)

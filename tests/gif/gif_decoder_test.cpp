@@ -8,19 +8,20 @@
 #include <random>
 #include <sstream>
 
+using iradudo::GifFailure;
 using namespace iradudo::test;
 
 namespace {
 
 // Expects the load to fail with the given code and its message.
-void expectGifError(const std::string& gif, int code)
+void expectGifError(const std::string& gif, GifFailure failure)
 {
     try {
         decodeToBitmap(gif);
-        ADD_FAILURE() << "expected \"" << EGifException::messageFor(code) << "\", the load succeeded";
+        ADD_FAILURE() << "expected \"" << EGifException::messageFor(failure) << "\", the load succeeded";
     } catch (const EGifException& error) {
-        EXPECT_EQ(error.code(), code) << error.what();
-        EXPECT_STREQ(error.what(), EGifException::messageFor(code));
+        EXPECT_EQ(error.failure(), failure) << error.what();
+        EXPECT_STREQ(error.what(), EGifException::messageFor(failure));
     }
 }
 
@@ -70,16 +71,31 @@ struct HookCounter {
 
 }  // namespace
 
-TEST(GifMessages, TenFixedTexts)
+TEST(GifMessages, TenFixedTextsByCode)
 {
-    const char* expected[] = {"GIF file not found", "Not a GIF file", "Missing color table", "Bad data", "No data",
-        "Unexpected EOF", "Bad code size", "Bad code", "Bad bit size", "Bad bitmap"};
-    for (int code = 1; code <= 10; ++code) {
-        const EGifException error(code);
-        EXPECT_STREQ(error.what(), expected[code - 1]);
-        EXPECT_EQ(error.code(), code);
+    const struct {
+        GifFailure failure;
+        int code;
+        const char* message;
+    } table[] = {
+        {GifFailure::NoSource, 1, "GIF file not found"},
+        {GifFailure::NotAGif, 2, "Not a GIF file"},
+        {GifFailure::MissingColorTable, 3, "Missing color table"},
+        {GifFailure::BadData, 4, "Bad data"},
+        {GifFailure::NoData, 5, "No data"},
+        {GifFailure::UnexpectedEof, 6, "Unexpected EOF"},
+        {GifFailure::BadCodeSize, 7, "Bad code size"},
+        {GifFailure::BadCode, 8, "Bad code"},
+        {GifFailure::BadBitSize, 9, "Bad bit size"},
+        {GifFailure::BadBitmap, 10, "Bad bitmap"},
+    };
+    for (const auto& row : table) {
+        const EGifException error(row.failure);
+        EXPECT_STREQ(error.what(), row.message);
+        EXPECT_EQ(error.code(), row.code);
+        EXPECT_EQ(error.failure(), row.failure);
     }
-    const Exception& base = EGifException(8);
+    const Exception& base = EGifException(GifFailure::BadCode);
     EXPECT_STREQ(base.what(), "Bad code");
 }
 
@@ -90,7 +106,7 @@ TEST(GifHeader, NoSourceStream)
         decoder.Load(nullptr);
         FAIL() << "loaded without a stream";
     } catch (const EGifException& error) {
-        EXPECT_EQ(error.code(), 1);
+        EXPECT_EQ(error.failure(), GifFailure::NoSource);
     }
 }
 
@@ -103,20 +119,20 @@ TEST(GifHeader, SignatureIsCaseSensitiveAndTheVersionIsNotExamined)
         EXPECT_EQ(pixelsOf(buildGif(parts)), pixels) << signature;
     }
     parts.signature = "gif89a";
-    expectGifError(buildGif(parts), 2);
+    expectGifError(buildGif(parts), GifFailure::NotAGif);
     parts.signature = "GIG89a";
-    expectGifError(buildGif(parts), 2);
-    expectGifError("BM\x36\0\0\0\0\0\0\0", 2);
-    expectGifError("PK", 2);
+    expectGifError(buildGif(parts), GifFailure::NotAGif);
+    expectGifError("BM\x36\0\0\0\0\0\0\0", GifFailure::NotAGif);
+    expectGifError("PK", GifFailure::NotAGif);
 }
 
 TEST(GifHeader, ShortFilesFailAtTheReadThatComesUpShort)
 {
-    expectGifError("", 6);
-    expectGifError("GI", 6);
-    expectGifError("GIF89", 6);
-    expectGifError(std::string("GIF89a\x02\0\x02\0\x80", 11), 6);            // screen descriptor cut
-    expectGifError(std::string("GIF89a\x02\0\x02\0\x80\0\0\0\0\0", 16), 6);  // colour table cut
+    expectGifError("", GifFailure::UnexpectedEof);
+    expectGifError("GI", GifFailure::UnexpectedEof);
+    expectGifError("GIF89", GifFailure::UnexpectedEof);
+    expectGifError(std::string("GIF89a\x02\0\x02\0\x80", 11), GifFailure::UnexpectedEof);  // screen descriptor cut
+    expectGifError(std::string("GIF89a\x02\0\x02\0\x80\0\0\0\0\0", 16), GifFailure::UnexpectedEof);  // colour table cut
 }
 
 TEST(GifHeader, EveryTruncationOfAPictureFailsWithUnexpectedEof)
@@ -131,7 +147,7 @@ TEST(GifHeader, EveryTruncationOfAPictureFailsWithUnexpectedEof)
     for (std::size_t cut = 0; cut < gif.size(); ++cut) {
         SCOPED_TRACE("cut at " + std::to_string(cut));
         if (cut < dataEnd)
-            expectGifError(gif.substr(0, cut), 6);
+            expectGifError(gif.substr(0, cut), GifFailure::UnexpectedEof);
         else
             EXPECT_EQ(pixelsOf(gif.substr(0, cut)), pixels);
     }
@@ -142,7 +158,7 @@ TEST(GifHeader, GlobalColourTableIsRequired)
     GifParts parts = partsFor(2, 1, 2, lzwEncode({0, 1}, 2));
     parts.hasGlobalTable = false;
     parts.localTable = greyTable(4);
-    expectGifError(buildGif(parts), 3);
+    expectGifError(buildGif(parts), GifFailure::MissingColorTable);
 }
 
 TEST(GifHeader, OnlyAnImageDescriptorMayFollowTheColourTable)
@@ -150,14 +166,14 @@ TEST(GifHeader, OnlyAnImageDescriptorMayFollowTheColourTable)
     GifParts parts = partsFor(2, 1, 2, lzwEncode({0, 1}, 2));
     parts.signature = "GIF89a";
     parts.betweenTableAndImage = std::string("\x21\xF9\x04\x00\x00\x00\x00\x00", 8);  // graphic control
-    expectGifError(buildGif(parts), 4);
+    expectGifError(buildGif(parts), GifFailure::BadData);
     parts.betweenTableAndImage.clear();
     EXPECT_EQ(pixelsOf(buildGif(parts)), (std::vector<std::uint8_t>{0, 1}));
 
     // A trailer straight after the table, even when the file then ends.
     std::string noImage = buildGif(parts);
     noImage.resize(6 + 7 + 12);
-    expectGifError(noImage + ";", 4);
+    expectGifError(noImage + ";", GifFailure::BadData);
 }
 
 TEST(GifHeader, MinimumCodeSizeFrom2To9)
@@ -165,7 +181,7 @@ TEST(GifHeader, MinimumCodeSizeFrom2To9)
     for (int size : {0, 1, 10, 12, 255}) {
         GifParts parts = partsFor(1, 1, 2, lzwEncode({0}, 2));
         parts.minCodeSize = size;
-        expectGifError(buildGif(parts), 7);
+        expectGifError(buildGif(parts), GifFailure::BadCodeSize);
     }
     for (int size = 2; size <= 8; ++size) {
         std::vector<std::uint8_t> pixels;
@@ -193,19 +209,19 @@ TEST(GifHeader, ImageSizeMustBeFromOnePixelToSixtyFourMillion)
     const std::string codes = lzwEncode({0}, 2);
     for (auto [width, height] : {std::pair{0, 1}, {1, 0}, {0, 0}, {8001, 8000}, {65535, 65535}}) {
         SCOPED_TRACE(std::to_string(width) + " x " + std::to_string(height));
-        expectGifError(buildGif(partsFor(width, height, 2, codes)), 10);
+        expectGifError(buildGif(partsFor(width, height, 2, codes)), GifFailure::BadBitmap);
     }
     // Exactly 64 million pixels passes the check; the code size then fails.
     GifParts parts = partsFor(16000, 4000, 2, codes);
     parts.minCodeSize = 1;
-    expectGifError(buildGif(parts), 7);
+    expectGifError(buildGif(parts), GifFailure::BadCodeSize);
 }
 
 TEST(GifHeader, SizeIsCheckedBeforeTheImageDataIsRead)
 {
     std::string gif = buildGif(partsFor(0, 5, 2, lzwEncode({0}, 2)));
     gif.resize(6 + 7 + 12 + 10);  // nothing after the image descriptor
-    expectGifError(gif, 10);
+    expectGifError(gif, GifFailure::BadBitmap);
 }
 
 TEST(GifCodes, StreamMustBeginWithAClearCode)
@@ -216,7 +232,7 @@ TEST(GifCodes, StreamMustBeginWithAClearCode)
         codes.code(1);
         codes.end();
         SCOPED_TRACE("first code " + std::to_string(first));
-        expectGifError(buildGif(partsFor(2, 1, 2, codes.bytes())), 8);
+        expectGifError(buildGif(partsFor(2, 1, 2, codes.bytes())), GifFailure::BadCode);
     }
 }
 
@@ -226,7 +242,7 @@ TEST(GifCodes, ClearCodeFollowedByEndCodeIsBad)
     codes.clear();
     codes.clear();
     codes.end();
-    expectGifError(buildGif(partsFor(1, 1, 2, codes.bytes())), 8);
+    expectGifError(buildGif(partsFor(1, 1, 2, codes.bytes())), GifFailure::BadCode);
 
     CodeStream later(2);
     later.clear();
@@ -234,7 +250,7 @@ TEST(GifCodes, ClearCodeFollowedByEndCodeIsBad)
     later.code(2);
     later.clear();
     later.end();
-    expectGifError(buildGif(partsFor(2, 1, 2, later.bytes())), 8);
+    expectGifError(buildGif(partsFor(2, 1, 2, later.bytes())), GifFailure::BadCode);
 }
 
 TEST(GifCodes, RunOfClearCodesActsAsOne)
@@ -287,7 +303,7 @@ TEST(GifCodes, CodeAboveTheNextFreeCodeIsBad)
     codes.code(1);
     codes.code(7);  // next free is 6
     codes.end();
-    expectGifError(buildGif(partsFor(4, 1, 2, codes.bytes())), 8);
+    expectGifError(buildGif(partsFor(4, 1, 2, codes.bytes())), GifFailure::BadCode);
 }
 
 namespace {
@@ -313,14 +329,14 @@ TEST(GifCodes, FullTableAdmitsOnlyAClearCode)
         const int count = fillTable(codes);
         EXPECT_EQ(codes.width(), 12);
         codes.end();
-        expectGifError(buildGif(partsFor(count, 1, 2, codes.bytes())), 9);
+        expectGifError(buildGif(partsFor(count, 1, 2, codes.bytes())), GifFailure::BadBitSize);
     }
     {
         CodeStream codes(2);
         const int count = fillTable(codes);
         codes.code(7);  // an old entry, but the table is full
         codes.end();
-        expectGifError(buildGif(partsFor(count + 2, 1, 2, codes.bytes())), 9);
+        expectGifError(buildGif(partsFor(count + 2, 1, 2, codes.bytes())), GifFailure::BadBitSize);
     }
     {
         CodeStream codes(2);
@@ -354,10 +370,10 @@ TEST(GifCodes, BlockTerminatorBeforeTheEndCodeIsNoData)
     codes.code(2);
     codes.code(1);
     GifParts parts = partsFor(4, 1, 2, codes.bytes());
-    expectGifError(buildGif(parts), 5);
+    expectGifError(buildGif(parts), GifFailure::NoData);
     parts.blockTerminator = false;
     parts.tail.clear();
-    expectGifError(buildGif(parts), 6);
+    expectGifError(buildGif(parts), GifFailure::UnexpectedEof);
 }
 
 TEST(GifCodes, SubBlocksOfAnySizeCarryTheCodes)

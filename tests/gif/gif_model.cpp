@@ -10,8 +10,10 @@
 namespace iradudo::test {
 namespace {
 
+using iradudo::GifFailure;
+
 struct Failure {
-    int code;
+    GifFailure code;
 };
 
 struct TooLarge { };
@@ -51,7 +53,7 @@ private:
     void readExact(std::uint8_t* to, std::size_t count)
     {
         if (readSome(to, count) != count)
-            throw Failure{6};
+            throw Failure{GifFailure::UnexpectedEof};
     }
 
     void readHeader()
@@ -60,21 +62,21 @@ private:
         const std::size_t got = readSome(header, 6);
         for (std::size_t i = 0; i < std::min<std::size_t>(got, 3); ++i)
             if (header[i] != "GIF"[i])
-                throw Failure{2};
+                throw Failure{GifFailure::NotAGif};
         if (got != 6)
-            throw Failure{6};
+            throw Failure{GifFailure::UnexpectedEof};
         std::uint8_t screen[7];
         readExact(screen, 7);
         if (!(screen[4] & 0x80))
-            throw Failure{3};
+            throw Failure{GifFailure::MissingColorTable};
         globalSize_ = 1 << ((screen[4] & 7) + 1);
         readExact(global_, 3 * globalSize_);
         std::uint8_t descriptor[10];
         const std::size_t descriptorGot = readSome(descriptor, 10);
         if (descriptorGot > 0 && descriptor[0] != 0x2C)
-            throw Failure{4};
+            throw Failure{GifFailure::BadData};
         if (descriptorGot != 10)
-            throw Failure{6};
+            throw Failure{GifFailure::UnexpectedEof};
         width_ = descriptor[5] + 256 * descriptor[6];
         height_ = descriptor[7] + 256 * descriptor[8];
         if (descriptor[9] & 0x80) {
@@ -87,7 +89,7 @@ private:
             pass_ = 0;
         }
         if (width_ == 0 || height_ == 0 || static_cast<long long>(width_) * height_ > 64'000'000)
-            throw Failure{10};
+            throw Failure{GifFailure::BadBitmap};
         if (static_cast<std::size_t>(width_) * height_ > workLimit_)
             throw TooLarge{};
         rowBuffer_.assign(width_, 0);
@@ -98,7 +100,7 @@ private:
         std::uint8_t m;
         readExact(&m, 1);
         if (m < 2 || m > 9)
-            throw Failure{7};
+            throw Failure{GifFailure::BadCodeSize};
         minCodeSize_ = m;
         codeSize_ = m + 1;
         clearCode_ = 1 << m;
@@ -114,7 +116,7 @@ private:
         std::uint8_t n;
         readExact(&n, 1);
         if (n == 0)
-            throw Failure{5};
+            throw Failure{GifFailure::NoData};
         readExact(block_ + 1, n);
         blockIndex_ = 1;
         bytesLeft_ = n;
@@ -186,7 +188,7 @@ private:
         initDecoder();
         int code = readCode();
         if (code != clearCode_)
-            throw Failure{8};
+            throw Failure{GifFailure::BadCode};
         int x = 0;
         int left = width_;
         while (code != endCode_) {
@@ -198,7 +200,7 @@ private:
                     code = readCode();
                 while (code == clearCode_);
                 if (code == endCode_)
-                    throw Failure{8};
+                    throw Failure{GifFailure::BadCode};
                 if (code >= nextFree_)
                     code = 0;
                 previous_ = code;
@@ -220,7 +222,7 @@ private:
                 pushString(code);
                 previous_ = code;
             } else {
-                throw Failure{8};
+                throw Failure{GifFailure::BadCode};
             }
             while (stackSize_ > 0) {
                 rowBuffer_[x++] = stack_[--stackSize_];
@@ -232,7 +234,7 @@ private:
             }
             code = readCode();
             if (tableFull_ && code != clearCode_)
-                throw Failure{9};
+                throw Failure{GifFailure::BadBitSize};
             tableFull_ = false;
         }
     }

@@ -1,7 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "gif/gif.h"
+
 #include <cstddef>
+#include <optional>
 #include <string>
 
 namespace iradudo::test {
@@ -11,7 +14,7 @@ namespace iradudo::test {
 // end of the list. Slow, but each step is easy to check by reading; the fast
 // decoder must produce the same bytes or fail with the same code.
 struct ModelResult {
-    int error = 0;  // EGifException code, 0 when the load succeeded
+    std::optional<GifFailure> error;  // none when the load succeeded
     std::string bitmap;
     bool tooLarge = false;  // the model gave up: more work than a test should do
 };

@@ -2,6 +2,7 @@
 #include "platform/io_error.h"
 #include "platform/linux_platform.h"
 
+#include "support/special_files.h"
 #include "support/temp_dir.h"
 #include "support/test_drives.h"
 
@@ -265,16 +266,20 @@ TEST_F(LinuxPlatformTest, NonUtf8NamesAreListedOpenedAndCopied)
     EXPECT_FALSE(platform->findEntry("Caff\xC8.txt"));
 }
 
-TEST_F(LinuxPlatformTest, OpenFileRefusesDirectoriesFifosAndMissingNames)
+TEST_F(LinuxPlatformTest, OpenFileRefusesDirectoriesSpecialFilesAndMissingNames)
 {
-    ASSERT_EQ(::mkfifo((disc.path() / "pipe").c_str(), 0644), 0);
+    for (const std::string& path : makeSpecialFiles(disc, ".readme")) {
+        const std::string name = fs::path(path).filename().string();
+        for (const std::string& asked : {name, "D:\\" + name, "GAMES\\..\\" + name}) {
+            EXPECT_FALSE(platform->openFile(asked).valid()) << asked;
+            const NameLookupBatch batch(*platform);
+            EXPECT_FALSE(platform->openFile(asked).valid()) << asked << " in a batch";
+        }
+    }
     EXPECT_FALSE(platform->openFile("GAMES").valid());
-    EXPECT_FALSE(platform->openFile("pipe").valid());
     EXPECT_FALSE(platform->openFile("missing").valid());
     EXPECT_FALSE(platform->fileExists("GAMES"));
     EXPECT_TRUE(platform->findEntry("GAMES")->isDirectory());
-    EXPECT_EQ(platform->hostPath("readme.txt"), canonical(disc.path() / "README.TXT"));
-    EXPECT_FALSE(platform->hostPath("nothing.txt"));
 }
 
 TEST_F(LinuxPlatformTest, UnreadableDirectoriesReportAccessDenied)
@@ -349,11 +354,26 @@ TEST_F(LinuxPlatformTest, StartOpensTheResolvedNameInTheCurrentDirectory)
 
 TEST(CommandLine, StartBecomesXdgOpenAndOthersAreUnknown)
 {
-    EXPECT_EQ(commandLineToArguments("Start a b.txt"), (std::vector<std::string>{"xdg-open", "./a b.txt"}));
-    EXPECT_EQ(commandLineToArguments("start x;rm -rf ~"), (std::vector<std::string>{"xdg-open", "./x;rm -rf ~"}));
-    EXPECT_FALSE(commandLineToArguments("Start "));
-    EXPECT_FALSE(commandLineToArguments("Starter x"));
-    EXPECT_FALSE(commandLineToArguments("notepad x"));
+    using Arguments = std::optional<std::vector<std::string>>;
+    const auto argumentsOf = [](std::string_view line) -> Arguments {
+        const std::optional<CommandLine> command = parseCommandLine(line);
+        return command ? Arguments(commandArguments(*command)) : std::nullopt;
+    };
+    struct Case {
+        std::string_view line;
+        Arguments arguments;
+    };
+    const Case cases[] = {
+        {"Start a b.txt", std::vector<std::string>{"xdg-open", "./a b.txt"}},
+        {"start x;rm -rf ~", std::vector<std::string>{"xdg-open", "./x;rm -rf ~"}},
+        {"START /abs", std::vector<std::string>{"xdg-open", "/abs"}},
+        {"Start ", std::nullopt},
+        {"Starter x", std::nullopt},
+        {"notepad x", std::nullopt},
+        {"Format.com A: /F:720", std::nullopt},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(argumentsOf(c.line), c.arguments) << c.line;
 }
 
 TEST(DetachedLauncher, StartsWithoutShellInTheWorkingDirectory)

@@ -17,8 +17,12 @@ CLI, DATA = sys.argv[1], sys.argv[2]
 failures = []
 
 
+# A load that blocks fails the check instead of hanging the run.
+TIMEOUT = 60
+
+
 def run(*args, cwd=None):
-    return subprocess.run([CLI, "picture", *args], capture_output=True, cwd=cwd)
+    return subprocess.run([CLI, "picture", *args], capture_output=True, cwd=cwd, timeout=TIMEOUT)
 
 
 def check(condition, what):
@@ -53,6 +57,11 @@ with tempfile.TemporaryDirectory() as work:
     check(result.returncode == 0 and result.stdout == b"45 29\n", f"Pic.Gif: {result!r}")
     shutil.copy(os.path.join(DATA, "indexed.bmp"), os.path.join(work, "PIC.GIF"))
     shutil.copy(os.path.join(DATA, "empty.jpg"), os.path.join(work, "EMPTY.JPG"))
+    # Entries that are no regular file, named like pictures: each fails at once
+    # instead of blocking on the pipe or reading the device without end.
+    os.mkfifo(os.path.join(work, "PIPE.GIF"))
+    os.symlink("/dev/zero", os.path.join(work, "ZERO.JPG"))
+    os.mkdir(os.path.join(work, "FOLDER.BMP"))
 
     for args, message in [
         (["PIC.GIF"], rb"Not a GIF file"),
@@ -61,8 +70,15 @@ with tempfile.TemporaryDirectory() as work:
         (["[..]"], rb"Unknown picture file extension \(\.\]\)"),
         (["NOTHERE.JPG"], rb"Cannot open file NOTHERE\.JPG"),
         (["EMPTY.JPG"], rb"JPEG error #\d+"),
+        (["PIPE.GIF"], rb"Cannot open file PIPE\.GIF"),
+        (["ZERO.JPG"], rb"Cannot open file ZERO\.JPG"),
+        (["FOLDER.BMP"], rb"Cannot open file FOLDER\.BMP"),
     ]:
-        result = run(*args, cwd=work)
+        try:
+            result = run(*args, cwd=work)
+        except subprocess.TimeoutExpired:
+            check(False, f"{args}: still running after {TIMEOUT} s")
+            continue
         check(result.returncode == 1, f"{args}: exit {result.returncode}")
         check(re.fullmatch(message + rb"\n", result.stderr) is not None, f"{args}: stderr {result.stderr!r}")
         check(result.stdout == b"", f"{args}: stdout {result.stdout!r}")

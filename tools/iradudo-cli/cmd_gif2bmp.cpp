@@ -4,9 +4,11 @@
 
 #include "gif/gif.h"
 #include "platform/exception.h"
+#include "platform/file_stream.h"
+#include "viewers/pictures/graphic.h"
 
-#include <filesystem>
 #include <fstream>
+#include <istream>
 #include <ostream>
 
 namespace iradudo::cli {
@@ -21,12 +23,8 @@ int run(const Invocation& invocation)
     const std::string& fileName = invocation.arguments[0];
     const std::string& outName = invocation.arguments[1];
 
-    std::error_code error;
-    std::ifstream in;
-    if (!std::filesystem::is_directory(fileName, error))
-        in.open(fileName, std::ios::binary);
-    if (!in.is_open())
-        throw EFOpenError(fileName);
+    FileStreamBuffer file(openPictureFile(fileName), kMaxPictureFileSize);
+    std::istream in(&file);
     TGif decoder;
     decoder.Load(&in);
 

@@ -4,6 +4,7 @@
 
 #include "browser/directory_source.h"
 #include "browser/listing.h"
+#include "platform/dos_path.h"
 #include "platform/io_error.h"
 #include "platform/linux_platform.h"
 #include "platform/text_encoding.h"
@@ -16,12 +17,6 @@
 
 namespace iradudo::cli {
 namespace {
-
-bool isDrivePath(const std::string& path)
-{
-    return path.size() >= 2 && path[1] == ':'
-        && ((path[0] >= 'A' && path[0] <= 'Z') || (path[0] >= 'a' && path[0] <= 'z'));
-}
 
 // One record is one line of four tab-separated fields, whatever a name or
 // comment holds: tabs, line ends and the backslash itself are written C-style.
@@ -62,7 +57,7 @@ int run(const Invocation& invocation)
 
     const std::unique_ptr<LinuxPlatform> platform = LinuxPlatform::fromSystem(invocation.discDirectories);
     std::string dosPath = path;
-    if (!isDrivePath(path)) {
+    if (!hasDriveLetter(path)) {
         char resolved[PATH_MAX];
         if (!::realpath(path.c_str(), resolved))
             throw EInOutError(windowsErrorFromErrno(errno));

@@ -1,10 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "cli.h"
 
+#include "platform/disc_option.h"
 #include "platform/exception.h"
 #include "program_version.h"
 
-#include <cstring>
 #include <exception>
 #include <iostream>
 
@@ -44,15 +44,17 @@ int main(int argc, char** argv)
 {
     using namespace iradudo::cli;
     std::vector<std::string> discs;
-    int i = 1;
-    for (; i < argc; ++i) {
-        if (std::strcmp(argv[i], "--cd") == 0) {
-            if (i + 1 >= argc) {
-                std::cerr << "--cd needs a directory\n";
-                return 2;
-            }
-            discs.emplace_back(argv[++i]);
-        } else if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
+    const std::vector<std::string> words(argv, argv + argc);
+    std::size_t i = 1;
+    for (; i < words.size(); ++i) {
+        const iradudo::DiscOption disc = iradudo::takeDiscOption(words, i, discs);
+        if (disc == iradudo::DiscOption::MissingDirectory) {
+            std::cerr << iradudo::kMissingDiscDirectory << '\n';
+            return 2;
+        }
+        if (disc == iradudo::DiscOption::Taken)
+            continue;
+        if (words[i] == "--help" || words[i] == "-h") {
             printUsage(std::cout);
             return 0;
         } else if (std::strcmp(argv[i], "--version") == 0) {
@@ -62,15 +64,17 @@ int main(int argc, char** argv)
             break;
         }
     }
-    if (i >= argc) {
+    if (i >= words.size()) {
         printUsage(std::cerr);
         return 2;
     }
-    const std::string name = argv[i++];
+    const std::string name = words[i++];
     for (const Command& command : registeredCommands()) {
         if (name != command.name)
             continue;
-        Invocation invocation{discs, std::vector<std::string>(argv + i, argv + argc), std::cout, std::cerr};
+        Invocation invocation{discs,
+            std::vector<std::string>(words.begin() + static_cast<std::ptrdiff_t>(i), words.end()), std::cout,
+            std::cerr};
         try {
             return command.run(invocation);
         } catch (...) {

@@ -1,25 +1,32 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "viewers/pictures/graphic.h"
 
+#include "platform/file_stream.h"
+
 #include <QPainter>
 #include <QRect>
 
-#include <fstream>
+#include <cstdint>
+#include <istream>
 #include <sys/stat.h>
+
+iradudo::FileHandle iradudo::openPictureFile(const std::string& fileName)
+{
+    FileHandle file = openRegularFile(fileName);
+    struct stat info { };
+    if (!file.valid() || ::fstat(file.fd(), &info) != 0
+        || static_cast<std::uintmax_t>(info.st_size) > kMaxPictureFileSize)
+        throw EFOpenError(fileName);
+    return file;
+}
 
 TGraphic::~TGraphic() = default;
 
 void TGraphic::LoadFile(const std::string& fileName)
 {
-    // A directory opens on this platform but cannot be read: treat it like
-    // any other file that will not open.
-    struct stat info { };
-    if (::stat(fileName.c_str(), &info) != 0 || S_ISDIR(info.st_mode))
-        throw EFOpenError(fileName);
-    std::ifstream file(fileName, std::ios::binary);
-    if (!file.is_open())
-        throw EFOpenError(fileName);
-    LoadStream(file);
+    iradudo::FileStreamBuffer file(iradudo::openPictureFile(fileName), iradudo::kMaxPictureFileSize);
+    std::istream stream(&file);
+    LoadStream(stream);
 }
 
 void TGraphic::Draw(QPainter& painter, const QRect& rect)

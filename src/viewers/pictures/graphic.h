@@ -2,9 +2,11 @@
 #pragma once
 
 #include "platform/exception.h"
+#include "platform/file_handle.h"
 
 #include <QImage>
 
+#include <cstddef>
 #include <functional>
 #include <iosfwd>
 #include <memory>
@@ -21,6 +23,20 @@ public:
 };
 
 class TGraphic;
+
+namespace iradudo {
+
+// The largest picture file a load reads. A magazine disc's pictures are a few
+// megabytes; the bound keeps a disc image or a stray multi-gigabyte file with a
+// picture's name from exhausting memory (the JPEG class holds its file whole).
+constexpr std::size_t kMaxPictureFileSize = std::size_t(256) << 20;
+
+// A picture file opened as every load opens it: a regular file of at most
+// kMaxPictureFileSize bytes. Anything else (missing, a directory, FIFO, device
+// or socket, too large) throws EFOpenError with the name as given, at once.
+FileHandle openPictureFile(const std::string& fileName);
+
+}  // namespace iradudo
 
 // What the format registry keeps per class: something to compare classes by
 // (UnregisterFormats) and a way to make an empty instance.
@@ -51,8 +67,8 @@ public:
     TGraphic& operator=(const TGraphic&) = delete;
     virtual ~TGraphic();
 
-    // Opens the file read-only ("Cannot open file %s" with the name as given)
-    // and reads it with LoadStream from position 0; the file is closed in any case.
+    // Opens the file with openPictureFile and hands it to LoadStream from
+    // position 0, as a stream that ends at kMaxPictureFileSize.
     void LoadFile(const std::string& fileName);
     // Replaces the content with the data from the stream's position to its end.
     virtual void LoadStream(std::istream& stream) = 0;

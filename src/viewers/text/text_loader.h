@@ -7,6 +7,7 @@
 #include <QByteArrayView>
 #include <QFont>
 
+#include <cstddef>
 #include <memory>
 #include <string>
 
@@ -23,7 +24,7 @@ namespace iradudo {
 enum class TextKind { Rich, Plain };
 
 // Larger files are refused with ELoadStreamError rather than exhausting memory.
-constexpr qint64 kMaxTextFileSize = qint64(1) << 30;
+constexpr std::size_t kMaxTextFileSize = std::size_t(1) << 30;
 
 // The file's bytes, unconverted. A name that cannot be opened as a readable file
 // (missing, a directory, a device or pipe, no permission) throws EFOpenError with

@@ -2,12 +2,12 @@
 #include "viewers/text/text_loader.h"
 
 #include "app/program_fonts.h"
+#include "support/special_files.h"
 #include "support/temp_dir.h"
 #include "support/text_test_util.h"
 #include "support/unprivileged_scope.h"
 #include "viewers/text/document_text.h"
 #include "viewers/text/plain_text_reader.h"
-#include "viewers/text/text_wrap.h"
 
 #include <gtest/gtest.h>
 
@@ -134,6 +134,25 @@ TEST(TextLoader, NamesThatAreNoReadableFileCannotBeOpened)
     EXPECT_EQ(utf8(documentPlainText(*loadTextFile("caff\xe8.txt", fixedSysFont()).document)), "Latin-1 name");
 }
 
+TEST(TextLoader, SpecialFilesNamedLikeTextsFailAtOnce)
+{
+    const TempDir dir;
+    const QFont font = fixedSysFont();
+    for (const char* extension : {".txt", ".RTF", ".readme"}) {
+        for (const std::string& path : makeSpecialFiles(dir, extension)) {
+            const std::optional<std::string> message = resultWithin(kBlockingLimit, [path, font] {
+                try {
+                    loadTextFile(path, font);
+                } catch (const EFOpenError& error) {
+                    return std::string(error.what());
+                }
+                return std::string("loaded");
+            });
+            EXPECT_EQ(message.value_or("blocked"), "Cannot open file " + path);
+        }
+    }
+}
+
 TEST(TextLoader, UnreadableFileCannotBeOpened)
 {
     const TempDir dir;
@@ -151,20 +170,4 @@ TEST(TextLoader, FileThatOpensButCannotBeReadFailsToLoad)
 {
     // The process's own memory opens as a file, but reading from address 0 fails.
     EXPECT_EQ(messageOf<ELoadStreamError>("/proc/self/mem"), "Failed to Load Stream");
-}
-
-TEST(TextWrapToggle, SwitchesBetweenSiAndNo)
-{
-    TextWrapToggle wrap;
-    EXPECT_EQ(wrap.tag(), 0);
-    EXPECT_TRUE(wrap.wraps());
-    EXPECT_EQ(utf8(wrap.caption()), "S\u00ec");
-    wrap.toggle();
-    EXPECT_EQ(wrap.tag(), 1);
-    EXPECT_FALSE(wrap.wraps());
-    EXPECT_EQ(wrap.caption(), QStringLiteral("No"));
-    wrap.toggle();
-    EXPECT_EQ(wrap.tag(), 0);
-    EXPECT_TRUE(wrap.wraps());
-    EXPECT_EQ(utf8(wrap.caption()), "S\u00ec");
 }

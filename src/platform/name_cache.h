@@ -1,0 +1,50 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace iradudo {
+
+// The names of one directory, read once for a batch of lookups: the names in one
+// buffer and an open-addressing table over their case-folded hashes, so a listing
+// of thousands of entries costs one directory read and no allocation per lookup.
+class NameCache {
+public:
+    explicit NameCache(std::string hostDirectory) : hostDirectory_(std::move(hostDirectory)) { }
+
+    const std::string& hostDirectory() const { return hostDirectory_; }
+
+    // Adds a name with its type as readdir reports it (DT_REG, DT_DIR ...).
+    // Call buildIndex after the last one.
+    void add(std::string_view name, unsigned char type);
+    void buildIndex();
+
+    // The exact name when present, else the one name equal but for ASCII case;
+    // nullptr when there is none, or several and none exact. The name stays
+    // valid, zero-terminated, as long as the cache.
+    const char* find(std::string_view wanted, unsigned char* type = nullptr) const;
+
+private:
+    struct Name {
+        std::uint32_t offset;
+        std::uint32_t length;
+        unsigned char type;
+    };
+    struct Slot {
+        std::uint32_t index;  // into names_ + 1; 0 is empty
+        std::uint32_t tag;    // high half of the hash, to skip most comparisons
+    };
+
+    static std::uint64_t foldedHash(std::string_view name);
+    std::string_view name(std::uint32_t index) const;
+
+    std::string hostDirectory_;
+    std::string buffer_;  // the names, each followed by a zero byte
+    std::vector<Name> names_;
+    std::vector<Slot> slots_;
+};
+
+}  // namespace iradudo
