@@ -150,8 +150,7 @@ void TForm1::ToolButton4Click()
 
 void TForm1::SpeedButton8Click()
 {
-    SpeedButton8->tag = SpeedButton8->tag == 1 ? 0 : 1;
-    SpeedButton8->setText(QString::fromLatin1(densityCaption(densityOfTag(SpeedButton8->tag))));
+    SpeedButton8->setText(QString::fromLatin1(densityCaption(densityOfTag(SpeedButton8->toggleTag()))));
 }
 
 void TForm1::AmigaButton1Click()

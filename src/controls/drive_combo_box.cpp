@@ -3,6 +3,7 @@
 
 #include "browser/directory_source.h"
 #include "controls/art/drive_pictures.h"
+#include "platform/dos_path.h"
 #include "platform/drive_table.h"
 #include "platform/text_encoding.h"
 
@@ -18,11 +19,6 @@
 namespace iradudo {
 
 namespace {
-
-char upper(char c)
-{
-    return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
-}
 
 std::unique_ptr<const QImage> picture(art::DrivePicture which)
 {
@@ -108,9 +104,9 @@ void TZTRDriveComboBox::buildList()
 
 void TZTRDriveComboBox::setDrive(char letter)
 {
-    drive_ = upper(letter);
+    drive_ = asciiUpper(letter);
     const auto found = std::find_if(items_.begin(), items_.end(), [this](const Item& item) {
-        return item.text.size() >= 2 && upper(item.text[0]) == drive_ && item.text[1] == ':';
+        return item.text.size() >= 2 && asciiUpper(item.text[0]) == drive_ && item.text[1] == ':';
     });
     setCurrentIndex(found == items_.end() ? -1 : static_cast<int>(found - items_.begin()));
 }

@@ -57,7 +57,7 @@ int main(int argc, char** argv)
         if (words[i] == "--help" || words[i] == "-h") {
             printUsage(std::cout);
             return 0;
-        } else if (std::strcmp(argv[i], "--version") == 0) {
+        } else if (words[i] == "--version") {
             std::cout << "iradudo-cli " << iradudo::kProgramVersion << '\n' << iradudo::kVersionNotice;
             return 0;
         } else {

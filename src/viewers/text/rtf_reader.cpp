@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "viewers/text/rtf_reader.h"
 
+#include "platform/dos_path.h"
 #include "platform/png_check.h"
 #include "viewers/metafile/metafile.h"
 #include "viewers/metafile/metafile_player.h"
@@ -326,7 +327,7 @@ int hexValue(char c)
 
 bool isLetter(char c)
 {
-    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+    return isAsciiLetter(c);
 }
 
 bool isDigit(char c)
