@@ -6,6 +6,8 @@
 #include "app/program_fonts.h"
 #include "viewers/views/rich_text_view.h"
 
+#include "support/paint_counter.h"
+
 #include <benchmark/benchmark.h>
 
 #include <QApplication>
@@ -72,18 +74,7 @@ QByteArray makeRichText(qsizetype size)
     return rtf;
 }
 
-class PaintWatch : public QObject {
-public:
-    bool painted = false;
-
-protected:
-    bool eventFilter(QObject*, QEvent* event) override
-    {
-        if (event->type() == QEvent::Paint)
-            painted = true;
-        return false;
-    }
-};
+using iradudo::test::PaintCounter;
 
 struct Figures {
     double firstPageMs = 0;
@@ -103,10 +94,10 @@ Figures measure(const QString& file, bool wrap)
     QElapsedTimer clock;
     clock.start();
     view.LoadFromFile(file.toStdString());
-    PaintWatch watch;
+    PaintCounter watch;
     view.viewport()->installEventFilter(&watch);
     view.viewport()->update();
-    while (!watch.painted)
+    while (watch.paints == 0)
         QApplication::processEvents();
     Figures figures;
     figures.firstPageMs = clock.nsecsElapsed() / 1e6;

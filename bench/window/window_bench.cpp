@@ -11,6 +11,8 @@
 #include "browser/listing.h"
 #include "platform/linux_platform.h"
 
+#include "support/paint_counter.h"
+
 #include <benchmark/benchmark.h>
 
 #include <QElapsedTimer>
@@ -72,18 +74,7 @@ std::unique_ptr<iradudo::LinuxPlatform> makePlatform()
     return std::make_unique<LinuxPlatform>(DriveTable({drive}));
 }
 
-class PaintWatch : public QObject {
-public:
-    bool painted = false;
-
-protected:
-    bool eventFilter(QObject*, QEvent* event) override
-    {
-        if (event->type() == QEvent::Paint)
-            painted = true;
-        return false;
-    }
-};
+using iradudo::test::PaintCounter;
 
 void StartupProcess(benchmark::State& state)
 {
@@ -111,10 +102,10 @@ void FormToFirstPaint(benchmark::State& state)
     auto platform = makePlatform();
     for (auto _ : state) {
         TForm1 form(*platform);
-        PaintWatch watch;
+        PaintCounter watch;
         form.installEventFilter(&watch);
         form.show();
-        while (!watch.painted)
+        while (watch.paints == 0)
             QCoreApplication::processEvents(QEventLoop::AllEvents);
         state.PauseTiming();
         form.hide();

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "form_fixture.h"
 
+#include "support/paint_counter.h"
+
 #include <gtest/gtest.h>
 
 #include <QWindow>
@@ -250,19 +252,7 @@ TEST_F(FramesTest, FixedWindowsDragButHaveNoResizeGadget)
     EXPECT_EQ(f.Panel13->geometry(), QRect(122, 234, 273, 129));
 }
 
-// Counts the repaints a resize of the text viewer asks of its text view.
-class PaintCounter : public QObject {
-public:
-    int paints = 0;
-
-protected:
-    bool eventFilter(QObject*, QEvent* event) override
-    {
-        if (event->type() == QEvent::Paint)
-            ++paints;
-        return false;
-    }
-};
+using iradudo::test::PaintCounter;
 
 TEST_F(FramesTest, TextViewerResizeRepaintsTheTextOnlyOnAFullStep)
 {

@@ -6,6 +6,8 @@
 #include "viewers/printing/text_print_job.h"
 #include "viewers/views/image_control.h"
 
+#include "support/paint_counter.h"
+
 #include <gtest/gtest.h>
 
 #include <QClipboard>
@@ -378,18 +380,7 @@ TEST_F(ViewerWindows, SelectionIsDrawnOnlyWhileTheViewHasTheFocus)
 
 // --- Image viewer: repaint after a JPEG error --------------------------------
 
-class PaintCounter : public QObject {
-public:
-    int paints = 0;
-
-protected:
-    bool eventFilter(QObject*, QEvent* event) override
-    {
-        if (event->type() == QEvent::Paint)
-            ++paints;
-        return false;
-    }
-};
+using iradudo::test::PaintCounter;
 
 TEST_F(ViewerWindows, AJpegErrorInTheFirstPaintRepaintsThePictureWhenItsBoxCloses)
 {
