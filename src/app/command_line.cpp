@@ -16,6 +16,8 @@ WindowOptions parseWindowOptions(const std::vector<std::string>& arguments)
             options.discDirectories.push_back(arguments[++i]);
         } else if (arg.rfind("--cd=", 0) == 0) {
             options.discDirectories.push_back(arg.substr(5));
+        } else if (arg == "--floppy" && i + 1 < arguments.size()) {
+            options.floppy = arguments[++i];
         } else if (arg == "--help" || arg == "-h") {
             options.help = true;
         } else if (arg == "--version") {

@@ -51,6 +51,19 @@ bool DetachedLauncher::launch(const std::vector<std::string>& argv, const std::s
     return true;
 }
 
+namespace {
+CommandLineTranslator& translator()
+{
+    static CommandLineTranslator installed;
+    return installed;
+}
+}  // namespace
+
+void setCommandLineTranslator(CommandLineTranslator translator)
+{
+    iradudo::translator() = std::move(translator);
+}
+
 std::optional<std::vector<std::string>> commandLineToArguments(std::string_view commandLine)
 {
     constexpr std::string_view start = "Start ";
@@ -71,6 +84,8 @@ std::optional<std::vector<std::string>> commandLineToArguments(std::string_view 
             return std::vector<std::string>{"xdg-open", target};
         }
     }
+    if (translator())
+        return translator()(commandLine);
     return std::nullopt;
 }
 

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -29,6 +30,11 @@ public:
 // "Start NAME" -> {"xdg-open", "./NAME"} (NAME relative to the working directory,
 // so neither a leading "-" nor a "scheme:" can be taken for something else).
 // nullopt for a command line this platform does not know.
+// Any other command line goes to the translator set at start-up (the floppy
+// tools turn "Format.com ..." into their own format program).
 std::optional<std::vector<std::string>> commandLineToArguments(std::string_view commandLine);
+
+using CommandLineTranslator = std::function<std::optional<std::vector<std::string>>(std::string_view)>;
+void setCommandLineTranslator(CommandLineTranslator translator);
 
 }  // namespace iradudo

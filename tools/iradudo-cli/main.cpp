@@ -19,11 +19,12 @@ std::vector<Command>& commandTable()
 
 void printUsage(std::ostream& out)
 {
-    out << "usage: iradudo-cli [--cd DIR]... COMMAND [ARGS]\n"
+    out << "usage: iradudo-cli [--floppy PATH] [--cd DIR]... COMMAND [ARGS]\n"
            "       iradudo-cli --help | --version\n\ncommands:\n";
     for (const Command& command : commandTable())
         out << "  " << command.usage << '\n';
-    out << "\n--cd DIR makes DIR a CD-ROM drive of its own, labelled with the directory's name.\n";
+    out << "\n--cd DIR makes DIR a CD-ROM drive of its own, labelled with the directory's name.\n"
+           "--floppy PATH makes PATH drive A: (a 720 KB or 1.44 MB floppy image file, or a floppy device).\n";
 }
 
 }  // namespace
@@ -44,6 +45,7 @@ int main(int argc, char** argv)
 {
     using namespace iradudo::cli;
     std::vector<std::string> discs;
+    std::string floppy;
     int i = 1;
     for (; i < argc; ++i) {
         if (std::strcmp(argv[i], "--cd") == 0) {
@@ -52,6 +54,8 @@ int main(int argc, char** argv)
                 return 2;
             }
             discs.emplace_back(argv[++i]);
+        } else if (std::strcmp(argv[i], "--floppy") == 0 && i + 1 < argc) {
+            floppy = argv[++i];
         } else if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
             printUsage(std::cout);
             return 0;
@@ -70,7 +74,7 @@ int main(int argc, char** argv)
     for (const Command& command : registeredCommands()) {
         if (name != command.name)
             continue;
-        Invocation invocation{discs, std::vector<std::string>(argv + i, argv + argc), std::cout, std::cerr};
+        Invocation invocation{discs, std::vector<std::string>(argv + i, argv + argc), std::cout, std::cerr, floppy};
         try {
             return command.run(invocation);
         } catch (...) {
