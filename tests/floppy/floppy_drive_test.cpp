@@ -2,7 +2,9 @@
 #include "floppy/floppy_drive.h"
 #include "floppy/format_terminal.h"
 #include "floppy/mtools.h"
+#include "platform/linux_platform.h"
 #include "support/temp_dir.h"
+#include "support/test_drives.h"
 
 #include <gtest/gtest.h>
 
@@ -110,6 +112,32 @@ TEST(MdirOutput, SizesAndFreeBytes)
     EXPECT_EQ(none.fileSize, -1);
     EXPECT_EQ(none.bytesFree, 1457664);
     EXPECT_EQ(parseMdirOutput("init A: non DOS media\n").bytesFree, -1);
+}
+
+}  // namespace
+
+namespace {
+
+TEST(FormatTerminal, ThePlatformStartsItForFormatCommandLines)
+{
+    TempDir disc;
+    auto launcher = std::make_shared<iradudo::test::RecordingLauncher>();
+    iradudo::test::WorkingDirectoryGuard cwd;
+    LinuxPlatform platform(DriveTable({iradudo::test::makeDrive('D', DriveCdRom, disc.path().string())}), launcher);
+    EXPECT_FALSE(platform.runCommandLine("Format.com A: /F:720")) << "nothing knows Format.com yet";
+
+    setCommandLineTranslator([](std::string_view line) {
+        return formatTerminalArguments(
+            line, {"/opt/iradudo-format", "/tmp/a.img", [](const std::string& name) { return name == "xterm"; }});
+    });
+    EXPECT_TRUE(platform.runCommandLine("format.com /Q A: "));
+    EXPECT_TRUE(platform.runCommandLine("Start GAME.LHA"));
+    setCommandLineTranslator(nullptr);
+    ASSERT_EQ(launcher->calls.size(), 2u);
+    EXPECT_EQ(launcher->calls[0].argv,
+        (std::vector<std::string>{
+            "xterm", "-maximized", "-e", "/opt/iradudo-format", "--floppy", "/tmp/a.img", "/Q", "A:"}));
+    EXPECT_EQ(launcher->calls[1].argv.front(), "xdg-open");
 }
 
 }  // namespace
