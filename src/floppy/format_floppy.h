@@ -24,7 +24,7 @@ struct FormatOptions {
 FormatOptions parseFormatArguments(const std::vector<std::string>& arguments);
 
 inline constexpr const char* kFormatUsage
-    = "uso: iradudo-format [--floppy PERCORSO] [--yes] A: [/Q] [/F:720]\n\n"
+    = "usage: iradudo-format [--floppy PERCORSO] [--yes] A: [/Q] [/F:720]\n\n"
       "Formatta il dischetto nell'unit\xC3\xA0 A: per un Amiga che legge i dischetti PC (FAT12):\n"
       "  /F:720   720 KB (doppia densit\xC3\xA0); senza, 1,44 MB (alta densit\xC3\xA0)\n"
       "  /Q       formattazione veloce: solo un nuovo file system sul dischetto gi\xC3\xA0 formattato\n"
