@@ -121,13 +121,23 @@ void formatOnce(const FormatOptions& options, const FloppyTarget& target, std::o
     out << (options.quick ? "Formattazione veloce " : "Formattazione ") << capacityName(wanted.bytes)
         << " in corso...\n"
         << std::flush;
-    if (options.quick)
+    if (options.quick) {
         formatFileSystem(target.device, wanted);
-    else if (medium.kind == FloppyPathKind::BlockDevice)
-        throw Refusal{"La formattazione a basso livello di un'unit\xC3\xA0 reale non \xC3\xA8 ancora disponibile: "
-                      "usare la formattazione veloce (/Q) su un dischetto gi\xC3\xA0 formattato"};
-    else
+    } else if (medium.kind == FloppyPathKind::BlockDevice) {
+        const std::vector<std::string> argv = lowLevelFormatArguments(target.device, wanted.kilobytes);
+        const ProgramResult low = runProgram(argv);
+        out << low.output;
+        if (!low.started)
+            throw Refusal{argv.front() + " non \xC3\xA8 installato (pacchetto "
+                + (argv.front() == "superformat" ? "fdutils" : "ufiformat")
+                + "): usare la formattazione veloce (/Q) su un dischetto gi\xC3\xA0 formattato"};
+        if (low.exitCode != 0)
+            throw Refusal{"Formattazione a basso livello non riuscita (" + argv.front()
+                + "): dischetto difettoso, protetto da scrittura o di un'altra densit\xC3\xA0?"};
+        formatFileSystem(target.device, wanted);
+    } else {
         formatNewImage(target.device, wanted);
+    }
 
     const MtoolsDrive drive(target.device);
     const FloppyDirectoryInfo info = parseMdirOutput(drive.run("mdir", {"a:/"}).output);
@@ -147,6 +157,14 @@ bool askYes(std::istream& in, std::ostream& out, const std::string& question)
 }
 
 }  // namespace
+
+std::vector<std::string> lowLevelFormatArguments(const std::string& device, int kilobytes)
+{
+    const std::string name = device.substr(device.rfind('/') + 1);
+    if (name.compare(0, 2, "fd") == 0)
+        return {"superformat", device, kilobytes == 720 ? "dd" : "hd"};
+    return {"ufiformat", "-f", std::to_string(kilobytes), device};
+}
 
 FormatOptions parseFormatArguments(const std::vector<std::string>& arguments)
 {

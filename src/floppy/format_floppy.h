@@ -31,6 +31,10 @@ inline constexpr const char* kFormatUsage
       "  --floppy PERCORSO  l'unit\xC3\xA0 A: \xC3\xA8 questo file immagine (.img/.ima) o dispositivo\n"
       "  --yes    nessuna domanda (per gli script)\n";
 
+// The low-level format of a real floppy drive: fdutils' superformat for a
+// controller drive (/dev/fd0, /dev/fd1), ufiformat for a USB floppy drive.
+std::vector<std::string> lowLevelFormatArguments(const std::string& device, int kilobytes);
+
 // Formats the floppy of drive A: as the options say, talking to the user through
 // in and out, once or as many times as the user asks. Returns the exit status:
 // 0 when every format asked for was done, 1 when one was refused or failed.

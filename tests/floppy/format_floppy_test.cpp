@@ -179,6 +179,15 @@ TEST(FormatArguments, DosSwitches)
     }
 }
 
+TEST(FormatArguments, LowLevelFormatOfRealDrives)
+{
+    using Argv = std::vector<std::string>;
+    EXPECT_EQ(lowLevelFormatArguments("/dev/fd0", 720), (Argv{"superformat", "/dev/fd0", "dd"}));
+    EXPECT_EQ(lowLevelFormatArguments("/dev/fd1", 1440), (Argv{"superformat", "/dev/fd1", "hd"}));
+    EXPECT_EQ(lowLevelFormatArguments("/dev/sdb", 720), (Argv{"ufiformat", "-f", "720", "/dev/sdb"}));
+    EXPECT_EQ(lowLevelFormatArguments("/dev/sdc", 1440), (Argv{"ufiformat", "-f", "1440", "/dev/sdc"}));
+}
+
 TEST(FormatProgram, RunsFromItsCommandLine)
 {
     if (!programExists("mformat") || !programExists("fsck.fat"))
