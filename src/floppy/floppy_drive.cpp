@@ -58,8 +58,12 @@ FloppyTarget resolveFloppy(const std::string& floppyOption, const SystemPaths& p
 {
     FloppyTarget target;
     target.device = floppyOption.empty() ? findFloppyDevice(paths) : absolutePath(floppyOption);
-    if (inspectFloppyPath(target.device).kind == FloppyPathKind::BlockDevice)
+    // Writing past the kernel into a mounted file system would damage it.
+    const FloppyPathKind kind = inspectFloppyPath(target.device).kind;
+    if (kind == FloppyPathKind::BlockDevice)
         target.mountPoint = mountPointOfDevice(target.device, paths.mountInfo);
+    else if (kind == FloppyPathKind::ImageFile)
+        target.mountPoint = mountPointOfImage(target.device, paths.sysBlock, paths.mountInfo);
     return target;
 }
 

@@ -3,6 +3,7 @@
 
 #include <climits>
 #include <cstdlib>
+#include <dirent.h>
 #include <fcntl.h>
 #include <fstream>
 #include <linux/fs.h>
@@ -65,6 +66,31 @@ std::string mountPointOfDevice(const std::string& devicePath, const std::string&
             return mountPoint;
     }
     return {};
+}
+
+std::string mountPointOfImage(const std::string& image, const std::string& sysBlock, const std::string& mountInfo)
+{
+    char resolved[PATH_MAX];
+    if (!::realpath(image.c_str(), resolved))
+        return {};
+    DIR* dir = ::opendir(sysBlock.c_str());
+    if (!dir)
+        return {};
+    std::string mounted;
+    while (const dirent* entry = ::readdir(dir)) {
+        const std::string name = entry->d_name;
+        if (name.compare(0, 4, "loop") != 0)
+            continue;
+        std::ifstream backing(sysBlock + "/" + name + "/loop/backing_file");
+        std::string file;
+        if (std::getline(backing, file) && file == resolved) {
+            mounted = mountPointOfDevice("/dev/" + name, mountInfo);
+            if (!mounted.empty())
+                break;
+        }
+    }
+    ::closedir(dir);
+    return mounted;
 }
 
 }  // namespace iradudo

@@ -78,7 +78,7 @@ void formatFileSystem(const std::string& device, const FloppyFormat& format)
 }
 
 // Checks the medium and formats it once; throws Refusal with the reason otherwise.
-void formatOnce(const FormatOptions& options, const FloppyTarget& target, std::ostream& out)
+void formatOnce(const FormatOptions& options, const FloppyTarget& target, std::ostream& out, const SystemPaths& paths)
 {
     const FloppyFormat wanted = options.kilobytes == 720 ? kFloppy720 : kFloppy1440;
     const FloppyPathInfo medium = inspectFloppyPath(target.device);
@@ -92,7 +92,7 @@ void formatOnce(const FormatOptions& options, const FloppyTarget& target, std::o
                 + " byte, non un dischetto: formattazione rifiutata"};
         if (medium.bytes == 0)
             throw Refusal{"Nessun dischetto nell'unit\xC3\xA0 A: (" + shown + ")"};
-        if (const std::string mounted = mountPointOfDevice(target.device); !mounted.empty())
+        if (const std::string mounted = mountPointOfDevice(target.device, paths.mountInfo); !mounted.empty())
             throw Refusal{"Il dischetto in " + shown + " \xC3\xA8 in uso (montato in " + toDisplayUtf8(mounted)
                 + "): smontarlo prima di formattarlo"};
         break;
@@ -100,6 +100,10 @@ void formatOnce(const FormatOptions& options, const FloppyTarget& target, std::o
         if (!floppyFormatOfSize(medium.bytes) && !(medium.bytes == 0 && !options.quick))
             throw Refusal{shown + " ha " + grouped(medium.bytes)
                 + " byte: non \xC3\xA8 un'immagine di dischetto (737.280 o 1.474.560 byte), formattazione rifiutata"};
+        if (const std::string mounted = mountPointOfImage(target.device, paths.sysBlock, paths.mountInfo);
+            !mounted.empty())
+            throw Refusal{"L'immagine " + shown + " \xC3\xA8 in uso (montata in " + toDisplayUtf8(mounted)
+                + "): smontarla prima di formattarla"};
         break;
     case FloppyPathKind::Missing:
         // Only a name that says "floppy image" is created: a mistyped device path
@@ -215,7 +219,7 @@ int runFormat(const FormatOptions& options, std::istream& in, std::ostream& out,
                 return 1;
         }
         try {
-            formatOnce(options, target, out);
+            formatOnce(options, target, out, paths);
         } catch (const Refusal& refusal) {
             out << refusal.message << '\n';
             status = 1;

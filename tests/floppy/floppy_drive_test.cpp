@@ -75,6 +75,19 @@ TEST(FloppyDrive, OptionMakesARemovableDriveA)
     EXPECT_EQ(without.find('A'), nullptr);
 }
 
+TEST(FloppyDrive, AMountedImageIsReachedThroughItsMountPoint)
+{
+    TempDir dir;
+    SystemPaths paths = fakeSystem(dir);
+    const std::string image = dir.writeFile("a.img", std::string(737280, '\0')).string();
+    dir.writeFile("sys/block/loop0/loop/backing_file", std::filesystem::canonical(image).string() + "\n");
+    EXPECT_EQ(resolveFloppy(image, paths).mountPoint, "");
+    dir.writeFile("mountinfo", "40 25 7:0 / /mnt/floppy rw - vfat /dev/loop0 rw\n");
+    const FloppyTarget floppy = resolveFloppy(image, paths);
+    EXPECT_EQ(floppy.mountPoint, "/mnt/floppy");
+    EXPECT_EQ(withFloppyDrive(DriveTable(), floppy).find('A')->root, "/mnt/floppy");
+}
+
 TEST(FormatTerminal, ArgumentVectors)
 {
     const auto only

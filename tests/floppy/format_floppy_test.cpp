@@ -153,6 +153,29 @@ TEST_F(FormatImage, AsksBeforeAndAfter)
     EXPECT_FALSE(std::filesystem::exists(image));
 }
 
+TEST_F(FormatImage, RefusesAMountedImage)
+{
+    ASSERT_EQ(format({"A:", "--yes"}), 0);
+    const std::string before = test::readFile(image);
+    SystemPaths paths;
+    paths.sysBlock = (dir.path() / "sys/block").string();
+    paths.mountInfo
+        = dir.writeFile("mountinfo", "36 25 7:3 / /media/u/FLOPPY rw,nosuid - vfat /dev/loop3 rw\n").string();
+    dir.writeFile("sys/block/loop3/loop/backing_file", std::filesystem::canonical(image).string() + "\n");
+    dir.writeFile("sys/block/loop4/loop/backing_file", "/elsewhere/b.img\n");
+
+    std::istringstream in;
+    std::ostringstream out;
+    EXPECT_EQ(runFormat(parseFormatArguments({"--floppy", image, "--yes", "A:", "/Q"}), in, out, paths), 1);
+    EXPECT_NE(out.str().find("montata in /media/u/FLOPPY"), std::string::npos) << out.str();
+    EXPECT_EQ(test::readFile(image), before);
+
+    // The same image, no longer mounted: formatted.
+    dir.writeFile("mountinfo", "");
+    EXPECT_EQ(runFormat(parseFormatArguments({"--floppy", image, "--yes", "A:", "/Q"}), in, out, paths), 0)
+        << out.str();
+}
+
 TEST(FormatArguments, DosSwitches)
 {
     const struct {
