@@ -25,6 +25,10 @@ packages=(
   xvfb xdotool x11-apps xfonts-base libxkbcommon-x11-0
   # opening files with the desktop's default application
   xdg-utils
+  # drive A:: floppy images and drives through mtools, the low-level format of
+  # real drives (controller and USB), the format program's terminal, and
+  # dosfstools' fsck.fat to check formatted images in the tests
+  mtools fdutils ufiformat xterm dosfstools
   # installing: icons rendered from their drawing, the Debian package's library
   # dependencies, and the checks of the desktop entry, the metadata, the manual
   # pages and the package

@@ -17,7 +17,9 @@ WindowOptions parseWindowOptions(const std::vector<std::string>& arguments)
         if (disc == DiscOption::Taken)
             continue;
         const std::string& arg = arguments[i];
-        if (arg == "--help" || arg == "-h") {
+        if (arg == "--floppy" && i + 1 < arguments.size()) {
+            options.floppy = arguments[++i];
+        } else if (arg == "--help" || arg == "-h") {
             options.help = true;
         } else if (arg == "--version") {
             options.version = true;

@@ -8,6 +8,7 @@ namespace iradudo {
 
 struct WindowOptions {
     std::vector<std::string> discDirectories;  // each becomes a CD-ROM drive
+    std::string floppy;                        // --floppy PATH: drive A: (image file or block device)
     bool help = false;
     bool version = false;
     std::string error;  // non-empty: the arguments are unusable
@@ -18,8 +19,9 @@ struct WindowOptions {
 WindowOptions parseWindowOptions(const std::vector<std::string>& arguments);
 
 inline constexpr const char* kWindowUsage
-    = "usage: iradudo [--cd DIR]... [DIR]...\n"
+    = "usage: iradudo [--floppy PATH] [--cd DIR]... [DIR]...\n"
       "       iradudo --help | --version\n\n"
-      "--cd DIR (or DIR alone) makes DIR a CD-ROM drive of its own, labelled with the directory's name.\n";
+      "--cd DIR (or DIR alone) makes DIR a CD-ROM drive of its own, labelled with the directory's name.\n"
+      "--floppy PATH makes PATH drive A: (a 720 KB or 1.44 MB floppy image file, or a floppy device).\n";
 
 }  // namespace iradudo

@@ -10,6 +10,7 @@
 #include "controls/amiga_button.h"
 #include "controls/directory_list_box.h"
 #include "controls/drive_combo_box.h"
+#include "floppy/floppy_copy.h"
 #include "platform/platform.h"
 #include "viewers/views/image_control.h"
 #include "viewers/views/rich_text_view.h"
@@ -151,11 +152,15 @@ public:
     void SpeedButton11Click();
     void SpeedButton7Click();
 
+    void SpeedButton3Click();
     void ToolButton3Click();
     void ToolButton4Click();
     void SpeedButton8Click();
     void AmigaButton1Click();
     void AmigaButton2Click();
+
+    // Drive A: for "Copia su dischetto"; none until set.
+    iradudo::FloppyTarget floppy;
 
     // The press anchor shared by the title labels and resize gadgets.
     iradudo::PressAnchor anchor() const { return motion_.anchor(); }

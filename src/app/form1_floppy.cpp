@@ -5,6 +5,7 @@
 #include "app/art/pixel_art.h"
 #include "app/form1.h"
 #include "controls/classic_scheme.h"
+#include "floppy/floppy_copy.h"
 #include "floppy/format_command.h"
 #include "platform/exception.h"
 
@@ -131,11 +132,28 @@ void TForm1::buildFloppyWindows()
     AmigaButton4
         = amigaButton(Panel21, "AmigaButton4", QStringLiteral("Cancella"), {224, 152, 73, 33}, classic::clBtnFace);
 
+    connect(SpeedButton3, &QAbstractButton::clicked, this, [this] { SpeedButton3Click(); });
     connect(ToolButton3, &QAbstractButton::clicked, this, [this] { ToolButton3Click(); });
     connect(ToolButton4, &QAbstractButton::clicked, this, [this] { ToolButton4Click(); });
     connect(SpeedButton8, &QAbstractButton::clicked, this, [this] { SpeedButton8Click(); });
     AmigaButton1->onClick = [this] { AmigaButton1Click(); };
     AmigaButton2->onClick = [this] { AmigaButton2Click(); };
+}
+
+void TForm1::SpeedButton3Click()
+{
+    const QModelIndex focused = ListView2->currentIndex();
+    if (!focused.isValid())
+        return;
+    const ListingItem& item = ListView2Items->item(focused.row());
+    // Copying the current directory first also brings back a directory that the
+    // folder selection moved away from; its failure is the input/output error.
+    platform_.setCurrentDirectory(DirectoryListBox1.directory());
+    // A directory ("[..]" too) is no file: nothing to copy and nothing to say.
+    if (item.imageIndex == IconDirectory)
+        return;
+    // A file gone since the listing is reported as unreadable by the copy.
+    copyToFloppy(floppy, platform_.hostPath(item.caption).value_or(item.caption), item.caption);
 }
 
 void TForm1::ToolButton3Click()

@@ -3,6 +3,9 @@
 #include "app/error_box.h"
 #include "app/form1.h"
 #include "app/program_fonts.h"
+#include "floppy/floppy_drive.h"
+#include "floppy/format_terminal.h"
+#include "floppy/run_program.h"
 #include "platform/linux_platform.h"
 #include "program_version.h"
 #include "viewers/pictures/picture_formats.h"
@@ -52,13 +55,22 @@ int main(int argc, char** argv)
 
     iradudo::installProgramFonts();
     std::unique_ptr<iradudo::LinuxPlatform> platform;
+    iradudo::FloppyTarget floppy;
     try {
-        platform = iradudo::LinuxPlatform::fromSystem(options.discDirectories);
+        floppy = iradudo::resolveFloppy(options.floppy);
+        platform = std::make_unique<iradudo::LinuxPlatform>(
+            iradudo::withFloppyDrive(iradudo::buildSystemDriveTable(options.discDirectories), floppy));
     } catch (const std::exception& error) {
         std::cerr << error.what() << '\n';
         return 1;
     }
+    // "Format.com ..." opens the program's own format program on the same floppy.
+    iradudo::setCommandLineTranslator(
+        [setup = iradudo::FormatLaunchSetup{iradudo::formatProgramBesideExecutable(),
+             options.floppy.empty() ? std::string() : floppy.device, &iradudo::programExists}](
+            std::string_view line) { return iradudo::formatTerminalArguments(line, setup); });
     TForm1 form(*platform);
+    form.floppy = floppy;
     form.show();
     const int status = app.exec();
     iradudo::finalisePictureFormats();

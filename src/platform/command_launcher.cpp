@@ -53,11 +53,30 @@ bool DetachedLauncher::launch(const std::vector<std::string>& argv, const std::s
     return true;
 }
 
+namespace {
+
+CommandLineTranslator& translator()
+{
+    static CommandLineTranslator installed;
+    return installed;
+}
+
+}  // namespace
+
+void setCommandLineTranslator(CommandLineTranslator translator)
+{
+    iradudo::translator() = std::move(translator);
+}
+
 std::optional<CommandLine> parseCommandLine(std::string_view commandLine)
 {
     constexpr std::string_view start = "Start ";
     if (commandLine.size() > start.size() && startsWithIgnoringAsciiCase(commandLine, start))
-        return CommandLine{CommandLine::Kind::Start, std::string(commandLine.substr(start.size()))};
+        return CommandLine{CommandLine::Kind::Start, std::string(commandLine.substr(start.size())), {}};
+    if (translator()) {
+        if (std::optional<std::vector<std::string>> argv = translator()(commandLine); argv && !argv->empty())
+            return CommandLine{CommandLine::Kind::Program, {}, std::move(*argv)};
+    }
     return std::nullopt;
 }
 
@@ -66,6 +85,7 @@ std::vector<std::string> commandArguments(const CommandLine& command)
     switch (command.kind) {
     case CommandLine::Kind::Start:
         return {"xdg-open", command.name.front() == '/' ? command.name : "./" + command.name};
+    case CommandLine::Kind::Program: return command.argv;
     }
     return {};
 }

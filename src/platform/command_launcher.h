@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -25,13 +26,14 @@ public:
     bool launch(const std::vector<std::string>& argv, const std::string& workingDirectory) override;
 };
 
-// One of the program's command lines, taken apart once. Only "Start NAME" (the
-// keyword in any letter case) is known today; the floppy's format command lines
-// join it as further kinds.
+// One of the program's command lines, taken apart once: "Start NAME" (the
+// keyword in any letter case), or a line the installed translator turned into
+// a program's argument vector.
 struct CommandLine {
-    enum class Kind { Start };
+    enum class Kind { Start, Program };
     Kind kind = Kind::Start;
-    std::string name;  // Start: the file to open, never empty
+    std::string name;               // Start: the file to open, never empty
+    std::vector<std::string> argv;  // Program: the vector to start
 };
 
 // nullopt for a command line this platform does not know.
@@ -39,7 +41,15 @@ std::optional<CommandLine> parseCommandLine(std::string_view commandLine);
 
 // The argument vector that runs a command line:
 // Start NAME -> {"xdg-open", "./NAME"} (NAME relative to the working directory,
-// so neither a leading "-" nor a "scheme:" can be taken for something else).
+// so neither a leading "-" nor a "scheme:" can be taken for something else);
+// Program -> the translator's vector as it is.
 std::vector<std::string> commandArguments(const CommandLine& command);
+
+// Command lines other than "Start" go to the translator set at start-up (the
+// floppy tools turn "Format.com ..." into their own format program); without
+// one, or when it declines, they are unknown.
+
+using CommandLineTranslator = std::function<std::optional<std::vector<std::string>>(std::string_view)>;
+void setCommandLineTranslator(CommandLineTranslator translator);
 
 }  // namespace iradudo

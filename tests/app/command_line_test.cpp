@@ -30,3 +30,12 @@ TEST(WindowOptions, RejectsWhatItDoesNotKnow)
     EXPECT_TRUE(parseWindowOptions({"--version"}).version);
     EXPECT_TRUE(parseWindowOptions({}).discDirectories.empty());
 }
+
+TEST(WindowOptions, FloppyIsNoDisc)
+{
+    const WindowOptions o = parseWindowOptions({"--floppy", "a.img", "/disc"});
+    EXPECT_TRUE(o.error.empty());
+    EXPECT_EQ(o.floppy, "a.img");
+    EXPECT_EQ(o.discDirectories, (std::vector<std::string>{"/disc"}));
+    EXPECT_FALSE(parseWindowOptions({"--floppy"}).error.empty());
+}

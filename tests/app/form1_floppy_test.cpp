@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "controls/classic_scheme.h"
+#include "floppy/run_program.h"
 #include "form_fixture.h"
 
 #include <gtest/gtest.h>
@@ -252,6 +253,68 @@ TEST_F(Form1FloppyTest, NoSelectedDriveRunsNothing)
     EXPECT_TRUE(commandLines().empty());
     EXPECT_FALSE(TNewButton::pressedFlag());
     EXPECT_TRUE(f.AmigaButton1->shownPixels() == raised);
+}
+
+}  // namespace
+
+namespace {
+
+// "Copia su dischetto" on a real image, read back with mtools' own -i option.
+class Form1CopyToFloppyTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        if (!programExists("mformat"))
+            GTEST_SKIP() << "mtools is not installed";
+        image = (floppyDir.path() / "a.img").string();
+        ASSERT_EQ(runProgram({"mformat", "-C", "-f", "720", "-i", image, "::"}, {"MTOOLSRC=/dev/null"}).exitCode, 0);
+        disc.writeFile("GAME.LHA", "game bytes");
+        disc.writeFile("DEMOS/INTRO.LHA", "intro");
+        fx.form->floppy = {image, {}};
+        fx.showForm();
+        FormFixture::doubleClickItem(fx.form->ListView1, 0);  // the browser on D:
+    }
+
+    std::string floppyListing() const
+    {
+        return runProgram({"mdir", "-b", "-i", image, "::"}, {"MTOOLSRC=/dev/null", "LC_ALL=C.UTF-8"}).output;
+    }
+
+    TempDir floppyDir;
+    TempDir disc;
+    std::string image;
+    FormFixture fx{
+        {makeDrive('A', DriveRemovable, std::string()), makeDrive('D', DriveCdRom, disc.path().string(), "COVER")}};
+};
+
+TEST_F(Form1CopyToFloppyTest, CopiesTheFocusedFileAndNothingForADrawer)
+{
+    TForm1& f = *fx.form;
+    QTest::mouseClick(f.SpeedButton3, Qt::LeftButton);
+    EXPECT_EQ(floppyListing(), "") << "no focused item: nothing copied";
+
+    FormFixture::clickItem(f.ListView2, fx.browserRow("[DEMOS]"));
+    QTest::mouseClick(f.SpeedButton3, Qt::LeftButton);
+    EXPECT_EQ(floppyListing(), "");
+    EXPECT_TRUE(fx.errors.isEmpty()) << fx.errors.join('\n').toStdString();
+
+    FormFixture::clickItem(f.ListView2, fx.browserRow("GAME.LHA"));
+    QTest::mouseClick(f.SpeedButton3, Qt::LeftButton);
+    EXPECT_EQ(floppyListing(), "::/GAME.LHA\n");
+    EXPECT_EQ(runProgram({"mtype", "-i", image, "::GAME.LHA"}, {"MTOOLSRC=/dev/null"}).output, "game bytes");
+    EXPECT_TRUE(fx.errors.isEmpty()) << fx.errors.join('\n').toStdString();
+}
+
+TEST_F(Form1CopyToFloppyTest, AFailedCopyShowsItsCauseInTheErrorBox)
+{
+    TForm1& f = *fx.form;
+    f.floppy = {(floppyDir.path() / "missing.img").string(), {}};
+    FormFixture::clickItem(f.ListView2, fx.browserRow("GAME.LHA"));
+    QTest::mouseClick(f.SpeedButton3, Qt::LeftButton);
+    ASSERT_EQ(fx.errors.size(), 1);
+    EXPECT_TRUE(fx.errors[0].contains(QStringLiteral("Nessun dischetto"))) << fx.errors[0].toStdString();
+    EXPECT_TRUE(fx.errors[0].contains(QStringLiteral("«GAME.LHA»"))) << fx.errors[0].toStdString();
+    EXPECT_EQ(floppyListing(), "");
 }
 
 }  // namespace

@@ -1,10 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// Runs iradudo-cli's drives and list commands on the demo disc.
+// Runs iradudo-cli's drives, list and copy-to-floppy commands.
+#include "floppy/run_program.h"
 #include "support/temp_dir.h"
 
 #include <algorithm>
 #include <fcntl.h>
 #include <filesystem>
+
 #include <gtest/gtest.h>
 #include <spawn.h>
 #include <sstream>
@@ -203,4 +205,31 @@ TEST(DemoDisc, HoldsTheFilesItPromises)
     // Metafiles from libuemf's writer: a placeable WMF and an EMF.
     EXPECT_EQ(readFile(demo + "/Grafica/Immagini/Clipart.wmf").substr(0, 4), "\xD7\xCD\xC6\x9A");
     EXPECT_EQ(readFile(demo + "/Grafica/Immagini/Disegno.emf").substr(40, 4), " EMF");
+}
+
+// copy-to-floppy on an image made and read back by mtools itself.
+TEST(CliCopyToFloppy, CopiesOrSaysWhyNot)
+{
+    if (!iradudo::programExists("mformat"))
+        GTEST_SKIP() << "mtools is not installed";
+    TempDir dir;
+    const std::string image = (dir.path() / "a.img").string();
+    ASSERT_EQ(
+        iradudo::runProgram({"mformat", "-C", "-f", "1440", "-i", image, "::"}, {"MTOOLSRC=/dev/null"}).exitCode, 0);
+    const std::string file = dir.writeFile("README.TXT", "leggimi").string();
+
+    const Result drives = runCli({"--floppy", image, "drives"});
+    EXPECT_EQ(drives.out.substr(0, 5), "A\t2\tA") << drives.out;
+
+    const Result copied = runCli({"--floppy", image, "copy-to-floppy", file});
+    EXPECT_EQ(copied.status, 0) << copied.err;
+    EXPECT_EQ(iradudo::runProgram({"mtype", "-i", image, "::README.TXT"}, {"MTOOLSRC=/dev/null"}).output, "leggimi");
+    const Result directory = runCli({"--floppy", image, "copy-to-floppy", dir.path().string()});
+    EXPECT_EQ(directory.status, 0);
+    EXPECT_EQ(directory.err, "");
+
+    const Result missing = runCli({"--floppy", (dir.path() / "none.img").string(), "copy-to-floppy", file});
+    EXPECT_EQ(missing.status, 1);
+    EXPECT_NE(missing.err.find("Nessun dischetto"), std::string::npos) << missing.err;
+    EXPECT_NE(missing.err.find("README.TXT"), std::string::npos) << missing.err;
 }

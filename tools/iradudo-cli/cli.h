@@ -14,6 +14,7 @@ struct Invocation {
     std::vector<std::string> arguments;
     std::ostream& out;
     std::ostream& err;
+    std::string floppy = {};  // --floppy PATH: drive A:
 };
 
 // A subcommand returns the process's exit status. Failures the window would show

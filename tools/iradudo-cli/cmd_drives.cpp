@@ -3,6 +3,7 @@
 #include "cli.h"
 
 #include "browser/directory_source.h"
+#include "floppy/floppy_drive.h"
 #include "platform/linux_platform.h"
 #include "platform/text_encoding.h"
 
@@ -17,7 +18,8 @@ int run(const Invocation& invocation)
         invocation.err << "usage: drives\n";
         return 2;
     }
-    const std::unique_ptr<LinuxPlatform> platform = LinuxPlatform::fromSystem(invocation.discDirectories);
+    const auto platform = std::make_unique<LinuxPlatform>(
+        withFloppyDrive(buildSystemDriveTable(invocation.discDirectories), resolveFloppy(invocation.floppy)));
     const DriveList drives(*platform);
     for (int i = 0; i < drives.count(); ++i) {
         const char letter = drives.letterAt(i);

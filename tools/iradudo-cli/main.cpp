@@ -19,11 +19,12 @@ std::vector<Command>& commandTable()
 
 void printUsage(std::ostream& out)
 {
-    out << "usage: iradudo-cli [--cd DIR]... COMMAND [ARGS]\n"
+    out << "usage: iradudo-cli [--floppy PATH] [--cd DIR]... COMMAND [ARGS]\n"
            "       iradudo-cli --help | --version\n\ncommands:\n";
     for (const Command& command : commandTable())
         out << "  " << command.usage << '\n';
-    out << "\n--cd DIR makes DIR a CD-ROM drive of its own, labelled with the directory's name.\n";
+    out << "\n--cd DIR makes DIR a CD-ROM drive of its own, labelled with the directory's name.\n"
+           "--floppy PATH makes PATH drive A: (a 720 KB or 1.44 MB floppy image file, or a floppy device).\n";
 }
 
 }  // namespace
@@ -44,6 +45,7 @@ int main(int argc, char** argv)
 {
     using namespace iradudo::cli;
     std::vector<std::string> discs;
+    std::string floppy;
     const std::vector<std::string> words(argv, argv + argc);
     std::size_t i = 1;
     for (; i < words.size(); ++i) {
@@ -54,7 +56,9 @@ int main(int argc, char** argv)
         }
         if (disc == iradudo::DiscOption::Taken)
             continue;
-        if (words[i] == "--help" || words[i] == "-h") {
+        if (words[i] == "--floppy" && i + 1 < words.size()) {
+            floppy = words[++i];
+        } else if (words[i] == "--help" || words[i] == "-h") {
             printUsage(std::cout);
             return 0;
         } else if (words[i] == "--version") {
@@ -73,8 +77,8 @@ int main(int argc, char** argv)
         if (name != command.name)
             continue;
         Invocation invocation{discs,
-            std::vector<std::string>(words.begin() + static_cast<std::ptrdiff_t>(i), words.end()), std::cout,
-            std::cerr};
+            std::vector<std::string>(words.begin() + static_cast<std::ptrdiff_t>(i), words.end()), std::cout, std::cerr,
+            floppy};
         try {
             return command.run(invocation);
         } catch (...) {

@@ -1,0 +1,232 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "floppy/format_floppy.h"
+
+#include "floppy/floppy_drive.h"
+#include "floppy/floppy_geometry.h"
+#include "floppy/mtools.h"
+#include "platform/text_encoding.h"
+
+#include <cstdio>
+#include <fcntl.h>
+#include <istream>
+#include <ostream>
+#include <unistd.h>
+
+namespace iradudo {
+namespace {
+
+std::string upper(std::string text)
+{
+    for (char& c : text)
+        c = static_cast<char>(c >= 'a' && c <= 'z' ? c - 'a' + 'A' : c);
+    return text;
+}
+
+// 1457664 -> "1.457.664", as the Italian DOS wrote byte counts.
+std::string grouped(std::int64_t value)
+{
+    std::string digits = std::to_string(value);
+    for (int i = static_cast<int>(digits.size()) - 3; i > 0; i -= 3)
+        digits.insert(static_cast<std::size_t>(i), ".");
+    return digits;
+}
+
+const char* capacityName(std::int64_t bytes)
+{
+    return bytes == kFloppy720.bytes ? "720 KB" : "1,44 MB";
+}
+
+bool hasImageExtension(const std::string& path)
+{
+    const std::string tail = path.size() >= 4 ? upper(path.substr(path.size() - 4)) : std::string();
+    return tail == ".IMG" || tail == ".IMA";
+}
+
+struct Refusal {
+    std::string message;
+};
+
+// A fresh image of the right size beside the old one, formatted, then put in its
+// place: a failure leaves the old image as it was.
+void formatNewImage(const std::string& image, const FloppyFormat& format)
+{
+    const std::string temporary = image + ".iradudo-format.tmp";
+    const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    const bool sized = fd >= 0 && ::ftruncate(fd, format.bytes) == 0;
+    if (fd >= 0)
+        ::close(fd);
+    if (!sized) {
+        ::unlink(temporary.c_str());
+        throw Refusal{"Impossibile creare l'immagine " + toDisplayUtf8(image) + " (cartella protetta da scrittura?)"};
+    }
+    const MtoolsDrive drive(temporary);
+    const ProgramResult made = drive.run("mformat", {"-f", std::to_string(format.kilobytes), "a:"});
+    if (made.exitCode != 0 || ::rename(temporary.c_str(), image.c_str()) != 0) {
+        ::unlink(temporary.c_str());
+        throw Refusal{"Formattazione non riuscita: "
+            + (made.started ? made.output : "mformat (pacchetto mtools) non installato")};
+    }
+}
+
+void formatFileSystem(const std::string& device, const FloppyFormat& format)
+{
+    const MtoolsDrive drive(device);
+    const ProgramResult made = drive.run("mformat", {"-f", std::to_string(format.kilobytes), "a:"});
+    if (made.exitCode != 0)
+        throw Refusal{"Formattazione non riuscita: "
+            + (made.started ? made.output : "mformat (pacchetto mtools) non installato")};
+}
+
+// Checks the medium and formats it once; throws Refusal with the reason otherwise.
+void formatOnce(const FormatOptions& options, const FloppyTarget& target, std::ostream& out, const SystemPaths& paths)
+{
+    const FloppyFormat wanted = options.kilobytes == 720 ? kFloppy720 : kFloppy1440;
+    const FloppyPathInfo medium = inspectFloppyPath(target.device);
+    const std::string shown = toDisplayUtf8(target.device);
+    switch (medium.kind) {
+    case FloppyPathKind::Other:
+        throw Refusal{shown + " non \xC3\xA8 un dischetto n\xC3\xA9 un'immagine di dischetto: formattazione rifiutata"};
+    case FloppyPathKind::BlockDevice:
+        if (medium.bytes > kLargestFloppyBytes)
+            throw Refusal{shown + " \xC3\xA8 un disco di " + grouped(medium.bytes)
+                + " byte, non un dischetto: formattazione rifiutata"};
+        if (medium.bytes == 0)
+            throw Refusal{"Nessun dischetto nell'unit\xC3\xA0 A: (" + shown + ")"};
+        if (const std::string mounted = mountPointOfDevice(target.device, paths.mountInfo); !mounted.empty())
+            throw Refusal{"Il dischetto in " + shown + " \xC3\xA8 in uso (montato in " + toDisplayUtf8(mounted)
+                + "): smontarlo prima di formattarlo"};
+        break;
+    case FloppyPathKind::ImageFile:
+        if (!floppyFormatOfSize(medium.bytes) && !(medium.bytes == 0 && !options.quick))
+            throw Refusal{shown + " ha " + grouped(medium.bytes)
+                + " byte: non \xC3\xA8 un'immagine di dischetto (737.280 o 1.474.560 byte), formattazione rifiutata"};
+        if (const std::string mounted = mountPointOfImage(target.device, paths.sysBlock, paths.mountInfo);
+            !mounted.empty())
+            throw Refusal{"L'immagine " + shown + " \xC3\xA8 in uso (montata in " + toDisplayUtf8(mounted)
+                + "): smontarla prima di formattarla"};
+        break;
+    case FloppyPathKind::Missing:
+        // Only a name that says "floppy image" is created: a mistyped device path
+        // (/dev/sdb with no disk behind it) must not become a file.
+        if (!hasImageExtension(target.device))
+            throw Refusal{shown + " non esiste: si crea soltanto un'immagine nuova con estensione .img o .ima"};
+        if (options.quick)
+            throw Refusal{"L'immagine " + shown
+                + " non esiste: la formattazione veloce vuole un dischetto gi\xC3\xA0 formattato"};
+        break;
+    }
+    if (options.quick && medium.bytes != wanted.bytes)
+        throw Refusal{std::string("La capacit\xC3\xA0 del dischetto (") + capacityName(medium.bytes)
+            + ") non corrisponde a quella richiesta (" + capacityName(wanted.bytes)
+            + "): la formattazione veloce non la cambia, usare la formattazione normale"};
+    if (medium.kind != FloppyPathKind::BlockDevice && !medium.writable && medium.kind != FloppyPathKind::Missing)
+        throw Refusal{"Il dischetto in " + shown + " \xC3\xA8 protetto da scrittura"};
+
+    out << (options.quick ? "Formattazione veloce " : "Formattazione ") << capacityName(wanted.bytes)
+        << " in corso...\n"
+        << std::flush;
+    if (options.quick) {
+        formatFileSystem(target.device, wanted);
+    } else if (medium.kind == FloppyPathKind::BlockDevice) {
+        const std::vector<std::string> argv = lowLevelFormatArguments(target.device, wanted.kilobytes);
+        const ProgramResult low = runProgram(argv);
+        out << low.output;
+        if (!low.started)
+            throw Refusal{argv.front() + " non \xC3\xA8 installato (pacchetto "
+                + (argv.front() == "superformat" ? "fdutils" : "ufiformat")
+                + "): usare la formattazione veloce (/Q) su un dischetto gi\xC3\xA0 formattato"};
+        if (low.exitCode != 0)
+            throw Refusal{"Formattazione a basso livello non riuscita (" + argv.front()
+                + "): dischetto difettoso, protetto da scrittura o di un'altra densit\xC3\xA0?"};
+        formatFileSystem(target.device, wanted);
+    } else {
+        formatNewImage(target.device, wanted);
+    }
+
+    const MtoolsDrive drive(target.device);
+    const FloppyDirectoryInfo info = parseMdirOutput(drive.run("mdir", {"a:/"}).output);
+    out << "Formattazione completata.\n\n"
+        << "  " << grouped(info.bytesFree) << " byte di spazio totale su disco\n"
+        << "  " << grouped(info.bytesFree) << " byte disponibili su disco\n\n";
+}
+
+bool askYes(std::istream& in, std::ostream& out, const std::string& question)
+{
+    out << question << std::flush;
+    std::string answer;
+    if (!std::getline(in, answer))
+        return false;
+    const std::size_t first = answer.find_first_not_of(" \t");
+    return first != std::string::npos && (answer[first] == 's' || answer[first] == 'S');
+}
+
+}  // namespace
+
+std::vector<std::string> lowLevelFormatArguments(const std::string& device, int kilobytes)
+{
+    const std::string name = device.substr(device.rfind('/') + 1);
+    if (name.compare(0, 2, "fd") == 0)
+        return {"superformat", device, kilobytes == 720 ? "dd" : "hd"};
+    return {"ufiformat", "-f", std::to_string(kilobytes), device};
+}
+
+FormatOptions parseFormatArguments(const std::vector<std::string>& arguments)
+{
+    FormatOptions options;
+    for (std::size_t i = 0; i < arguments.size(); ++i) {
+        const std::string& arg = arguments[i];
+        const std::string word = upper(arg);
+        if (arg == "--floppy" && i + 1 < arguments.size()) {
+            options.floppy = arguments[++i];
+        } else if (arg == "--yes" || arg == "-y") {
+            options.yes = true;
+        } else if (arg == "--help" || arg == "-h" || arg == "/?") {
+            options.help = true;
+        } else if (word == "/Q") {
+            options.quick = true;
+        } else if (word == "/F:720" || word == "/F:720K") {
+            options.kilobytes = 720;
+        } else if (word == "/F:1440" || word == "/F:1.44" || word == "/F:1,44") {
+            options.kilobytes = 1440;
+        } else if (word.size() == 2 && word[1] == ':' && word[0] >= 'A' && word[0] <= 'Z') {
+            options.drive = word;
+        } else {
+            options.error = "Parametro non valido: " + arg;
+            return options;
+        }
+    }
+    if (!options.help && options.drive.empty())
+        options.error = "Manca l'unit\xC3\xA0 da formattare (A:)";
+    else if (!options.help && options.drive != "A:")
+        options.error = "Si pu\xC3\xB2 formattare soltanto l'unit\xC3\xA0 A:, non " + options.drive;
+    return options;
+}
+
+int runFormat(const FormatOptions& options, std::istream& in, std::ostream& out, const SystemPaths& paths)
+{
+    const FloppyTarget target = resolveFloppy(options.floppy, paths);
+    if (target.device.empty()) {
+        out << "Nessuna unit\xC3\xA0 A: su questo computer: indicare un'immagine con --floppy PERCORSO\n";
+        return 1;
+    }
+    int status = 0;
+    for (;;) {
+        out << "Inserire un nuovo dischetto nell'unit\xC3\xA0 A: (" << toDisplayUtf8(target.device) << ")\n";
+        if (!options.yes) {
+            out << "e premere INVIO quando pronti..." << std::flush;
+            std::string line;
+            if (!std::getline(in, line))
+                return 1;
+        }
+        try {
+            formatOnce(options, target, out, paths);
+        } catch (const Refusal& refusal) {
+            out << refusal.message << '\n';
+            status = 1;
+        }
+        if (options.yes || !askYes(in, out, "Formattare un altro dischetto (S/N)? "))
+            return status;
+    }
+}
+
+}  // namespace iradudo

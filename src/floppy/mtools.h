@@ -1,0 +1,43 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include "floppy/run_program.h"
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace iradudo {
+
+// Runs mtools on one floppy (an image file or a block device) through a private
+// configuration that names it as drive "a:": the user's own ~/.mtoolsrc and
+// settings are never read, so nothing redirects a write elsewhere. Names are
+// passed and shown as UTF-8.
+class MtoolsDrive {
+public:
+    // Throws std::invalid_argument for a path a configuration cannot quote.
+    explicit MtoolsDrive(const std::string& deviceOrImage);
+    ~MtoolsDrive();
+    MtoolsDrive(const MtoolsDrive&) = delete;
+    MtoolsDrive& operator=(const MtoolsDrive&) = delete;
+
+    // Runs an mtools program ("mcopy", "mdir"...) with the arguments; "a:" in them
+    // is the floppy.
+    ProgramResult run(const std::string& program, const std::vector<std::string>& arguments) const;
+
+    const std::string& configFile() const { return configFile_; }
+
+private:
+    std::string directory_;
+    std::string configFile_;
+};
+
+// What an mdir listing tells: the files' total size and the bytes free, -1 when not shown.
+struct FloppyDirectoryInfo {
+    std::int64_t fileSize = -1;
+    std::int64_t bytesFree = -1;
+};
+FloppyDirectoryInfo parseMdirOutput(const std::string& output);
+
+}  // namespace iradudo

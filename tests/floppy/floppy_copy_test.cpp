@@ -1,0 +1,168 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Copy to floppy on image files made and read back by mtools itself (-i, not the
+// program's private configuration).
+#include "floppy/floppy_copy.h"
+#include "floppy/run_program.h"
+#include "support/temp_dir.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <sys/stat.h>
+
+using namespace iradudo;
+using iradudo::test::TempDir;
+
+namespace {
+
+ProgramResult mtool(const std::string& program, const std::vector<std::string>& arguments)
+{
+    std::vector<std::string> argv{program};
+    argv.insert(argv.end(), arguments.begin(), arguments.end());
+    return runProgram(argv, {"LC_ALL=C.UTF-8", "MTOOLSRC=/dev/null"});
+}
+
+class FloppyCopy : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        if (!programExists("mformat"))
+            GTEST_SKIP() << "mtools is not installed";
+        image = (dir.path() / "a.img").string();
+        ASSERT_EQ(mtool("mformat", {"-C", "-f", "1440", "-i", image, "::"}).exitCode, 0);
+    }
+
+    // The bytes of a file on the image, read by mtype; nullopt when it is not there.
+    std::optional<std::string> onImage(const std::string& name) const
+    {
+        const ProgramResult typed = mtool("mtype", {"-i", image, "::" + name});
+        return typed.exitCode == 0 ? std::optional(typed.output) : std::nullopt;
+    }
+
+    std::string bareListing() const { return mtool("mdir", {"-b", "-i", image, "::"}).output; }
+
+    std::string copyFailure(const std::string& source, const std::string& name) const
+    {
+        try {
+            copyToFloppy({image, {}}, source, name);
+        } catch (const EFloppyError& error) {
+            return error.what();
+        }
+        return {};
+    }
+
+    TempDir dir;
+    std::string image;
+};
+
+TEST_F(FloppyCopy, CopiesIntoAnEmptyImage)
+{
+    const auto source = dir.writeFile("README.TXT", "hello amiga\n");
+    copyToFloppy({image, {}}, source.string(), "README.TXT");
+    EXPECT_EQ(onImage("README.TXT"), "hello amiga\n");
+    EXPECT_EQ(bareListing(), "::/README.TXT\n");
+}
+
+TEST_F(FloppyCopy, ReplacesAFileAndLeavesNoTemporaryName)
+{
+    copyToFloppy({image, {}}, dir.writeFile("old/GAME.LHA", "old content").string(), "GAME.LHA");
+    copyToFloppy({image, {}}, dir.writeFile("new/game.lha", "new, longer content").string(), "game.lha");
+    EXPECT_EQ(onImage("GAME.LHA"), "new, longer content");
+    EXPECT_EQ(bareListing(), "::/GAME.LHA\n");
+}
+
+TEST_F(FloppyCopy, FullImageKeepsTheOldFileAndSaysWhy)
+{
+    copyToFloppy({image, {}}, dir.writeFile("a/BIG", std::string(1000000, 'o')).string(), "BIG");
+    // Fits in place of the old copy, but not beside it.
+    const std::string message = copyFailure(dir.writeFile("b/BIG", std::string(900000, 'n')).string(), "BIG");
+    EXPECT_NE(message.find("\xC2\xAB"
+                           "BIG\xC2\xBB"),
+        std::string::npos)
+        << message;
+    EXPECT_NE(message.find("Spazio insufficiente"), std::string::npos) << message;
+    EXPECT_EQ(onImage("BIG"), std::string(1000000, 'o'));
+    EXPECT_EQ(bareListing(), "::/BIG\n");
+
+    const std::string tooBig = copyFailure(dir.writeFile("HUGE", std::string(1500000, 'h')).string(), "HUGE");
+    EXPECT_NE(tooBig.find("Spazio insufficiente"), std::string::npos) << tooBig;
+    EXPECT_EQ(bareListing(), "::/BIG\n");
+}
+
+TEST_F(FloppyCopy, FailuresNameTheFileAndTheCause)
+{
+    const std::string source = dir.writeFile("DOC.TXT", "text").string();
+    const std::string readOnly = (dir.path() / "ro.img").string();
+    std::filesystem::copy_file(image, readOnly);
+    ::chmod(readOnly.c_str(), 0444);
+    const std::string unformatted = dir.writeFile("blank.img", std::string(1474560, '\0')).string();
+
+    const struct {
+        const char* what;
+        FloppyTarget target;
+        std::string source;
+        std::string name;
+        const char* cause;
+    } cases[] = {
+        {"missing image", {(dir.path() / "none.img").string(), {}}, source, "DOC.TXT", "Nessun dischetto"},
+        {"read-only image", {readOnly, {}}, source, "DOC.TXT", "protetto da scrittura"},
+        {"no floppy drive", {}, source, "DOC.TXT", "Nessuna unit"},
+        {"unformatted image", {unformatted, {}}, source, "DOC.TXT", "non \xC3\xA8 leggibile"},
+        {"unreadable source", {image, {}}, (dir.path() / "gone.txt").string(), "gone.txt", "Impossibile leggere"},
+        {"name FAT cannot hold", {image, {}}, source, "WHY?.TXT", "non pu\xC3\xB2 essere scritto"},
+        {"name of dots", {image, {}}, source, "...", "non pu\xC3\xB2 essere scritto"},
+    };
+    for (const auto& c : cases) {
+        std::string message;
+        try {
+            copyToFloppy(c.target, c.source, c.name);
+        } catch (const EFloppyError& error) {
+            message = error.what();
+        }
+        EXPECT_NE(message.find(c.cause), std::string::npos) << c.what << ": " << message;
+        EXPECT_NE(message.find(c.name), std::string::npos) << c.what << ": " << message;
+    }
+    EXPECT_EQ(bareListing(), "");
+    EXPECT_EQ(mtool("mdir", {"-b", "-i", readOnly, "::"}).output, "");
+}
+
+TEST_F(FloppyCopy, Latin1NameArrivesAsItsCharacter)
+{
+    const std::string latin1 = "CAF\xC9.TXT";  // É in ISO-8859-1
+    copyToFloppy({image, {}}, dir.writeFile(latin1, "menu").string(), latin1);
+    EXPECT_EQ(onImage("CAF\xC3\x89.TXT"), "menu");
+    EXPECT_EQ(bareListing(), "::/CAF\xC3\x89.TXT\n");
+}
+
+TEST_F(FloppyCopy, LongNameKeepsItsLongEntry)
+{
+    const std::string name = "Una descrizione lunga.readme";
+    copyToFloppy({image, {}}, dir.writeFile(name, "x").string(), name);
+    EXPECT_NE(bareListing().find("::/" + name), std::string::npos) << bareListing();
+}
+
+TEST(FatNames, WhatALongNameCanHold)
+{
+    const struct {
+        std::string name;
+        bool holds;
+    } cases[] = {
+        {"README.TXT", true},
+        {"caf\xC3\xA8 menu.txt", true},
+        {"a<b", false},
+        {"a|b", false},
+        {"a\"b", false},
+        {"back\\slash", false},
+        {"x/y", false},
+        {std::string("ctl\x01"), false},
+        {"..", false},
+        {" . ", false},
+        {"", false},
+        {std::string(255, 'n'), true},
+        {std::string(256, 'n'), false},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(fatCanHoldName(c.name), c.holds) << c.name;
+}
+
+}  // namespace

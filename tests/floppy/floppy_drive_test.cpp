@@ -1,0 +1,156 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "floppy/floppy_drive.h"
+#include "floppy/format_terminal.h"
+#include "floppy/mtools.h"
+#include "platform/linux_platform.h"
+#include "support/temp_dir.h"
+#include "support/test_drives.h"
+
+#include <gtest/gtest.h>
+
+using namespace iradudo;
+using iradudo::test::TempDir;
+
+namespace {
+
+SystemPaths fakeSystem(const TempDir& dir)
+{
+    SystemPaths paths;
+    paths.sysBlock = (dir.path() / "sys/block").string();
+    paths.dev = "/dev";
+    paths.mountInfo = (dir.path() / "mountinfo").string();
+    dir.writeFile("mountinfo", "");
+    dir.makeDir("sys/block");
+    return paths;
+}
+
+void fakeDisk(const TempDir& dir, const std::string& name, const std::string& removable, const std::string& sectors)
+{
+    dir.writeFile("sys/block/" + name + "/removable", removable + "\n");
+    dir.writeFile("sys/block/" + name + "/size", sectors + "\n");
+}
+
+TEST(FloppyDevice, FoundUnderSysBlock)
+{
+    const struct {
+        const char* what;
+        std::vector<std::array<std::string, 3>> disks;
+        std::string found;
+    } cases[] = {
+        {"none", {{"sda", "0", "500118192"}}, ""},
+        {"controller drive", {{"sda", "0", "500118192"}, {"fd0", "1", "8"}}, "/dev/fd0"},
+        {"USB 1.44 MB", {{"sda", "0", "500118192"}, {"sdb", "1", "2880"}}, "/dev/sdb"},
+        {"USB 720 KB", {{"sdc", "1", "1440"}}, "/dev/sdc"},
+        {"USB stick is no floppy", {{"sdb", "1", "15633408"}}, ""},
+        {"fixed disk of floppy size", {{"loop0", "0", "2880"}}, ""},
+    };
+    for (const auto& c : cases) {
+        TempDir dir;
+        const SystemPaths paths = fakeSystem(dir);
+        for (const auto& disk : c.disks)
+            fakeDisk(dir, disk[0], disk[1], disk[2]);
+        EXPECT_EQ(findFloppyDevice(paths), c.found) << c.what;
+    }
+}
+
+TEST(FloppyDrive, OptionMakesARemovableDriveA)
+{
+    TempDir dir;
+    const SystemPaths paths = fakeSystem(dir);
+    fakeDisk(dir, "sdb", "1", "2880");
+    const FloppyTarget floppy = resolveFloppy("a.img", paths);
+    EXPECT_EQ(floppy.device.front(), '/');
+    EXPECT_EQ(floppy.device.substr(floppy.device.size() - 6), "/a.img");
+
+    const DriveTable table = withFloppyDrive(DriveTable({{'C', DriveFixed, "/", "", ""}}), floppy);
+    ASSERT_NE(table.find('A'), nullptr);
+    EXPECT_EQ(table.find('A')->type, DriveRemovable);
+    EXPECT_EQ(table.find('A')->root, "");
+    EXPECT_EQ(table.presentMask(), 0b101u);
+
+    EXPECT_EQ(resolveFloppy("", paths).device, "/dev/sdb");
+    TempDir empty;
+    const DriveTable without
+        = withFloppyDrive(DriveTable({{'C', DriveFixed, "/", "", ""}}), resolveFloppy("", fakeSystem(empty)));
+    EXPECT_EQ(without.find('A'), nullptr);
+}
+
+TEST(FloppyDrive, AMountedImageIsReachedThroughItsMountPoint)
+{
+    TempDir dir;
+    SystemPaths paths = fakeSystem(dir);
+    const std::string image = dir.writeFile("a.img", std::string(737280, '\0')).string();
+    dir.writeFile("sys/block/loop0/loop/backing_file", std::filesystem::canonical(image).string() + "\n");
+    EXPECT_EQ(resolveFloppy(image, paths).mountPoint, "");
+    dir.writeFile("mountinfo", "40 25 7:0 / /mnt/floppy rw - vfat /dev/loop0 rw\n");
+    const FloppyTarget floppy = resolveFloppy(image, paths);
+    EXPECT_EQ(floppy.mountPoint, "/mnt/floppy");
+    EXPECT_EQ(withFloppyDrive(DriveTable(), floppy).find('A')->root, "/mnt/floppy");
+}
+
+TEST(FormatTerminal, ArgumentVectors)
+{
+    const auto only
+        = [](std::string terminal) { return [terminal](const std::string& name) { return name == terminal; }; };
+    const auto both = [](const std::string& name) { return name == "xterm" || name == "x-terminal-emulator"; };
+    using Argv = std::vector<std::string>;
+    const struct {
+        const char* line;
+        std::function<bool(const std::string&)> exists;
+        std::string floppy;
+        std::optional<Argv> argv;
+    } cases[] = {
+        {"Format.com A: /F:720", both, "", Argv{"x-terminal-emulator", "-e", "/bin/iradudo-format", "A:", "/F:720"}},
+        {"format.com /Q A: ", only("xterm"), "/home/u/a.img",
+            Argv{"xterm", "-maximized", "-e", "/bin/iradudo-format", "--floppy", "/home/u/a.img", "/Q", "A:"}},
+        {"FORMAT.COM A: ", only("xterm"), "", Argv{"xterm", "-maximized", "-e", "/bin/iradudo-format", "A:"}},
+        {"Format.com A: /F:720", only("nothing"), "", std::nullopt},
+        {"Start Format.com", both, "", std::nullopt},
+        {"Format.exe A:", both, "", std::nullopt},
+    };
+    for (const auto& c : cases) {
+        const FormatLaunchSetup setup{"/bin/iradudo-format", c.floppy, c.exists};
+        EXPECT_EQ(formatTerminalArguments(c.line, setup), c.argv) << c.line;
+    }
+}
+
+TEST(MdirOutput, SizesAndFreeBytes)
+{
+    const FloppyDirectoryInfo one = parseMdirOutput(
+        " Volume in drive A has no label\nDirectory for A:/\n\nBIG2           1400000 2026-12-08  22:12 \n"
+        "        1 file            1 400 000 bytes\n                             56 320 bytes free\n\n");
+    EXPECT_EQ(one.fileSize, 1400000);
+    EXPECT_EQ(one.bytesFree, 56320);
+    const FloppyDirectoryInfo none = parseMdirOutput("Directory for A:/\n\nNo files\n  1 457 664 bytes free\n");
+    EXPECT_EQ(none.fileSize, -1);
+    EXPECT_EQ(none.bytesFree, 1457664);
+    EXPECT_EQ(parseMdirOutput("init A: non DOS media\n").bytesFree, -1);
+}
+
+}  // namespace
+
+namespace {
+
+TEST(FormatTerminal, ThePlatformStartsItForFormatCommandLines)
+{
+    TempDir disc;
+    auto launcher = std::make_shared<iradudo::test::RecordingLauncher>();
+    iradudo::test::WorkingDirectoryGuard cwd;
+    LinuxPlatform platform(DriveTable({iradudo::test::makeDrive('D', DriveCdRom, disc.path().string())}), launcher);
+    EXPECT_FALSE(platform.runCommandLine("Format.com A: /F:720")) << "nothing knows Format.com yet";
+
+    setCommandLineTranslator([](std::string_view line) {
+        return formatTerminalArguments(
+            line, {"/opt/iradudo-format", "/tmp/a.img", [](const std::string& name) { return name == "xterm"; }});
+    });
+    EXPECT_TRUE(platform.runCommandLine("format.com /Q A: "));
+    EXPECT_TRUE(platform.runCommandLine("Start GAME.LHA"));
+    setCommandLineTranslator(nullptr);
+    ASSERT_EQ(launcher->calls.size(), 2u);
+    EXPECT_EQ(launcher->calls[0].argv,
+        (std::vector<std::string>{
+            "xterm", "-maximized", "-e", "/opt/iradudo-format", "--floppy", "/tmp/a.img", "/Q", "A:"}));
+    EXPECT_EQ(launcher->calls[1].argv.front(), "xdg-open");
+}
+
+}  // namespace

@@ -1,0 +1,227 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// The format program's work on image files, checked with dosfstools' fsck.fat and
+// mtools' minfo, which read the result independently of the program.
+#include "floppy/format_floppy.h"
+#include "floppy/run_program.h"
+#include "support/temp_dir.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <sstream>
+
+using namespace iradudo;
+using iradudo::test::TempDir;
+
+namespace {
+
+struct Check {
+    bool clean = false;
+    std::string geometry;  // minfo's "mformat command line" options
+};
+
+Check checkImage(const std::string& image)
+{
+    Check check;
+    check.clean = runProgram({"fsck.fat", "-n", image}).exitCode == 0;
+    const std::string info = runProgram({"minfo", "-i", image, "::"}, {"MTOOLSRC=/dev/null"}).output;
+    const std::size_t at = info.find("mformat -t");
+    if (at != std::string::npos)
+        check.geometry = info.substr(at, info.find(" -i", at) - at);
+    return check;
+}
+
+class FormatImage : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        if (!programExists("mformat") || !programExists("fsck.fat"))
+            GTEST_SKIP() << "mtools or dosfstools is not installed";
+    }
+
+    int format(std::vector<std::string> arguments, const std::string& answers = "", std::string* said = nullptr)
+    {
+        arguments.insert(arguments.begin(), {"--floppy", image});
+        const FormatOptions options = parseFormatArguments(arguments);
+        EXPECT_EQ(options.error, "");
+        std::istringstream in(answers);
+        std::ostringstream out;
+        const int status = runFormat(options, in, out);
+        if (said)
+            *said = out.str();
+        return status;
+    }
+
+    TempDir dir;
+    std::string image = (dir.path() / "a.img").string();
+};
+
+TEST_F(FormatImage, NormalAndQuickAtBothDensities)
+{
+    const struct {
+        std::vector<std::string> switches;
+        std::int64_t size;
+        const char* geometry;
+    } cases[] = {
+        {{"A:", "/F:720", "--yes"}, 737280, "mformat -t 80 -h 2 -s 9"},
+        {{"A:", "--yes"}, 1474560, "mformat -t 80 -h 2 -s 18"},
+        {{"/Q", "A:", "--yes"}, 1474560, "mformat -t 80 -h 2 -s 18"},
+        {{"A:", "/F:720", "--yes"}, 737280, "mformat -t 80 -h 2 -s 9"},
+        {{"a:", "/q", "/f:720", "--yes"}, 737280, "mformat -t 80 -h 2 -s 9"},
+    };
+    for (const auto& c : cases) {
+        std::string said;
+        EXPECT_EQ(format(c.switches, "", &said), 0) << said;
+        EXPECT_EQ(static_cast<std::int64_t>(std::filesystem::file_size(image)), c.size);
+        const Check check = checkImage(image);
+        EXPECT_TRUE(check.clean) << c.switches[0];
+        EXPECT_EQ(check.geometry, c.geometry);
+        EXPECT_NE(said.find("byte disponibili su disco"), std::string::npos) << said;
+    }
+}
+
+TEST_F(FormatImage, QuickKeepsNoFilesAndNeedsTheSameCapacity)
+{
+    ASSERT_EQ(format({"A:", "--yes"}), 0);
+    dir.writeFile("x.txt", "x");
+    ASSERT_EQ(
+        runProgram({"mcopy", "-i", image, (dir.path() / "x.txt").string(), "::X.TXT"}, {"MTOOLSRC=/dev/null"}).exitCode,
+        0);
+    std::string said;
+    EXPECT_EQ(format({"/Q", "A:", "/F:720", "--yes"}, "", &said), 1);
+    EXPECT_NE(said.find("non corrisponde"), std::string::npos) << said;
+    EXPECT_EQ(std::filesystem::file_size(image), 1474560u);
+    EXPECT_EQ(runProgram({"mdir", "-b", "-i", image, "::"}, {"MTOOLSRC=/dev/null"}).output, "::/X.TXT\n");
+
+    EXPECT_EQ(format({"/Q", "A:", "--yes"}), 0);
+    EXPECT_EQ(runProgram({"mdir", "-b", "-i", image, "::"}, {"MTOOLSRC=/dev/null"}).output, "");
+}
+
+TEST_F(FormatImage, RefusesWhatIsNoFloppy)
+{
+    const struct {
+        const char* what;
+        std::string content;
+        bool quick;
+        const char* reason;
+    } cases[] = {
+        {"a 2 MB file", std::string(2000000, 'd'), false, "non \xC3\xA8 un'immagine di dischetto"},
+        {"a 1.2 MB file", std::string(1228800, 'd'), false, "non \xC3\xA8 un'immagine di dischetto"},
+        {"a missing image, quickly", "", true, "non esiste"},
+    };
+    for (const auto& c : cases) {
+        std::filesystem::remove(image);
+        if (!c.content.empty())
+            dir.writeFile("a.img", c.content);
+        std::string said;
+        EXPECT_EQ(
+            format(c.quick ? std::vector<std::string>{"/Q", "A:", "--yes"} : std::vector<std::string>{"A:", "--yes"},
+                "", &said),
+            1)
+            << c.what;
+        EXPECT_NE(said.find(c.reason), std::string::npos) << c.what << ": " << said;
+        if (!c.content.empty()) {
+            EXPECT_EQ(test::readFile(image), c.content) << c.what;
+        }
+    }
+    std::string said;
+    image = (dir.path() / "sdb").string();
+    EXPECT_EQ(format({"A:", "--yes"}, "", &said), 1);
+    EXPECT_NE(said.find("non esiste"), std::string::npos) << said;
+    EXPECT_FALSE(std::filesystem::exists(image));
+    image = dir.path().string();
+    EXPECT_EQ(format({"A:", "--yes"}, "", &said), 1);
+    EXPECT_NE(said.find("non \xC3\xA8 un dischetto"), std::string::npos) << said;
+}
+
+TEST_F(FormatImage, AsksBeforeAndAfter)
+{
+    std::string said;
+    // Enter, format, "s" for another, Enter, format, "n".
+    EXPECT_EQ(format({"A:", "/F:720"}, "\ns\n\nn\n", &said), 0);
+    EXPECT_EQ(checkImage(image).geometry, "mformat -t 80 -h 2 -s 9");
+    std::size_t completed = 0;
+    for (std::size_t at = said.find("completata"); at != std::string::npos; at = said.find("completata", at + 1))
+        ++completed;
+    EXPECT_EQ(completed, 2u) << said;
+    EXPECT_NE(said.find("premere INVIO"), std::string::npos);
+    EXPECT_NE(said.find("Formattare un altro dischetto (S/N)?"), std::string::npos);
+
+    // No answer at all (input closed): nothing is formatted.
+    std::filesystem::remove(image);
+    EXPECT_EQ(format({"A:"}, "", &said), 1);
+    EXPECT_FALSE(std::filesystem::exists(image));
+}
+
+TEST_F(FormatImage, RefusesAMountedImage)
+{
+    ASSERT_EQ(format({"A:", "--yes"}), 0);
+    const std::string before = test::readFile(image);
+    SystemPaths paths;
+    paths.sysBlock = (dir.path() / "sys/block").string();
+    paths.mountInfo
+        = dir.writeFile("mountinfo", "36 25 7:3 / /media/u/FLOPPY rw,nosuid - vfat /dev/loop3 rw\n").string();
+    dir.writeFile("sys/block/loop3/loop/backing_file", std::filesystem::canonical(image).string() + "\n");
+    dir.writeFile("sys/block/loop4/loop/backing_file", "/elsewhere/b.img\n");
+
+    std::istringstream in;
+    std::ostringstream out;
+    EXPECT_EQ(runFormat(parseFormatArguments({"--floppy", image, "--yes", "A:", "/Q"}), in, out, paths), 1);
+    EXPECT_NE(out.str().find("montata in /media/u/FLOPPY"), std::string::npos) << out.str();
+    EXPECT_EQ(test::readFile(image), before);
+
+    // The same image, no longer mounted: formatted.
+    dir.writeFile("mountinfo", "");
+    EXPECT_EQ(runFormat(parseFormatArguments({"--floppy", image, "--yes", "A:", "/Q"}), in, out, paths), 0)
+        << out.str();
+}
+
+TEST(FormatArguments, DosSwitches)
+{
+    const struct {
+        std::vector<std::string> arguments;
+        bool quick;
+        int kilobytes;
+        bool error;
+    } cases[] = {
+        {{"A:", "/F:720"}, false, 720, false},
+        {{"/Q", "A:"}, true, 1440, false},
+        {{"/Q", "A:", "/F:720"}, true, 720, false},
+        {{"B:"}, false, 1440, true},
+        {{"C:", "/Q"}, true, 1440, true},
+        {{"/F:720"}, false, 720, true},
+        {{"A:", "/X"}, false, 1440, true},
+    };
+    for (const auto& c : cases) {
+        const FormatOptions options = parseFormatArguments(c.arguments);
+        EXPECT_EQ(!options.error.empty(), c.error) << c.arguments[0];
+        if (!c.error) {
+            EXPECT_EQ(options.quick, c.quick);
+            EXPECT_EQ(options.kilobytes, c.kilobytes);
+        }
+    }
+}
+
+TEST(FormatArguments, LowLevelFormatOfRealDrives)
+{
+    using Argv = std::vector<std::string>;
+    EXPECT_EQ(lowLevelFormatArguments("/dev/fd0", 720), (Argv{"superformat", "/dev/fd0", "dd"}));
+    EXPECT_EQ(lowLevelFormatArguments("/dev/fd1", 1440), (Argv{"superformat", "/dev/fd1", "hd"}));
+    EXPECT_EQ(lowLevelFormatArguments("/dev/sdb", 720), (Argv{"ufiformat", "-f", "720", "/dev/sdb"}));
+    EXPECT_EQ(lowLevelFormatArguments("/dev/sdc", 1440), (Argv{"ufiformat", "-f", "1440", "/dev/sdc"}));
+}
+
+TEST(FormatProgram, RunsFromItsCommandLine)
+{
+    if (!programExists("mformat") || !programExists("fsck.fat"))
+        GTEST_SKIP() << "mtools or dosfstools is not installed";
+    TempDir dir;
+    const std::string image = (dir.path() / "b.ima").string();
+    const ProgramResult ran
+        = runProgram({IRADUDO_BINARY_DIR "/iradudo-format", "--floppy", image, "--yes", "A:", "/F:720"});
+    EXPECT_EQ(ran.exitCode, 0) << ran.output;
+    EXPECT_TRUE(checkImage(image).clean);
+    EXPECT_EQ(runProgram({IRADUDO_BINARY_DIR "/iradudo-format", "B:"}).exitCode, 2);
+}
+
+}  // namespace
