@@ -4,6 +4,7 @@
 #include "floppy/floppy_drive.h"
 #include "floppy/floppy_geometry.h"
 #include "floppy/mtools.h"
+#include "platform/dos_path.h"
 #include "platform/text_encoding.h"
 
 #include <cstdio>
@@ -14,13 +15,6 @@
 
 namespace iradudo {
 namespace {
-
-std::string upper(std::string text)
-{
-    for (char& c : text)
-        c = static_cast<char>(c >= 'a' && c <= 'z' ? c - 'a' + 'A' : c);
-    return text;
-}
 
 // 1457664 -> "1.457.664", as the Italian DOS wrote byte counts.
 std::string grouped(std::int64_t value)
@@ -38,7 +32,7 @@ const char* capacityName(std::int64_t bytes)
 
 bool hasImageExtension(const std::string& path)
 {
-    const std::string tail = path.size() >= 4 ? upper(path.substr(path.size() - 4)) : std::string();
+    const std::string tail = path.size() >= 4 ? asciiUpper(path.substr(path.size() - 4)) : std::string();
     return tail == ".IMG" || tail == ".IMA";
 }
 
@@ -175,7 +169,7 @@ FormatOptions parseFormatArguments(const std::vector<std::string>& arguments)
     FormatOptions options;
     for (std::size_t i = 0; i < arguments.size(); ++i) {
         const std::string& arg = arguments[i];
-        const std::string word = upper(arg);
+        const std::string word = asciiUpper(arg);
         if (arg == "--floppy" && i + 1 < arguments.size()) {
             options.floppy = arguments[++i];
         } else if (arg == "--yes" || arg == "-y") {

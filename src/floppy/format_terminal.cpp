@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "floppy/format_terminal.h"
 
+#include "platform/dos_path.h"
+
 #include <climits>
 #include <sstream>
 #include <unistd.h>
@@ -13,9 +15,7 @@ std::optional<std::vector<std::string>> formatTerminalArguments(
     std::istringstream words{std::string(commandLine)};
     std::string program;
     words >> program;
-    for (char& c : program)
-        c = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
-    if (program != "format.com")
+    if (!equalsIgnoringAsciiCase(program, "format.com"))
         return std::nullopt;
 
     std::vector<std::string> argv;
