@@ -1,0 +1,259 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "platform/io_error.h"
+#include "platform/iso_image.h"
+
+#include "support/temp_dir.h"
+
+#include <fcntl.h>
+#include <filesystem>
+#include <gtest/gtest.h>
+#include <map>
+#include <sys/wait.h>
+#include <unistd.h>
+
+using namespace iradudo;
+using namespace iradudo::test;
+namespace fs = std::filesystem;
+
+namespace {
+
+// Runs a program without a shell, its output discarded; true when it exits with 0.
+bool runQuietly(const std::vector<std::string>& arguments)
+{
+    std::vector<char*> argv;
+    for (const std::string& argument : arguments)
+        argv.push_back(const_cast<char*>(argument.c_str()));
+    argv.push_back(nullptr);
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        const int null = ::open("/dev/null", O_WRONLY);
+        ::dup2(null, 1);
+        ::dup2(null, 2);
+        ::execvp(argv[0], argv.data());
+        ::_exit(127);
+    }
+    int status = 0;
+    return pid > 0 && ::waitpid(pid, &status, 0) == pid && WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
+enum class Writer { RockRidgeAndJoliet, JolietOnly, PlainLevel1 };
+
+std::string makeImage(const fs::path& tree, const fs::path& image, Writer writer, const std::string& volumeId)
+{
+    std::vector<std::string> arguments;
+    switch (writer) {
+    case Writer::RockRidgeAndJoliet:
+        arguments = {"xorriso", "-as", "mkisofs", "-R", "-J", "-V", volumeId, "-o", image, tree};
+        break;
+    case Writer::JolietOnly:
+        arguments = {"xorriso", "-rockridge", "off", "-joliet", "on", "-volid", volumeId, "-outdev", image, "-map",
+            tree, "/", "-commit"};
+        break;
+    case Writer::PlainLevel1:
+        arguments = {"xorriso", "-rockridge", "off", "-compliance", "iso_9660_level=1", "-volid", volumeId, "-outdev",
+            image, "-map", tree, "/", "-commit"};
+        break;
+    }
+    EXPECT_TRUE(runQuietly(arguments)) << "xorriso failed for " << image;
+    return image.string();
+}
+
+std::string pattern(std::size_t size, unsigned seed)
+{
+    std::string bytes(size, '\0');
+    for (std::size_t i = 0; i < size; ++i)
+        bytes[i] = static_cast<char>((i * 131 + seed) % 251);
+    return bytes;
+}
+
+// Walks the source tree and the image side by side: the same names, kinds, sizes
+// and bytes in every directory.
+void expectSameTree(const IsoImage& image, const fs::path& directory, const std::vector<std::string>& path)
+{
+    std::map<std::string, IsoEntry> listed;
+    for (const IsoEntry& entry : image.listDirectory(path))
+        EXPECT_TRUE(listed.emplace(entry.name, entry).second) << "listed twice: " << entry.name;
+    std::size_t sourceCount = 0;
+    for (const fs::directory_entry& source : fs::directory_iterator(directory)) {
+        ++sourceCount;
+        const std::string name = source.path().filename().string();
+        const auto it = listed.find(name);
+        ASSERT_NE(it, listed.end()) << "missing on the image: " << (directory / name);
+        const IsoEntry& entry = it->second;
+        std::vector<std::string> below = path;
+        below.push_back(name);
+        ASSERT_EQ(entry.directory, source.is_directory()) << name;
+        if (entry.directory) {
+            EXPECT_EQ(entry.size, 0u);
+            expectSameTree(image, source.path(), below);
+            continue;
+        }
+        EXPECT_EQ(entry.size, source.file_size()) << name;
+        std::string bytes = "stale";
+        EXPECT_EQ(image.readFile(entry, entry.size, bytes), WholeFileRead::Complete) << name;
+        EXPECT_EQ(bytes, readFile(source.path())) << name;
+    }
+    EXPECT_EQ(listed.size(), sourceCount) << directory;
+}
+
+}  // namespace
+
+TEST(PlainIsoName, DropsTheVersionAndATrailingDot)
+{
+    const std::pair<const char*, const char*> cases[] = {
+        {"README.TXT;1", "README.TXT"},
+        {"NOEXT.;1", "NOEXT"},
+        {"NOEXT.", "NOEXT"},
+        {"GAME.LHA;32", "GAME.LHA"},
+        {"A;B", "A;B"},  // not a version
+        {"A;", "A;"},
+        {".", "."},
+        {"", ""},
+    };
+    for (const auto& [recorded, shown] : cases)
+        EXPECT_EQ(plainIsoName(recorded), shown) << recorded;
+}
+
+TEST(IsoImage, EachWritersImageListsAndReadsAsItsSourceTree)
+{
+    struct Case {
+        Writer writer;
+        IsoNames names;
+        std::vector<std::pair<std::string, std::string>> files;  // path below the tree, contents
+    };
+    const Case cases[] = {
+        {Writer::RockRidgeAndJoliet, IsoNames::RockRidge,
+            {{"ReadMe.txt", "hello"}, {"caf\xe9 cr\xe8me.txt", "latin-1 name"},
+                {"Games/Big Game.lha", pattern(300000, 1)}, {"Games/BIG GAME.LHA.ReadMe", "the comment"},
+                {"Games/Deep/er/still/x.y.z", ""}, {"Games/a.txt", "lower"}, {"Games/A.TXT", "upper"}}},
+        {Writer::JolietOnly, IsoNames::Joliet,
+            {{"ReadMe.txt", "hello"}, {"Games/Big Game.lha", pattern(70000, 2)},
+                {"Games/big game.lha.readme", "the comment"}, {"Empty/Sub/file", "x"}}},
+        {Writer::PlainLevel1, IsoNames::Iso,
+            {{"README.TXT", "hello"}, {"NOEXT", "no extension"}, {"GAMES/GAME.LHA", pattern(4096, 3)},
+                {"GAMES/EMPTY.BIN", ""}}},
+    };
+    for (const Case& test : cases) {
+        SCOPED_TRACE(static_cast<int>(test.writer));
+        const TempDir dir;
+        for (const auto& [path, contents] : test.files)
+            dir.writeFile("tree/" + path, contents);
+        const IsoImage image(makeImage(dir.path() / "tree", dir.path() / "disc.iso", test.writer, "AMIGA_MAG_42"));
+        EXPECT_EQ(image.volumeLabel(), "AMIGA_MAG_42");
+        EXPECT_EQ(image.names(), test.names);
+        expectSameTree(image, dir.path() / "tree", {});
+    }
+}
+
+TEST(IsoImage, NamesAreFoundInAnyLetterCaseUnlessThatIsAmbiguous)
+{
+    const TempDir dir;
+    dir.writeFile("tree/Games/Big Game.lha", "archive");
+    dir.writeFile("tree/Games/BIG GAME.LHA.ReadMe", "comment");
+    dir.writeFile("tree/Games/a.txt", "lower");
+    dir.writeFile("tree/Games/A.TXT", "upper");
+    const IsoImage image(makeImage(dir.path() / "tree", dir.path() / "disc.iso", Writer::RockRidgeAndJoliet, "V"));
+
+    const std::optional<IsoEntry> comment = image.findEntry({"GAMES", "big game.lha.readme"});
+    ASSERT_TRUE(comment);
+    EXPECT_EQ(comment->name, "BIG GAME.LHA.ReadMe");
+    std::string bytes;
+    EXPECT_EQ(image.readFile(*comment, 100, bytes), WholeFileRead::Complete);
+    EXPECT_EQ(bytes, "comment");
+
+    EXPECT_EQ(image.findEntry({"games", "a.txt"})->name, "a.txt");  // the exact name wins
+    EXPECT_EQ(image.findEntry({"games", "A.TXT"})->name, "A.TXT");
+    EXPECT_FALSE(image.findEntry({"games", "A.txt"}));  // two names fold to it
+    EXPECT_FALSE(image.findEntry({"nothing"}));
+    EXPECT_FALSE(image.findEntry({"Games", "a.txt", "below a file"}));
+    EXPECT_TRUE(image.findEntry({})->directory);
+
+    const std::pair<std::vector<std::string>, int> badDirectories[] = {
+        {{"Nothing"}, ErrorPathNotFound},
+        {{"Games", "a.txt"}, ErrorPathNotFound},
+    };
+    for (const auto& [path, code] : badDirectories) {
+        try {
+            image.listDirectory(path);
+            ADD_FAILURE() << "listed " << path.back();
+        } catch (const EInOutError& error) {
+            EXPECT_EQ(error.errorCode(), code) << path.back();
+        }
+    }
+}
+
+TEST(IsoImage, ReadsNoMoreThanTheCallersLimit)
+{
+    const TempDir dir;
+    dir.writeFile("tree/data.bin", pattern(10000, 4));
+    const IsoImage image(makeImage(dir.path() / "tree", dir.path() / "disc.iso", Writer::RockRidgeAndJoliet, "V"));
+    const IsoEntry file = *image.findEntry({"data.bin"});
+    std::string bytes = "stale";
+    EXPECT_EQ(image.readFile(file, 9999, bytes), WholeFileRead::TooLarge);
+    EXPECT_EQ(bytes, "");
+    EXPECT_EQ(image.readFile(file, 10000, bytes), WholeFileRead::Complete);
+    EXPECT_EQ(bytes, pattern(10000, 4));
+    EXPECT_EQ(image.readFile(*image.findEntry({}), 1 << 20, bytes), WholeFileRead::ReadError);
+}
+
+TEST(IsoImage, ATruncatedImageFailsOnlyForWhatIsCutOff)
+{
+    const TempDir dir;
+    dir.writeFile("tree/small.txt", "small");
+    dir.writeFile("tree/zz/big.bin", pattern(200000, 5));
+    const std::string source
+        = makeImage(dir.path() / "tree", dir.path() / "disc.iso", Writer::RockRidgeAndJoliet, "CUT");
+    const std::string whole = readFile(source);
+
+    IsoEntry big;
+    IsoEntry subdirectory;
+    {
+        const IsoImage image(source);
+        big = *image.findEntry({"zz", "big.bin"});
+        subdirectory = *image.findEntry({"zz"});
+    }
+    ASSERT_LT(subdirectory.firstSector, big.firstSector);
+    const auto cutAt = [&](std::uint64_t bytes) {
+        const fs::path path = dir.path() / ("cut" + std::to_string(bytes) + ".iso");
+        dir.writeFile(path.filename().string(), whole.substr(0, bytes));
+        return path.string();
+    };
+
+    // The big file loses its tail: the rest still reads.
+    {
+        const IsoImage image(cutAt((big.firstSector + 2) * 2048ull));
+        std::string bytes = "stale";
+        EXPECT_EQ(image.readFile(*image.findEntry({"zz", "big.bin"}), 1 << 20, bytes), WholeFileRead::ReadError);
+        EXPECT_EQ(bytes, "");
+        EXPECT_EQ(image.readFile(*image.findEntry({"small.txt"}), 100, bytes), WholeFileRead::Complete);
+        EXPECT_EQ(bytes, "small");
+    }
+    // The subdirectory is cut off: the root still lists, the subdirectory is an I/O error.
+    {
+        const IsoImage image(cutAt(subdirectory.firstSector * 2048ull));
+        EXPECT_EQ(image.listDirectory({}).size(), 2u);
+        try {
+            image.listDirectory({"zz"});
+            ADD_FAILURE() << "listed a directory beyond the image's end";
+        } catch (const EInOutError& error) {
+            EXPECT_EQ(error.errorCode(), ErrorIoDevice);
+        }
+    }
+    // Without its volume descriptors nothing is an image.
+    EXPECT_THROW(IsoImage(cutAt(17 * 2048)), EFOpenError);
+    EXPECT_THROW(IsoImage(cutAt(0)), EFOpenError);
+}
+
+TEST(IsoImage, WhatIsNoImageIsRefusedNamingTheFile)
+{
+    const TempDir dir;
+    const std::string text = dir.writeFile("notes.txt", std::string(40000, 'x')).string();
+    for (const std::string& path : {text, dir.path().string(), (dir.path() / "missing.iso").string()}) {
+        try {
+            IsoImage image(path);
+            ADD_FAILURE() << "opened " << path;
+        } catch (const EFOpenError& error) {
+            EXPECT_NE(std::string(error.what()).find(path), std::string::npos) << error.what();
+        }
+    }
+}
