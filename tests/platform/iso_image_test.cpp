@@ -257,3 +257,67 @@ TEST(IsoImage, WhatIsNoImageIsRefusedNamingTheFile)
         }
     }
 }
+
+namespace {
+
+// Lists every directory it can reach and reads every file, at most depth levels
+// down; what is damaged may only fail with the program's own errors.
+void walkDamaged(const IsoImage& image, std::vector<std::string>& path, int depth)
+{
+    std::vector<IsoEntry> entries;
+    try {
+        entries = image.listDirectory(path);
+    } catch (const EInOutError&) {
+        return;
+    }
+    for (const IsoEntry& entry : entries) {
+        if (entry.directory && depth > 0) {
+            path.push_back(entry.name);
+            walkDamaged(image, path, depth - 1);
+            path.pop_back();
+        } else if (!entry.directory) {
+            std::string bytes;
+            const WholeFileRead result = image.readFile(entry, 1 << 20, bytes);
+            EXPECT_TRUE(result != WholeFileRead::Complete || bytes.size() == entry.size) << entry.name;
+        }
+    }
+}
+
+}  // namespace
+
+TEST(IsoImage, DamagedDirectoryRecordsGiveErrorsNotCrashes)
+{
+    const TempDir dir;
+    dir.writeFile("tree/first.txt", "one");
+    dir.writeFile("tree/Second Directory/second.txt", "two");
+    dir.writeFile("tree/Second Directory/Deeper/third.txt", pattern(5000, 6));
+    const std::string source
+        = makeImage(dir.path() / "tree", dir.path() / "disc.iso", Writer::RockRidgeAndJoliet, "DAMAGED");
+    const std::string whole = readFile(source);
+    std::uint64_t rootOffset = 0;
+    {
+        const IsoImage image(source);
+        rootOffset = std::uint64_t{image.findEntry({})->firstSector} * 2048;
+    }
+    ASSERT_LT(rootOffset + 512, whole.size());
+
+    // Record lengths, extents, sizes, name lengths and flags of the root's first
+    // records all lie within its first few hundred bytes.
+    int opened = 0;
+    for (std::uint64_t offset = 0; offset < 400; offset += 3) {
+        for (const unsigned char value : {0x00, 0x01, 0x7F, 0xFF}) {
+            std::string damaged = whole;
+            damaged[rootOffset + offset] = static_cast<char>(value);
+            const std::string path = dir.writeFile("damaged.iso", damaged).string();
+            SCOPED_TRACE("byte " + std::to_string(offset) + " = " + std::to_string(value));
+            try {
+                const IsoImage image(path);
+                ++opened;
+                std::vector<std::string> names;
+                walkDamaged(image, names, 4);
+            } catch (const EFOpenError&) {
+            }
+        }
+    }
+    EXPECT_GT(opened, 0);
+}
