@@ -1,9 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "platform/io_error.h"
 #include "platform/iso_image.h"
+#include "platform/linux_platform.h"
 
 #include "support/temp_dir.h"
 
+#include <algorithm>
 #include <fcntl.h>
 #include <filesystem>
 #include <gtest/gtest.h>
@@ -320,4 +322,70 @@ TEST(IsoImage, DamagedDirectoryRecordsGiveErrorsNotCrashes)
         }
     }
     EXPECT_GT(opened, 0);
+}
+
+TEST(IsoImageDrive, BrowsesLikeADirectoryDrive)
+{
+    const TempDir dir;
+    dir.writeFile("tree/ReadMe.txt", "hello");
+    dir.writeFile("tree/Games/Big Game.lha", pattern(70000, 7));
+    dir.writeFile("tree/Games/BIG GAME.LHA.ReadMe", "the comment");
+    const std::string image
+        = makeImage(dir.path() / "tree", dir.path() / "disc.iso", Writer::RockRidgeAndJoliet, "AMIGA_MAG_42");
+    const std::string notAnImage = dir.writeFile("notes.txt", "text").string();
+
+    const DriveTable system = buildSystemDriveTable({notAnImage, image});
+    const auto imageDrive
+        = std::find_if(system.drives().begin(), system.drives().end(), [](const Drive& drive) { return drive.image; });
+    ASSERT_NE(imageDrive, system.drives().end());
+    EXPECT_EQ(imageDrive->type, DriveCdRom);
+    EXPECT_EQ(imageDrive->label, "AMIGA_MAG_42");
+    for (const Drive& drive : system.drives())
+        EXPECT_EQ(drive.root.find("notes.txt"), std::string::npos) << "a text file became drive " << drive.letter;
+
+    LinuxPlatform platform(DriveTable(
+        {Drive{'C', DriveFixed, "/", "", "", false}, Drive{'D', DriveCdRom, image, "AMIGA_MAG_42", "", true}}));
+    EXPECT_EQ(platform.volumeLabel('D'), "AMIGA_MAG_42");
+    const auto namesIn = [&](const std::string& path) {
+        std::vector<std::string> names;
+        platform.readDirectory(path, [&](const FileEntry& entry) { names.push_back(entry.name); });
+        std::sort(names.begin(), names.end());
+        return names;
+    };
+    EXPECT_EQ(namesIn("D:\\"), (std::vector<std::string>{"Games", "ReadMe.txt"}));
+    EXPECT_EQ(namesIn("d:\\GAMES"), (std::vector<std::string>{".", "..", "BIG GAME.LHA.ReadMe", "Big Game.lha"}));
+
+    platform.setCurrentDirectory("D:\\games");
+    EXPECT_EQ(platform.currentDirectory(), "D:\\Games");
+    EXPECT_EQ(namesIn("").size(), 4u);
+    const std::optional<FileEntry> comment = platform.findEntry("big game.lha.readme");
+    ASSERT_TRUE(comment);
+    EXPECT_EQ(comment->name, "BIG GAME.LHA.ReadMe");
+    EXPECT_EQ(comment->size, 11);
+    EXPECT_TRUE(platform.fileExists("Big Game.lha"));
+
+    FileHandle file = platform.openFile("BIG GAME.LHA");
+    ASSERT_TRUE(file.valid());
+    std::string bytes;
+    EXPECT_EQ(readWholeFile(file, 1 << 20, bytes), WholeFileRead::Complete);
+    EXPECT_EQ(bytes, pattern(70000, 7));
+    EXPECT_FALSE(platform.openFile("..").valid());
+    EXPECT_FALSE(platform.openFile("missing").valid());
+
+    platform.setCurrentDirectory("..");
+    EXPECT_EQ(platform.currentDirectory(), "D:\\");
+    const std::pair<std::string, int> badDirectories[] = {
+        {"D:\\ReadMe.txt", ErrorDirectory},
+        {"D:\\Nothing", ErrorFileNotFound},
+        {"D:\\Nothing\\Below", ErrorPathNotFound},
+    };
+    for (const auto& [path, code] : badDirectories) {
+        try {
+            platform.setCurrentDirectory(path);
+            ADD_FAILURE() << "entered " << path;
+        } catch (const EInOutError& error) {
+            EXPECT_EQ(error.errorCode(), code) << path;
+        }
+        EXPECT_EQ(platform.currentDirectory(), "D:\\");
+    }
 }
