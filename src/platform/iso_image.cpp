@@ -6,6 +6,7 @@
 #include "platform/io_error.h"
 
 #include <cdio/iso9660.h>
+#include <cdio/logging.h>
 #include <cstdlib>
 #include <sys/stat.h>
 
@@ -89,6 +90,8 @@ std::string plainIsoName(std::string_view recorded)
 
 IsoImage::IsoImage(const std::string& imagePath)
 {
+    // The reader's own warnings would repeat, in its words, what the errors here say.
+    cdio_loglevel_default = CDIO_LOG_ERROR;
     struct stat status { };
     if (::stat(imagePath.c_str(), &status) != 0 || !S_ISREG(status.st_mode))
         throw EFOpenError(imagePath);

@@ -577,8 +577,12 @@ bool LinuxPlatform::copyFile(const std::string& source, const std::string& desti
 {
     const Resolved from = resolve(source, false);
     const Resolved to = resolve(destination, true);
-    if (from.errorCode != 0 || to.errorCode != 0 || to.location.components.empty())
+    if (from.errorCode != 0 || to.errorCode != 0 || to.location.components.empty() || imageOf(to.location.drive))
         return false;
+    if (imageOf(from.location.drive)) {
+        FileHandle file = openFile(source);
+        return copyFileReplacing(file, to.hostPath);
+    }
     return copyFileReplacing(from.hostPath, to.hostPath);
 }
 

@@ -372,6 +372,13 @@ TEST(IsoImageDrive, BrowsesLikeADirectoryDrive)
     EXPECT_FALSE(platform.openFile("..").valid());
     EXPECT_FALSE(platform.openFile("missing").valid());
 
+    const std::string copy = "C:" + (dir.path() / "copy.lha").string();
+    EXPECT_TRUE(platform.copyFile("Big Game.lha", copy));
+    EXPECT_EQ(readFile(dir.path() / "copy.lha"), pattern(70000, 7));
+    EXPECT_FALSE(platform.copyFile("missing", copy));
+    EXPECT_FALSE(platform.copyFile(copy, "D:\\Games\\new.lha"));  // the image is read-only
+    EXPECT_EQ(readFile(dir.path() / "copy.lha"), pattern(70000, 7));
+
     platform.setCurrentDirectory("..");
     EXPECT_EQ(platform.currentDirectory(), "D:\\");
     const std::pair<std::string, int> badDirectories[] = {
