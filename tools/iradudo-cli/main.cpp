@@ -23,7 +23,8 @@ void printUsage(std::ostream& out)
            "       iradudo-cli --help | --version\n\ncommands:\n";
     for (const Command& command : commandTable())
         out << "  " << command.usage << '\n';
-    out << "\n--cd DIR makes DIR a CD-ROM drive of its own, labelled with the directory's name.\n";
+    out << "\n--cd DIR makes DIR a CD-ROM drive of its own, labelled with the directory's name;\n"
+           "an ISO 9660 disc image file is read in place and labelled with its volume name.\n";
 }
 
 }  // namespace
