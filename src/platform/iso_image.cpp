@@ -5,10 +5,12 @@
 #include "platform/exception.h"
 #include "platform/io_error.h"
 
+#include <algorithm>
 #include <cdio/iso9660.h>
 #include <cdio/logging.h>
 #include <cstdlib>
 #include <sys/stat.h>
+#include <unordered_map>
 
 namespace iradudo {
 
@@ -53,20 +55,8 @@ bool isDotEntry(const std::string& name)
     return name == "." || name == "..";
 }
 
-const IsoEntry* matchName(const std::vector<IsoEntry>& entries, const std::string& name)
-{
-    const IsoEntry* folded = nullptr;
-    int foldedCount = 0;
-    for (const IsoEntry& entry : entries) {
-        if (entry.name == name)
-            return &entry;
-        if (equalsIgnoringAsciiCase(entry.name, name)) {
-            folded = &entry;
-            ++foldedCount;
-        }
-    }
-    return foldedCount == 1 ? folded : nullptr;
-}
+constexpr std::size_t kRecentDirectories = 8;
+constexpr std::size_t kAmbiguous = static_cast<std::size_t>(-1);
 
 std::string trimmed(std::string text)
 {
@@ -76,6 +66,21 @@ std::string trimmed(std::string text)
 }
 
 }  // namespace
+
+struct IsoImage::Directory {
+    std::string recordedPath;
+    std::vector<IsoEntry> entries;
+    std::unordered_map<std::string, std::size_t> exact;
+    std::unordered_map<std::string, std::size_t> folded;  // kAmbiguous when two names fold alike
+
+    const IsoEntry* match(const std::string& name) const
+    {
+        if (const auto it = exact.find(name); it != exact.end())
+            return &entries[it->second];
+        const auto it = folded.find(asciiLower(name));
+        return it != folded.end() && it->second != kAmbiguous ? &entries[it->second] : nullptr;
+    }
+};
 
 std::string plainIsoName(std::string_view recorded)
 {
@@ -164,18 +169,36 @@ void IsoImage::checkExtent(const IsoEntry& entry) const
         throw EInOutError(ErrorIoDevice);
 }
 
-std::vector<IsoEntry> IsoImage::readEntries(const IsoEntry& directory) const
+std::shared_ptr<const IsoImage::Directory> IsoImage::directoryOf(const IsoEntry& directory) const
 {
+    for (std::size_t i = 0; i < recent_.size(); ++i) {
+        if (recent_[i]->recordedPath == directory.recordedPath) {
+            std::rotate(recent_.begin(), recent_.begin() + static_cast<std::ptrdiff_t>(i),
+                recent_.begin() + static_cast<std::ptrdiff_t>(i) + 1);
+            return recent_.front();
+        }
+    }
     checkExtent(directory);
-    std::vector<IsoEntry> entries;
+    auto read = std::make_shared<Directory>();
+    read->recordedPath = directory.recordedPath;
     for (RawEntry& raw : readRaw(iso_, directory.recordedPath)) {
         if (isDotEntry(raw.entry.name))
             continue;
         if (!raw.rockRidge)
             raw.entry.name = plainIsoName(raw.entry.name);
-        entries.push_back(std::move(raw.entry));
+        read->entries.push_back(std::move(raw.entry));
     }
-    return entries;
+    for (std::size_t i = 0; i < read->entries.size(); ++i) {
+        const std::string& name = read->entries[i].name;
+        read->exact.emplace(name, i);  // a repeated name: the first one wins
+        const auto [it, added] = read->folded.emplace(asciiLower(name), i);
+        if (!added && read->entries[it->second].name != name)
+            it->second = kAmbiguous;
+    }
+    if (recent_.size() == kRecentDirectories)
+        recent_.pop_back();
+    recent_.insert(recent_.begin(), read);
+    return read;
 }
 
 std::optional<IsoEntry> IsoImage::findEntry(const std::vector<std::string>& path) const
@@ -184,8 +207,8 @@ std::optional<IsoEntry> IsoImage::findEntry(const std::vector<std::string>& path
     for (const std::string& name : path) {
         if (!current.directory)
             return std::nullopt;
-        const std::vector<IsoEntry> entries = readEntries(current);
-        const IsoEntry* match = matchName(entries, name);
+        const std::shared_ptr<const Directory> listed = directoryOf(current);
+        const IsoEntry* match = listed->match(name);
         if (match == nullptr)
             return std::nullopt;
         current = *match;
@@ -198,7 +221,7 @@ std::vector<IsoEntry> IsoImage::listDirectory(const std::vector<std::string>& pa
     const std::optional<IsoEntry> directory = findEntry(path);
     if (!directory || !directory->directory)
         throw EInOutError(ErrorPathNotFound);
-    return readEntries(*directory);
+    return directoryOf(*directory)->entries;
 }
 
 WholeFileRead IsoImage::readFile(const IsoEntry& file, std::size_t maxBytes, std::string& bytes) const

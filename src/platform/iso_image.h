@@ -62,7 +62,9 @@ public:
     WholeFileRead readFile(const IsoEntry& file, std::size_t maxBytes, std::string& bytes) const;
 
 private:
-    std::vector<IsoEntry> readEntries(const IsoEntry& directory) const;
+    struct Directory;
+
+    std::shared_ptr<const Directory> directoryOf(const IsoEntry& directory) const;
     void checkExtent(const IsoEntry& entry) const;
 
     _iso9660_s* iso_ = nullptr;
@@ -70,6 +72,9 @@ private:
     std::string volumeLabel_;
     IsoNames names_ = IsoNames::Iso;
     IsoEntry root_;
+    // The directories read last, newest first: a listing looks up every entry's
+    // companion in the same directory, which would otherwise re-read it each time.
+    mutable std::vector<std::shared_ptr<const Directory>> recent_;
 };
 
 // A plain ISO 9660 name as a listing shows it: "README.TXT;1" gives "README.TXT",
