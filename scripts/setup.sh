@@ -7,7 +7,7 @@ set -euo pipefail
 packages=(
   # build
   build-essential cmake ninja-build pkg-config
-  qt6-base-dev qt6-base-dev-tools libjpeg62-turbo-dev
+  qt6-base-dev qt6-base-dev-tools libjpeg62-turbo-dev libiso9660-dev
   libgtest-dev libgmock-dev libbenchmark-dev clang-format
   # references for tests and benchmarks: giflib and stb_image decode the same files
   libgif-dev giflib-tools libstb-dev

@@ -2,7 +2,9 @@
 #include "platform/drive_table.h"
 
 #include "platform/dos_path.h"
+#include "platform/exception.h"
 #include "platform/file_handle.h"
+#include "platform/iso_image.h"
 
 #include <algorithm>
 #include <cctype>
@@ -10,6 +12,7 @@
 #include <cstdlib>
 #include <dirent.h>
 #include <fcntl.h>
+#include <iostream>
 #include <map>
 #include <sstream>
 #include <stdexcept>
@@ -339,6 +342,16 @@ DriveTable buildSystemDriveTable(const std::vector<std::string>& discDirectories
         char resolved[PATH_MAX];
         drive.root = ::realpath(directory.c_str(), resolved) ? std::string(resolved) : directory;
         drive.label = baseName(drive.root);
+        struct stat status { };
+        if (::stat(drive.root.c_str(), &status) == 0 && S_ISREG(status.st_mode)) {
+            try {
+                drive.label = IsoImage(drive.root).volumeLabel();
+                drive.image = true;
+            } catch (const Exception&) {
+                std::cerr << "iradudo: " << directory << ": not a readable disc image\n";
+                continue;
+            }
+        }
         others.push_back(drive);
     }
 

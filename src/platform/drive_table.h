@@ -24,6 +24,7 @@ struct Drive {
     std::string root;        // host directory of the drive's root; empty: no medium
     std::string label;       // volume label bytes; empty when it cannot be read
     std::string remoteName;  // network drives: the mount source; empty otherwise
+    bool image = false;      // root is a disc image file, read in place
 };
 
 // The drives of one run, in letter order, built once and never re-read.
@@ -58,7 +59,9 @@ struct SystemPaths {
 
 // The production table: A:/B: floppies, C: for "/", then from D: optical drives,
 // other iso9660/udf mounts, the disc directories (each a CD-ROM labelled with the
-// directory's name), and the mounts under /media, /mnt, /run/media and a separate
+// directory's name; a disc image file instead is labelled with its volume
+// identifier, and one that is no readable image is left out with a message on
+// stderr), and the mounts under /media, /mnt, /run/media and a separate
 // /home. Letters past Z are dropped. Never blocks on an empty drive.
 DriveTable buildSystemDriveTable(const std::vector<std::string>& discDirectories, const SystemPaths& paths = {});
 

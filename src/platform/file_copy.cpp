@@ -50,6 +50,11 @@ int createTemporaryBeside(const std::string& path, std::string& tempPath)
 bool copyFileReplacing(const std::string& sourceHostPath, const std::string& destinationHostPath)
 {
     FileHandle in = openRegularFile(sourceHostPath);
+    return copyFileReplacing(in, destinationHostPath);
+}
+
+bool copyFileReplacing(FileHandle& in, const std::string& destinationHostPath)
+{
     if (!in.valid())
         return false;
     std::string tempPath;

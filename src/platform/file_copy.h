@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "platform/file_handle.h"
+
 #include <string>
 
 namespace iradudo {
@@ -9,5 +11,7 @@ namespace iradudo {
 // the destination, are flushed to disk, then renamed over it. A failed copy leaves
 // the old destination untouched and no partial file. True on success.
 bool copyFileReplacing(const std::string& sourceHostPath, const std::string& destinationHostPath);
+// The same from a file already open for reading (a disc image's file), read to its end.
+bool copyFileReplacing(FileHandle& source, const std::string& destinationHostPath);
 
 }  // namespace iradudo

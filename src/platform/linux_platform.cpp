@@ -4,6 +4,7 @@
 #include "platform/dos_path.h"
 #include "platform/file_copy.h"
 #include "platform/io_error.h"
+#include "platform/iso_image.h"
 #include "platform/name_cache.h"
 
 #include <cerrno>
@@ -11,6 +12,7 @@
 #include <cstdlib>
 #include <dirent.h>
 #include <fcntl.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -64,6 +66,39 @@ bool forEachName(const std::string& hostDirectory, F&& onName, int& error)
     return error == 0;
 }
 
+FileEntry entryFromImage(const IsoEntry& image)
+{
+    FileEntry entry;
+    entry.name = image.name;
+    entry.attributes = faReadOnly | (image.directory ? faDirectory : faArchive);
+    if (entry.name.size() > 1 && entry.name[0] == '.' && entry.name != "..")
+        entry.attributes |= faHidden;
+    entry.size = static_cast<std::int64_t>(image.size);
+    return entry;
+}
+
+// A file of a disc image as an open handle: its bytes in an anonymous memory
+// file, so every reader goes on reading through a descriptor.
+FileHandle openImageFile(const IsoImage& image, const std::vector<std::string>& path)
+{
+    constexpr std::size_t kMaxBytes = std::size_t{1} << 30;
+    const std::optional<IsoEntry> entry = image.findEntry(path);
+    std::string bytes;
+    if (!entry || image.readFile(*entry, kMaxBytes, bytes) != WholeFileRead::Complete)
+        return {};
+    FileHandle file(::memfd_create("iradudo-disc-file", MFD_CLOEXEC));
+    std::size_t written = 0;
+    while (file.valid() && written < bytes.size()) {
+        const ssize_t n = ::write(file.fd(), bytes.data() + written, bytes.size() - written);
+        if (n <= 0)
+            return {};
+        written += static_cast<std::size_t>(n);
+    }
+    if (!file.valid() || ::lseek(file.fd(), 0, SEEK_SET) != 0)
+        return {};
+    return file;
+}
+
 }  // namespace
 
 struct LinuxPlatform::Resolved {
@@ -84,6 +119,14 @@ LinuxPlatform::LinuxPlatform(DriveTable drives, std::shared_ptr<CommandLauncher>
             drive.root = resolved;
     }
     drives_ = DriveTable(std::move(list));
+    for (const Drive& drive : drives_.drives()) {
+        try {
+            if (drive.image)
+                images_[static_cast<std::size_t>(drive.letter - 'A')] = std::make_unique<IsoImage>(drive.root);
+        } catch (const Exception&) {
+            // Left without an image, the drive reports no medium.
+        }
+    }
 
     char cwd[PATH_MAX];
     const std::string workingDirectory = ::getcwd(cwd, sizeof cwd) ? std::string(cwd) : std::string();
@@ -173,6 +216,12 @@ std::string LinuxPlatform::driveRoot(char letter) const
 {
     const Drive* drive = drives_.find(letter);
     return drive ? drive->root : std::string();
+}
+
+const IsoImage* LinuxPlatform::imageOf(char letter) const
+{
+    const Drive* drive = drives_.find(letter);
+    return drive && drive->image ? images_[static_cast<std::size_t>(drive->letter - 'A')].get() : nullptr;
 }
 
 std::string LinuxPlatform::dosPathOf(const Location& location)
@@ -266,7 +315,7 @@ void LinuxPlatform::enteredDirectory(const std::string& hostPath)
 {
     if (currentDirectoryFd_ >= 0)
         ::close(currentDirectoryFd_);
-    currentDirectoryFd_ = ::open(hostPath.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+    currentDirectoryFd_ = hostPath.empty() ? -1 : ::open(hostPath.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
     currentHostPath_ = hostPath;
     if (batchCache_ && batchCache_->hostDirectory() != hostPath)
         batchCache_.reset();
@@ -286,7 +335,8 @@ LinuxPlatform::Resolved LinuxPlatform::resolve(const std::string& path, bool las
         result.errorCode = ErrorInvalidDrive;
         return result;
     }
-    if (drive->root.empty()) {
+    const IsoImage* image = imageOf(letter);
+    if (drive->root.empty() || (drive->image && !image)) {
         result.errorCode = ErrorNotReady;
         return result;
     }
@@ -319,8 +369,21 @@ LinuxPlatform::Resolved LinuxPlatform::resolve(const std::string& path, bool las
             inCurrent = false;
             continue;
         }
-        const std::string directory = hostPathOf(result.location);
-        const std::optional<std::string> actual = matchName(directory, part, inCurrent);
+        std::optional<std::string> actual;
+        if (image) {
+            std::vector<std::string> below = components;
+            below.push_back(part);
+            try {
+                const std::optional<IsoEntry> entry = image->findEntry(below);
+                if (entry)
+                    actual = entry->name;
+            } catch (const EInOutError& error) {
+                result.errorCode = error.errorCode();
+                return result;
+            }
+        } else {
+            actual = matchName(hostPathOf(result.location), part, inCurrent);
+        }
         inCurrent = false;
         const bool last = i + 1 == parts.size();
         if (!actual) {
@@ -347,6 +410,17 @@ void LinuxPlatform::setCurrentDirectory(const std::string& path)
     const Resolved target = resolve(path, false);
     if (target.errorCode != 0)
         throw EInOutError(target.errorCode);
+    if (const IsoImage* image = imageOf(target.location.drive)) {
+        // The process's working directory cannot follow into an image; bare names
+        // then resolve through the image like any other path.
+        const std::optional<IsoEntry> entry = image->findEntry(target.location.components);
+        if (!entry || !entry->directory)
+            throw EInOutError(ErrorDirectory);
+        currentDrive_ = target.location.drive;
+        driveDirectories_[static_cast<std::size_t>(currentDrive_ - 'A')] = target.location.components;
+        enteredDirectory({});
+        return;
+    }
     if (::chdir(target.hostPath.c_str()) != 0)
         throw EInOutError(windowsErrorFromErrno(errno));
     currentDrive_ = target.location.drive;
@@ -368,6 +442,16 @@ void LinuxPlatform::readDirectory(const std::string& path, const std::function<v
             throw EInOutError(target.errorCode);
     }
     const bool atRoot = target.location.components.empty();
+    if (const IsoImage* image = imageOf(target.location.drive)) {
+        const std::vector<IsoEntry> entries = image->listDirectory(target.location.components);
+        if (!atRoot) {
+            for (const char* dots : {".", ".."})
+                onEntry(FileEntry{dots, faReadOnly | faDirectory, 0});
+        }
+        for (const IsoEntry& entry : entries)
+            onEntry(entryFromImage(entry));
+        return;
+    }
 
     DIR* dir = ::opendir(target.hostPath.c_str());
     if (!dir)
@@ -423,6 +507,18 @@ std::optional<FileEntry> LinuxPlatform::findEntry(const std::string& name) const
     const Resolved target = resolve(name, false);
     if (target.errorCode != 0)
         return std::nullopt;
+    if (const IsoImage* image = imageOf(target.location.drive)) {
+        try {
+            std::optional<IsoEntry> entry = image->findEntry(target.location.components);
+            if (!entry)
+                return std::nullopt;
+            if (target.location.components.empty())
+                entry->name.clear();
+            return entryFromImage(*entry);
+        } catch (const EInOutError&) {
+            return std::nullopt;
+        }
+    }
     struct stat info { };
     if (::stat(target.hostPath.c_str(), &info) != 0)
         return std::nullopt;
@@ -440,7 +536,16 @@ FileHandle LinuxPlatform::openFile(const std::string& name) const
 {
     if (!isLeafInCurrentDirectory(name)) {
         const Resolved target = resolve(name, false);
-        return target.errorCode == 0 ? openRegularFile(target.hostPath) : FileHandle();
+        if (target.errorCode != 0)
+            return {};
+        if (const IsoImage* image = imageOf(target.location.drive)) {
+            try {
+                return openImageFile(*image, target.location.components);
+            } catch (const EInOutError&) {
+                return {};
+            }
+        }
+        return openRegularFile(target.hostPath);
     }
     if (batchDepth_ > 0) {
         unsigned char type = DT_UNKNOWN;
@@ -472,8 +577,12 @@ bool LinuxPlatform::copyFile(const std::string& source, const std::string& desti
 {
     const Resolved from = resolve(source, false);
     const Resolved to = resolve(destination, true);
-    if (from.errorCode != 0 || to.errorCode != 0 || to.location.components.empty())
+    if (from.errorCode != 0 || to.errorCode != 0 || to.location.components.empty() || imageOf(to.location.drive))
         return false;
+    if (imageOf(from.location.drive)) {
+        FileHandle file = openFile(source);
+        return copyFileReplacing(file, to.hostPath);
+    }
     return copyFileReplacing(from.hostPath, to.hostPath);
 }
 

@@ -12,10 +12,11 @@
 
 namespace iradudo {
 
+class IsoImage;
 class NameCache;
 
 // The Linux platform: drive letters over a DriveTable whose roots are host
-// directories. The current directory starts as the process's working directory
+// directories, or disc image files read in place. The current directory starts as the process's working directory
 // when it lies on a drive (longest root wins), else at the first drive with a root.
 class LinuxPlatform : public Platform {
 public:
@@ -73,6 +74,7 @@ private:
     std::optional<std::string> scanMatch(const std::string& hostDirectory, const std::string& name) const;
     bool isLeafInCurrentDirectory(const std::string& name) const;
     void enteredDirectory(const std::string& hostPath);
+    const IsoImage* imageOf(char letter) const;
 
     DriveTable drives_;
     std::shared_ptr<CommandLauncher> launcher_;
@@ -82,6 +84,7 @@ private:
     std::string currentHostPath_;
     int batchDepth_ = 0;
     mutable std::unique_ptr<NameCache> batchCache_;
+    std::array<std::unique_ptr<IsoImage>, 26> images_;  // the drives that are disc images
 };
 
 }  // namespace iradudo

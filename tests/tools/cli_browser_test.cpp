@@ -233,3 +233,65 @@ TEST(CliCopyToFloppy, CopiesOrSaysWhyNot)
     EXPECT_NE(missing.err.find("Nessun dischetto"), std::string::npos) << missing.err;
     EXPECT_NE(missing.err.find("README.TXT"), std::string::npos) << missing.err;
 }
+
+// The demo disc as an image an independent writer makes lists, with sizes and
+// comments, exactly as the disc directory does, in every folder.
+TEST(CliList, DemoDiscImageListsLikeTheDemoDirectory)
+{
+    const TempDir dir;
+    const std::string image = (dir.path() / "demo.iso").string();
+    {
+        const std::vector<std::string> xorriso
+            = {"xorriso", "-as", "mkisofs", "-R", "-J", "-V", "DEMO_ISO", "-o", image, demo};
+        std::vector<char*> argv;
+        for (const std::string& arg : xorriso)
+            argv.push_back(const_cast<char*>(arg.c_str()));
+        argv.push_back(nullptr);
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+        pid_t pid = -1;
+        ASSERT_EQ(posix_spawnp(&pid, "xorriso", &actions, nullptr, argv.data(), environ), 0);
+        posix_spawn_file_actions_destroy(&actions);
+        int status = 0;
+        ::waitpid(pid, &status, 0);
+        ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "xorriso failed";
+    }
+    const Result drives = runCli({"--cd", demo, "--cd", image, "drives"});
+    const std::string directoryLine = driveLineFor(drives.out, fs::canonical(demo).string());
+    const std::string imageLine = driveLineFor(drives.out, fs::canonical(image).string());
+    ASSERT_FALSE(directoryLine.empty()) << drives.out;
+    ASSERT_FALSE(imageLine.empty()) << drives.out;
+    EXPECT_NE(imageLine.find("\t5\t" + std::string{imageLine[0]} + ": [DEMO_ISO]\t"), std::string::npos) << imageLine;
+
+    std::vector<std::string> folders = {""};
+    for (const auto& entry : fs::recursive_directory_iterator(demo)) {
+        if (!entry.is_directory())
+            continue;
+        std::string relative = fs::relative(entry.path(), demo).string();
+        std::replace(relative.begin(), relative.end(), '/', '\\');
+        folders.push_back(relative);
+    }
+    ASSERT_GT(folders.size(), 2u);
+    for (const std::string& folder : folders) {
+        for (const bool info : {false, true}) {
+            std::vector<std::string> fromDirectory
+                = {"--cd", demo, "--cd", image, "list", std::string{directoryLine[0]} + ":\\" + folder};
+            std::vector<std::string> fromImage
+                = {"--cd", demo, "--cd", image, "list", std::string{imageLine[0]} + ":\\" + folder};
+            if (info) {
+                fromDirectory.push_back("--info");
+                fromImage.push_back("--info");
+            }
+            const Result expected = runCli(fromDirectory);
+            const Result actual = runCli(fromImage);
+            ASSERT_EQ(expected.status, 0) << folder << expected.err;
+            EXPECT_EQ(actual.status, 0) << folder << actual.err;
+            EXPECT_EQ(actual.out, expected.out) << folder;
+        }
+    }
+    const Result notAnImage = runCli({"--cd", demo + "/Leggimi.txt", "drives"});
+    EXPECT_EQ(notAnImage.status, 0);
+    EXPECT_NE(notAnImage.err.find("Leggimi.txt: not a readable disc image"), std::string::npos) << notAnImage.err;
+    EXPECT_EQ(notAnImage.out.find("Leggimi.txt"), std::string::npos) << notAnImage.out;
+}

@@ -1,0 +1,398 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "platform/io_error.h"
+#include "platform/iso_image.h"
+#include "platform/linux_platform.h"
+
+#include "support/temp_dir.h"
+
+#include <algorithm>
+#include <fcntl.h>
+#include <filesystem>
+#include <gtest/gtest.h>
+#include <map>
+#include <sys/wait.h>
+#include <unistd.h>
+
+using namespace iradudo;
+using namespace iradudo::test;
+namespace fs = std::filesystem;
+
+namespace {
+
+// Runs a program without a shell, its output discarded; true when it exits with 0.
+bool runQuietly(const std::vector<std::string>& arguments)
+{
+    std::vector<char*> argv;
+    for (const std::string& argument : arguments)
+        argv.push_back(const_cast<char*>(argument.c_str()));
+    argv.push_back(nullptr);
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        const int null = ::open("/dev/null", O_WRONLY);
+        ::dup2(null, 1);
+        ::dup2(null, 2);
+        ::execvp(argv[0], argv.data());
+        ::_exit(127);
+    }
+    int status = 0;
+    return pid > 0 && ::waitpid(pid, &status, 0) == pid && WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
+enum class Writer { RockRidgeAndJoliet, JolietOnly, PlainLevel1 };
+
+std::string makeImage(const fs::path& tree, const fs::path& image, Writer writer, const std::string& volumeId)
+{
+    std::vector<std::string> arguments;
+    switch (writer) {
+    case Writer::RockRidgeAndJoliet:
+        arguments = {"xorriso", "-as", "mkisofs", "-R", "-J", "-V", volumeId, "-o", image, tree};
+        break;
+    case Writer::JolietOnly:
+        arguments = {"xorriso", "-rockridge", "off", "-joliet", "on", "-volid", volumeId, "-outdev", image, "-map",
+            tree, "/", "-commit"};
+        break;
+    case Writer::PlainLevel1:
+        arguments = {"xorriso", "-rockridge", "off", "-compliance", "iso_9660_level=1", "-volid", volumeId, "-outdev",
+            image, "-map", tree, "/", "-commit"};
+        break;
+    }
+    EXPECT_TRUE(runQuietly(arguments)) << "xorriso failed for " << image;
+    return image.string();
+}
+
+std::string pattern(std::size_t size, unsigned seed)
+{
+    std::string bytes(size, '\0');
+    for (std::size_t i = 0; i < size; ++i)
+        bytes[i] = static_cast<char>((i * 131 + seed) % 251);
+    return bytes;
+}
+
+// Walks the source tree and the image side by side: the same names, kinds, sizes
+// and bytes in every directory.
+void expectSameTree(const IsoImage& image, const fs::path& directory, const std::vector<std::string>& path)
+{
+    std::map<std::string, IsoEntry> listed;
+    for (const IsoEntry& entry : image.listDirectory(path))
+        EXPECT_TRUE(listed.emplace(entry.name, entry).second) << "listed twice: " << entry.name;
+    std::size_t sourceCount = 0;
+    for (const fs::directory_entry& source : fs::directory_iterator(directory)) {
+        ++sourceCount;
+        const std::string name = source.path().filename().string();
+        const auto it = listed.find(name);
+        ASSERT_NE(it, listed.end()) << "missing on the image: " << (directory / name);
+        const IsoEntry& entry = it->second;
+        std::vector<std::string> below = path;
+        below.push_back(name);
+        ASSERT_EQ(entry.directory, source.is_directory()) << name;
+        if (entry.directory) {
+            EXPECT_EQ(entry.size, 0u);
+            expectSameTree(image, source.path(), below);
+            continue;
+        }
+        EXPECT_EQ(entry.size, source.file_size()) << name;
+        std::string bytes = "stale";
+        EXPECT_EQ(image.readFile(entry, entry.size, bytes), WholeFileRead::Complete) << name;
+        EXPECT_EQ(bytes, readFile(source.path())) << name;
+    }
+    EXPECT_EQ(listed.size(), sourceCount) << directory;
+}
+
+}  // namespace
+
+TEST(PlainIsoName, DropsTheVersionAndATrailingDot)
+{
+    const std::pair<const char*, const char*> cases[] = {
+        {"README.TXT;1", "README.TXT"},
+        {"NOEXT.;1", "NOEXT"},
+        {"NOEXT.", "NOEXT"},
+        {"GAME.LHA;32", "GAME.LHA"},
+        {"A;B", "A;B"},  // not a version
+        {"A;", "A;"},
+        {".", "."},
+        {"", ""},
+    };
+    for (const auto& [recorded, shown] : cases)
+        EXPECT_EQ(plainIsoName(recorded), shown) << recorded;
+}
+
+TEST(IsoImage, EachWritersImageListsAndReadsAsItsSourceTree)
+{
+    struct Case {
+        Writer writer;
+        IsoNames names;
+        std::vector<std::pair<std::string, std::string>> files;  // path below the tree, contents
+    };
+    const Case cases[] = {
+        {Writer::RockRidgeAndJoliet, IsoNames::RockRidge,
+            {{"ReadMe.txt", "hello"}, {"caf\xe9 cr\xe8me.txt", "latin-1 name"},
+                {"Games/Big Game.lha", pattern(300000, 1)}, {"Games/BIG GAME.LHA.ReadMe", "the comment"},
+                {"Games/Deep/er/still/x.y.z", ""}, {"Games/a.txt", "lower"}, {"Games/A.TXT", "upper"}}},
+        {Writer::JolietOnly, IsoNames::Joliet,
+            {{"ReadMe.txt", "hello"}, {"Games/Big Game.lha", pattern(70000, 2)},
+                {"Games/big game.lha.readme", "the comment"}, {"Empty/Sub/file", "x"}}},
+        {Writer::PlainLevel1, IsoNames::Iso,
+            {{"README.TXT", "hello"}, {"NOEXT", "no extension"}, {"GAMES/GAME.LHA", pattern(4096, 3)},
+                {"GAMES/EMPTY.BIN", ""}}},
+    };
+    for (const Case& test : cases) {
+        SCOPED_TRACE(static_cast<int>(test.writer));
+        const TempDir dir;
+        for (const auto& [path, contents] : test.files)
+            dir.writeFile("tree/" + path, contents);
+        const IsoImage image(makeImage(dir.path() / "tree", dir.path() / "disc.iso", test.writer, "AMIGA_MAG_42"));
+        EXPECT_EQ(image.volumeLabel(), "AMIGA_MAG_42");
+        EXPECT_EQ(image.names(), test.names);
+        expectSameTree(image, dir.path() / "tree", {});
+    }
+}
+
+TEST(IsoImage, NamesAreFoundInAnyLetterCaseUnlessThatIsAmbiguous)
+{
+    const TempDir dir;
+    dir.writeFile("tree/Games/Big Game.lha", "archive");
+    dir.writeFile("tree/Games/BIG GAME.LHA.ReadMe", "comment");
+    dir.writeFile("tree/Games/a.txt", "lower");
+    dir.writeFile("tree/Games/A.TXT", "upper");
+    const IsoImage image(makeImage(dir.path() / "tree", dir.path() / "disc.iso", Writer::RockRidgeAndJoliet, "V"));
+
+    const std::optional<IsoEntry> comment = image.findEntry({"GAMES", "big game.lha.readme"});
+    ASSERT_TRUE(comment);
+    EXPECT_EQ(comment->name, "BIG GAME.LHA.ReadMe");
+    std::string bytes;
+    EXPECT_EQ(image.readFile(*comment, 100, bytes), WholeFileRead::Complete);
+    EXPECT_EQ(bytes, "comment");
+
+    EXPECT_EQ(image.findEntry({"games", "a.txt"})->name, "a.txt");  // the exact name wins
+    EXPECT_EQ(image.findEntry({"games", "A.TXT"})->name, "A.TXT");
+    EXPECT_FALSE(image.findEntry({"games", "A.txt"}));  // two names fold to it
+    EXPECT_FALSE(image.findEntry({"nothing"}));
+    EXPECT_FALSE(image.findEntry({"Games", "a.txt", "below a file"}));
+    EXPECT_TRUE(image.findEntry({})->directory);
+
+    const std::pair<std::vector<std::string>, int> badDirectories[] = {
+        {{"Nothing"}, ErrorPathNotFound},
+        {{"Games", "a.txt"}, ErrorPathNotFound},
+    };
+    for (const auto& [path, code] : badDirectories) {
+        try {
+            image.listDirectory(path);
+            ADD_FAILURE() << "listed " << path.back();
+        } catch (const EInOutError& error) {
+            EXPECT_EQ(error.errorCode(), code) << path.back();
+        }
+    }
+}
+
+TEST(IsoImage, ReadsNoMoreThanTheCallersLimit)
+{
+    const TempDir dir;
+    dir.writeFile("tree/data.bin", pattern(10000, 4));
+    const IsoImage image(makeImage(dir.path() / "tree", dir.path() / "disc.iso", Writer::RockRidgeAndJoliet, "V"));
+    const IsoEntry file = *image.findEntry({"data.bin"});
+    std::string bytes = "stale";
+    EXPECT_EQ(image.readFile(file, 9999, bytes), WholeFileRead::TooLarge);
+    EXPECT_EQ(bytes, "");
+    EXPECT_EQ(image.readFile(file, 10000, bytes), WholeFileRead::Complete);
+    EXPECT_EQ(bytes, pattern(10000, 4));
+    EXPECT_EQ(image.readFile(*image.findEntry({}), 1 << 20, bytes), WholeFileRead::ReadError);
+}
+
+TEST(IsoImage, ATruncatedImageFailsOnlyForWhatIsCutOff)
+{
+    const TempDir dir;
+    dir.writeFile("tree/small.txt", "small");
+    dir.writeFile("tree/zz/big.bin", pattern(200000, 5));
+    const std::string source
+        = makeImage(dir.path() / "tree", dir.path() / "disc.iso", Writer::RockRidgeAndJoliet, "CUT");
+    const std::string whole = readFile(source);
+
+    IsoEntry big;
+    IsoEntry subdirectory;
+    {
+        const IsoImage image(source);
+        big = *image.findEntry({"zz", "big.bin"});
+        subdirectory = *image.findEntry({"zz"});
+    }
+    ASSERT_LT(subdirectory.firstSector, big.firstSector);
+    const auto cutAt = [&](std::uint64_t bytes) {
+        const fs::path path = dir.path() / ("cut" + std::to_string(bytes) + ".iso");
+        dir.writeFile(path.filename().string(), whole.substr(0, bytes));
+        return path.string();
+    };
+
+    // The big file loses its tail: the rest still reads.
+    {
+        const IsoImage image(cutAt((big.firstSector + 2) * 2048ull));
+        std::string bytes = "stale";
+        EXPECT_EQ(image.readFile(*image.findEntry({"zz", "big.bin"}), 1 << 20, bytes), WholeFileRead::ReadError);
+        EXPECT_EQ(bytes, "");
+        EXPECT_EQ(image.readFile(*image.findEntry({"small.txt"}), 100, bytes), WholeFileRead::Complete);
+        EXPECT_EQ(bytes, "small");
+    }
+    // The subdirectory is cut off: the root still lists, the subdirectory is an I/O error.
+    {
+        const IsoImage image(cutAt(subdirectory.firstSector * 2048ull));
+        EXPECT_EQ(image.listDirectory({}).size(), 2u);
+        try {
+            image.listDirectory({"zz"});
+            ADD_FAILURE() << "listed a directory beyond the image's end";
+        } catch (const EInOutError& error) {
+            EXPECT_EQ(error.errorCode(), ErrorIoDevice);
+        }
+    }
+    // Without its volume descriptors nothing is an image.
+    EXPECT_THROW(IsoImage(cutAt(17 * 2048)), EFOpenError);
+    EXPECT_THROW(IsoImage(cutAt(0)), EFOpenError);
+}
+
+TEST(IsoImage, WhatIsNoImageIsRefusedNamingTheFile)
+{
+    const TempDir dir;
+    const std::string text = dir.writeFile("notes.txt", std::string(40000, 'x')).string();
+    for (const std::string& path : {text, dir.path().string(), (dir.path() / "missing.iso").string()}) {
+        try {
+            IsoImage image(path);
+            ADD_FAILURE() << "opened " << path;
+        } catch (const EFOpenError& error) {
+            EXPECT_NE(std::string(error.what()).find(path), std::string::npos) << error.what();
+        }
+    }
+}
+
+namespace {
+
+// Lists every directory it can reach and reads every file, at most depth levels
+// down; what is damaged may only fail with the program's own errors.
+void walkDamaged(const IsoImage& image, std::vector<std::string>& path, int depth)
+{
+    std::vector<IsoEntry> entries;
+    try {
+        entries = image.listDirectory(path);
+    } catch (const EInOutError&) {
+        return;
+    }
+    for (const IsoEntry& entry : entries) {
+        if (entry.directory && depth > 0) {
+            path.push_back(entry.name);
+            walkDamaged(image, path, depth - 1);
+            path.pop_back();
+        } else if (!entry.directory) {
+            std::string bytes;
+            const WholeFileRead result = image.readFile(entry, 1 << 20, bytes);
+            EXPECT_TRUE(result != WholeFileRead::Complete || bytes.size() == entry.size) << entry.name;
+        }
+    }
+}
+
+}  // namespace
+
+TEST(IsoImage, DamagedDirectoryRecordsGiveErrorsNotCrashes)
+{
+    const TempDir dir;
+    dir.writeFile("tree/first.txt", "one");
+    dir.writeFile("tree/Second Directory/second.txt", "two");
+    dir.writeFile("tree/Second Directory/Deeper/third.txt", pattern(5000, 6));
+    const std::string source
+        = makeImage(dir.path() / "tree", dir.path() / "disc.iso", Writer::RockRidgeAndJoliet, "DAMAGED");
+    const std::string whole = readFile(source);
+    std::uint64_t rootOffset = 0;
+    {
+        const IsoImage image(source);
+        rootOffset = std::uint64_t{image.findEntry({})->firstSector} * 2048;
+    }
+    ASSERT_LT(rootOffset + 512, whole.size());
+
+    // Record lengths, extents, sizes, name lengths and flags of the root's first
+    // records all lie within its first few hundred bytes.
+    int opened = 0;
+    for (std::uint64_t offset = 0; offset < 400; offset += 3) {
+        for (const unsigned char value : {0x00, 0x01, 0x7F, 0xFF}) {
+            std::string damaged = whole;
+            damaged[rootOffset + offset] = static_cast<char>(value);
+            const std::string path = dir.writeFile("damaged.iso", damaged).string();
+            SCOPED_TRACE("byte " + std::to_string(offset) + " = " + std::to_string(value));
+            try {
+                const IsoImage image(path);
+                ++opened;
+                std::vector<std::string> names;
+                walkDamaged(image, names, 4);
+            } catch (const EFOpenError&) {
+            }
+        }
+    }
+    EXPECT_GT(opened, 0);
+}
+
+TEST(IsoImageDrive, BrowsesLikeADirectoryDrive)
+{
+    const TempDir dir;
+    dir.writeFile("tree/ReadMe.txt", "hello");
+    dir.writeFile("tree/Games/Big Game.lha", pattern(70000, 7));
+    dir.writeFile("tree/Games/BIG GAME.LHA.ReadMe", "the comment");
+    const std::string image
+        = makeImage(dir.path() / "tree", dir.path() / "disc.iso", Writer::RockRidgeAndJoliet, "AMIGA_MAG_42");
+    const std::string notAnImage = dir.writeFile("notes.txt", "text").string();
+
+    const DriveTable system = buildSystemDriveTable({notAnImage, image});
+    const auto imageDrive
+        = std::find_if(system.drives().begin(), system.drives().end(), [](const Drive& drive) { return drive.image; });
+    ASSERT_NE(imageDrive, system.drives().end());
+    EXPECT_EQ(imageDrive->type, DriveCdRom);
+    EXPECT_EQ(imageDrive->label, "AMIGA_MAG_42");
+    for (const Drive& drive : system.drives())
+        EXPECT_EQ(drive.root.find("notes.txt"), std::string::npos) << "a text file became drive " << drive.letter;
+
+    LinuxPlatform platform(DriveTable(
+        {Drive{'C', DriveFixed, "/", "", "", false}, Drive{'D', DriveCdRom, image, "AMIGA_MAG_42", "", true}}));
+    EXPECT_EQ(platform.volumeLabel('D'), "AMIGA_MAG_42");
+    const auto namesIn = [&](const std::string& path) {
+        std::vector<std::string> names;
+        platform.readDirectory(path, [&](const FileEntry& entry) { names.push_back(entry.name); });
+        std::sort(names.begin(), names.end());
+        return names;
+    };
+    EXPECT_EQ(namesIn("D:\\"), (std::vector<std::string>{"Games", "ReadMe.txt"}));
+    EXPECT_EQ(namesIn("d:\\GAMES"), (std::vector<std::string>{".", "..", "BIG GAME.LHA.ReadMe", "Big Game.lha"}));
+
+    platform.setCurrentDirectory("D:\\games");
+    EXPECT_EQ(platform.currentDirectory(), "D:\\Games");
+    EXPECT_EQ(namesIn("").size(), 4u);
+    const std::optional<FileEntry> comment = platform.findEntry("big game.lha.readme");
+    ASSERT_TRUE(comment);
+    EXPECT_EQ(comment->name, "BIG GAME.LHA.ReadMe");
+    EXPECT_EQ(comment->size, 11);
+    EXPECT_TRUE(platform.fileExists("Big Game.lha"));
+
+    FileHandle file = platform.openFile("BIG GAME.LHA");
+    ASSERT_TRUE(file.valid());
+    std::string bytes;
+    EXPECT_EQ(readWholeFile(file, 1 << 20, bytes), WholeFileRead::Complete);
+    EXPECT_EQ(bytes, pattern(70000, 7));
+    EXPECT_FALSE(platform.openFile("..").valid());
+    EXPECT_FALSE(platform.openFile("missing").valid());
+
+    const std::string copy = "C:" + (dir.path() / "copy.lha").string();
+    EXPECT_TRUE(platform.copyFile("Big Game.lha", copy));
+    EXPECT_EQ(readFile(dir.path() / "copy.lha"), pattern(70000, 7));
+    EXPECT_FALSE(platform.copyFile("missing", copy));
+    EXPECT_FALSE(platform.copyFile(copy, "D:\\Games\\new.lha"));  // the image is read-only
+    EXPECT_EQ(readFile(dir.path() / "copy.lha"), pattern(70000, 7));
+
+    platform.setCurrentDirectory("..");
+    EXPECT_EQ(platform.currentDirectory(), "D:\\");
+    const std::pair<std::string, int> badDirectories[] = {
+        {"D:\\ReadMe.txt", ErrorDirectory},
+        {"D:\\Nothing", ErrorFileNotFound},
+        {"D:\\Nothing\\Below", ErrorPathNotFound},
+    };
+    for (const auto& [path, code] : badDirectories) {
+        try {
+            platform.setCurrentDirectory(path);
+            ADD_FAILURE() << "entered " << path;
+        } catch (const EInOutError& error) {
+            EXPECT_EQ(error.errorCode(), code) << path;
+        }
+        EXPECT_EQ(platform.currentDirectory(), "D:\\");
+    }
+}
