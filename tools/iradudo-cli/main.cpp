@@ -23,15 +23,9 @@ void printUsage(std::ostream& out)
            "       iradudo-cli --help | --version\n\ncommands:\n";
     for (const Command& command : commandTable())
         out << "  " << command.usage << '\n';
-    out << "
-            --cd DIR makes DIR a CD
-            - ROM drive of its own,
-        labelled with the
-            directory's name; "
-                              "an ISO 9660 disc image file is read in place and labelled with its volume name.
-                              "
-                              "--floppy PATH makes PATH drive A: (a 720 KB or 1.44 MB floppy image file, or a floppy device).
-                              ";
+    out << "\n--cd DIR makes DIR a CD-ROM drive of its own, labelled with the directory's name;\n"
+           "an ISO 9660 disc image file is read in place and labelled with its volume name.\n"
+           "--floppy PATH makes PATH drive A: (a 720 KB or 1.44 MB floppy image file, or a floppy device).\n";
 }
 
 }  // namespace
