@@ -8,8 +8,10 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cerrno>
 #include <climits>
 #include <cstdlib>
+#include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
 #include <iostream>
@@ -342,8 +344,19 @@ DriveTable buildSystemDriveTable(const std::vector<std::string>& discDirectories
         char resolved[PATH_MAX];
         drive.root = ::realpath(directory.c_str(), resolved) ? std::string(resolved) : directory;
         drive.label = baseName(drive.root);
+        // A disc is a directory or an image file; anything else named on the
+        // command line is refused here rather than becoming a drive that fails
+        // when it is entered (and a FIFO is never opened).
         struct stat status { };
-        if (::stat(drive.root.c_str(), &status) == 0 && S_ISREG(status.st_mode)) {
+        if (::stat(drive.root.c_str(), &status) != 0) {
+            std::cerr << "iradudo: " << directory << ": " << std::strerror(errno) << '\n';
+            continue;
+        }
+        if (!S_ISDIR(status.st_mode) && !S_ISREG(status.st_mode)) {
+            std::cerr << "iradudo: " << directory << ": not a directory or a disc image\n";
+            continue;
+        }
+        if (S_ISREG(status.st_mode)) {
             try {
                 drive.label = IsoImage(drive.root).volumeLabel();
                 drive.image = true;
@@ -388,8 +401,16 @@ DriveTable buildSystemDriveTable(const std::vector<std::string>& discDirectories
     lettered.push_back(std::move(system));
     letter = 'D';
     for (Drive& drive : others) {
-        if (letter > 'Z')
-            break;
+        if (letter > 'Z') {
+            // Say which discs asked for on the command line did not get a letter.
+            const auto asked = std::find_if(discDirectories.begin(), discDirectories.end(), [&](const std::string& d) {
+                char resolved[PATH_MAX];
+                return drive.root == (::realpath(d.c_str(), resolved) ? std::string(resolved) : d);
+            });
+            if (asked != discDirectories.end())
+                std::cerr << "iradudo: " << *asked << ": no drive letter left\n";
+            continue;
+        }
         drive.letter = letter++;
         lettered.push_back(std::move(drive));
     }

@@ -7,8 +7,10 @@
 #include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
+
 #include <sstream>
 #include <stdexcept>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -139,11 +141,46 @@ TEST(SystemDriveTable, WithoutFloppiesTheRootIsStillC)
 {
     SystemFixture system;
     system.mount("/", "ext4", "/dev/sda1");
-    const DriveTable table = system.build({"/nonexistent/Disc1/"});
+    const DriveTable table = system.build({(system.dir.makeDir("Disc1")).string() + "/"});
     ASSERT_EQ(table.drives().size(), 2u);
     EXPECT_EQ(table.drives()[0].letter, 'C');
     EXPECT_EQ(table.drives()[1].letter, 'D');
     EXPECT_EQ(table.drives()[1].label, "Disc1");
+}
+
+namespace {
+
+// What the code under test writes to std::cerr while the capture lives.
+class ErrorCapture {
+public:
+    ErrorCapture() : previous_(std::cerr.rdbuf(text_.rdbuf())) { }
+    ~ErrorCapture() { std::cerr.rdbuf(previous_); }
+    std::string text() const { return text_.str(); }
+
+private:
+    std::ostringstream text_;
+    std::streambuf* previous_;
+};
+
+}  // namespace
+
+// A disc named on the command line is a directory or an image file; anything
+// else is refused, naming it, and never opened (a FIFO would block).
+TEST(SystemDriveTable, DiscsThatAreNoDirectoryNorImageAreRefusedByName)
+{
+    SystemFixture system;
+    system.mount("/", "ext4", "/dev/sda1");
+    const std::string good = system.dir.makeDir("Good").string();
+    const std::string fifo = (system.dir.path() / "pipe").string();
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    const std::string missing = (system.dir.path() / "missing").string();
+    ErrorCapture errors;
+    const DriveTable table = system.build({fifo, missing, "/dev/null", good});
+    ASSERT_EQ(table.drives().size(), 2u);
+    EXPECT_EQ(table.drives()[1].label, "Good");
+    EXPECT_NE(errors.text().find(fifo + ": not a directory or a disc image"), std::string::npos) << errors.text();
+    EXPECT_NE(errors.text().find("/dev/null: not a directory or a disc image"), std::string::npos);
+    EXPECT_NE(errors.text().find(missing + ": No such file or directory"), std::string::npos) << errors.text();
 }
 
 TEST(SystemDriveTable, LettersPastZAreDropped)
@@ -156,6 +193,21 @@ TEST(SystemDriveTable, LettersPastZAreDropped)
     ASSERT_EQ(table.drives().size(), 24u);
     EXPECT_EQ(table.drives().back().letter, 'Z');
     EXPECT_EQ(table.drives().back().root, "/mnt/m22");
+}
+
+TEST(SystemDriveTable, DiscsLeftWithoutALetterAreNamed)
+{
+    SystemFixture system;
+    system.mount("/", "ext4", "/dev/sda1");
+    std::vector<std::string> discs;
+    for (int i = 0; i < 25; ++i)
+        discs.push_back(system.dir.makeDir("d" + std::to_string(i)).string());
+    ErrorCapture errors;
+    const DriveTable table = system.build(discs);
+    EXPECT_EQ(table.drives().back().letter, 'Z');
+    EXPECT_EQ(errors.text().find(discs[22]), std::string::npos);
+    for (const int left : {23, 24})
+        EXPECT_NE(errors.text().find(discs[left] + ": no drive letter left"), std::string::npos) << errors.text();
 }
 
 TEST(SystemDriveTable, MissingSystemFilesGiveJustTheRoot)
