@@ -13,16 +13,7 @@ for tool in Xvfb xdotool xterm mformat mdir mcopy fsck.fat; do
   command -v "$tool" >/dev/null || { echo "skipped: $tool not installed"; exit 77; }
 done
 
-work=$(mktemp -d)
-xvfb_pid=
-app_pid=
-cleanup() {
-  [ -n "$app_pid" ] && kill "$app_pid" 2>/dev/null
-  [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null
-  wait 2>/dev/null
-  rm -rf "$work"
-}
-trap cleanup EXIT
+source "$(dirname "$0")/../support/xvfb_session.sh"
 
 image=$work/a.img
 export MTOOLSRC=/dev/null
@@ -30,19 +21,8 @@ mformat -C -f 720 -i "$image" :: || exit 1
 echo "old" >"$work/OLD.TXT"
 mcopy -i "$image" "$work/OLD.TXT" ::OLD.TXT || exit 1
 
-Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/display" 2>"$work/xvfb.log" &
-xvfb_pid=$!
-for _ in $(seq 50); do [ -s "$work/display" ] && break; sleep 0.1; done
-[ -s "$work/display" ] || { echo "Xvfb did not start"; cat "$work/xvfb.log"; exit 1; }
-export DISPLAY=":$(head -n1 "$work/display")"
-unset QT_QPA_PLATFORM
-
-"$program" --floppy "$image" --cd "$disc" >"$work/app.log" 2>&1 &
-app_pid=$!
-if ! timeout 10 xdotool search --sync --onlyvisible --name "DIZOZ Iradudo" >/dev/null; then
-  echo "the main window did not appear"; cat "$work/app.log"; exit 1
-fi
-sleep 0.5
+start_xvfb
+start_program "$program" --floppy "$image" --cd "$disc"
 
 # Client area at 128, 119: the CD icon, then the browser's format button, then
 # "Formatta veloce" in the format options (720 kb at start).

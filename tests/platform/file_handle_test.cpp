@@ -2,7 +2,7 @@
 #include "platform/file_handle.h"
 #include "platform/file_stream.h"
 
-#include "support/special_files.h"
+#include "support/non_regular_files.h"
 #include "support/temp_dir.h"
 
 #include <fcntl.h>
@@ -29,7 +29,7 @@ std::string readAll(const std::string& path, std::size_t maxBytes, WholeFileRead
 TEST(OpenRegularFile, EverythingButARegularFileFailsAtOnce)
 {
     const TempDir dir;
-    for (const std::string& path : makeSpecialFiles(dir, ".txt")) {
+    for (const std::string& path : makeNonRegularFiles(dir, ".txt")) {
         const std::optional<std::string> opened = resultWithin(kBlockingLimit, [path] {
             FileHandle file = openRegularFile(path);
             return std::string(file.valid() ? "opened" : "refused");

@@ -2,7 +2,7 @@
 #include "platform/io_error.h"
 #include "platform/linux_platform.h"
 
-#include "support/special_files.h"
+#include "support/non_regular_files.h"
 #include "support/temp_dir.h"
 #include "support/test_drives.h"
 
@@ -266,9 +266,9 @@ TEST_F(LinuxPlatformTest, NonUtf8NamesAreListedOpenedAndCopied)
     EXPECT_FALSE(platform->findEntry("Caff\xC8.txt"));
 }
 
-TEST_F(LinuxPlatformTest, OpenFileRefusesDirectoriesSpecialFilesAndMissingNames)
+TEST_F(LinuxPlatformTest, OpenFileRefusesDirectoriesDevicesPipesAndMissingNames)
 {
-    for (const std::string& path : makeSpecialFiles(disc, ".readme")) {
+    for (const std::string& path : makeNonRegularFiles(disc, ".readme")) {
         const std::string name = fs::path(path).filename().string();
         for (const std::string& asked : {name, "D:\\" + name, "GAMES\\..\\" + name}) {
             EXPECT_FALSE(platform->openFile(asked).valid()) << asked;

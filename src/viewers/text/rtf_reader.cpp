@@ -153,7 +153,7 @@ enum class Word : std::uint8_t {
     CellEdge,
     NestedCell,
     NestedRow,
-    // special characters
+    // named characters
     EmDash,
     EnDash,
     Bullet,

@@ -10,7 +10,7 @@
 #include "viewers/pictures/picture.h"
 #include "viewers/pictures/picture_formats.h"
 
-#include "support/special_files.h"
+#include "support/non_regular_files.h"
 #include "support/temp_dir.h"
 
 #include <gtest/gtest.h>
@@ -136,11 +136,11 @@ TEST(PictureLoadFile, MissingFileOrDirectoryCannotBeOpened)
     EXPECT_EQ(loadError(folder), "Cannot open file " + folder);
 }
 
-TEST(PictureLoadFile, SpecialFilesNamedLikePicturesFailAtOnceForEveryClass)
+TEST(PictureLoadFile, PipesAndDevicesNamedLikePicturesFailAtOnceForEveryClass)
 {
     iradudo::test::TempDir dir;
     for (const char* extension : {".gif", ".JPG", ".jpeg", ".bmp", ".ico"}) {
-        for (const std::string& path : iradudo::test::makeSpecialFiles(dir, extension)) {
+        for (const std::string& path : iradudo::test::makeNonRegularFiles(dir, extension)) {
             const std::optional<std::string> message
                 = iradudo::test::resultWithin(iradudo::test::kBlockingLimit, [path] { return loadError(path); });
             EXPECT_EQ(message.value_or("blocked"), "Cannot open file " + path);

@@ -2,7 +2,7 @@
 #include "viewers/text/text_loader.h"
 
 #include "app/program_fonts.h"
-#include "support/special_files.h"
+#include "support/non_regular_files.h"
 #include "support/temp_dir.h"
 #include "support/text_test_util.h"
 #include "support/unprivileged_scope.h"
@@ -134,12 +134,12 @@ TEST(TextLoader, NamesThatAreNoReadableFileCannotBeOpened)
     EXPECT_EQ(utf8(documentPlainText(*loadTextFile("caff\xe8.txt", fixedSysFont()).document)), "Latin-1 name");
 }
 
-TEST(TextLoader, SpecialFilesNamedLikeTextsFailAtOnce)
+TEST(TextLoader, PipesAndDevicesNamedLikeTextsFailAtOnce)
 {
     const TempDir dir;
     const QFont font = fixedSysFont();
     for (const char* extension : {".txt", ".RTF", ".readme"}) {
-        for (const std::string& path : makeSpecialFiles(dir, extension)) {
+        for (const std::string& path : makeNonRegularFiles(dir, extension)) {
             const std::optional<std::string> message = resultWithin(kBlockingLimit, [path, font] {
                 try {
                     loadTextFile(path, font);

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "support/special_files.h"
+#include "support/non_regular_files.h"
 
 #include <future>
 #include <memory>
@@ -12,7 +12,7 @@
 
 namespace iradudo::test {
 
-std::vector<std::string> makeSpecialFiles(const TempDir& dir, const std::string& extension)
+std::vector<std::string> makeNonRegularFiles(const TempDir& dir, const std::string& extension)
 {
     const std::string fifo = (dir.path() / ("pipe" + extension)).string();
     const std::string folder = (dir.path() / ("folder" + extension)).string();

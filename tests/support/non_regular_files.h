@@ -14,7 +14,7 @@ namespace iradudo::test {
 // Entries a disc may hold that are not regular files, each named like a file
 // with the extension (".gif"): a FIFO without a writer, a directory, a device
 // that never ends (a link to /dev/zero) and a socket. Their full paths.
-std::vector<std::string> makeSpecialFiles(const TempDir& dir, const std::string& extension);
+std::vector<std::string> makeNonRegularFiles(const TempDir& dir, const std::string& extension);
 
 // Runs work on a thread of its own and waits for it at most limit: its result,
 // or nullopt when it is still running then, so a read that blocks fails its test
