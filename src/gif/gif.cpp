@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "gif/gif.h"
 
+#include "platform/byte_order.h"
+
 #include <algorithm>
 #include <bit>
 #include <cstdint>
@@ -216,8 +218,8 @@ void TGif::Decoder::ReadHeader()
         GifError(GifFailure::BadData);
     if (descriptorGot != sizeof descriptor)
         GifError(GifFailure::UnexpectedEof);
-    width = descriptor[5] | descriptor[6] << 8;
-    height = descriptor[7] | descriptor[8] << 8;
+    width = iradudo::readLe16(descriptor + 5);
+    height = iradudo::readLe16(descriptor + 7);
     const std::uint8_t flags = descriptor[9];
 
     hasLocalTable = (flags & 0x80) != 0;

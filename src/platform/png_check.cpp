@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "platform/png_check.h"
 
+#include "platform/byte_order.h"
+
 #include <cstdint>
 
 namespace iradudo {
@@ -8,13 +10,6 @@ namespace {
 
 constexpr std::string_view kSignature("\x89PNG\r\n\x1a\n", 8);
 constexpr std::size_t kChunkFrame = 12;  // length, type and CRC around the data
-
-std::uint32_t bigEndian32(std::string_view bytes, std::size_t at)
-{
-    const auto byte
-        = [&](std::size_t i) { return static_cast<std::uint32_t>(static_cast<unsigned char>(bytes[at + i])); };
-    return byte(0) << 24 | byte(1) << 16 | byte(2) << 8 | byte(3);
-}
 
 }  // namespace
 
@@ -29,7 +24,7 @@ bool pngChunksFit(std::string_view bytes)
         return false;
     std::size_t at = kSignature.size();
     while (bytes.size() - at >= kChunkFrame) {
-        const std::uint64_t length = bigEndian32(bytes, at);
+        const std::uint64_t length = readBe32(bytes.data() + at);
         if (length > bytes.size() - at - kChunkFrame)
             return false;
         if (bytes.substr(at + 4, 4) == "IEND")

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "viewers/pictures/bitmap.h"
 
+#include "platform/byte_order.h"
 #include "viewers/pictures/bmp_normalize.h"
 
 #include <QByteArray>
@@ -15,16 +16,6 @@ namespace {
 
 constexpr std::size_t fileHeaderSize = 14;
 constexpr std::size_t infoHeaderSize = 40;
-
-std::uint32_t u32(const unsigned char* p)
-{
-    return std::uint32_t(p[0]) | std::uint32_t(p[1]) << 8 | std::uint32_t(p[2]) << 16 | std::uint32_t(p[3]) << 24;
-}
-
-std::uint16_t u16(const unsigned char* p)
-{
-    return std::uint16_t(p[0] | p[1] << 8);
-}
 
 [[noreturn]] void invalidBitmap()
 {
@@ -55,11 +46,12 @@ void appendRest(std::istream& stream, QByteArray& data)
 QImage readIndexed8(std::istream& stream, const unsigned char* header)
 {
     const unsigned char* info = header + fileHeaderSize;
-    const std::uint32_t dataOffset = u32(header + 10);
-    const std::int32_t width = static_cast<std::int32_t>(u32(info + 4));
-    const std::int32_t rawHeight = static_cast<std::int32_t>(u32(info + 8));
-    const std::uint32_t coloursUsed = u32(info + 32);
-    if (u32(info) != infoHeaderSize || u16(info + 12) != 1 || u16(info + 14) != 8 || u32(info + 16) != 0)
+    const std::uint32_t dataOffset = iradudo::readLe32(header + 10);
+    const std::int32_t width = static_cast<std::int32_t>(iradudo::readLe32(info + 4));
+    const std::int32_t rawHeight = static_cast<std::int32_t>(iradudo::readLe32(info + 8));
+    const std::uint32_t coloursUsed = iradudo::readLe32(info + 32);
+    if (iradudo::readLe32(info) != infoHeaderSize || iradudo::readLe16(info + 12) != 1
+        || iradudo::readLe16(info + 14) != 8 || iradudo::readLe32(info + 16) != 0)
         return {};
     if (width <= 0 || rawHeight == 0 || rawHeight == std::numeric_limits<std::int32_t>::min() || coloursUsed > 256)
         return {};

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "viewers/pictures/bmp_normalize.h"
 
+#include "platform/byte_order.h"
 #include <cstdint>
 #include <limits>
 #include <vector>
@@ -20,25 +21,22 @@ constexpr std::int64_t kMaxPixels = 64ll * 1024 * 1024;
 
 std::uint32_t u32(const QByteArray& bytes, qsizetype at)
 {
-    const auto b = [&](qsizetype i) { return std::uint32_t(static_cast<unsigned char>(bytes[at + i])); };
-    return b(0) | b(1) << 8 | b(2) << 16 | b(3) << 24;
+    return readLe32(bytes.constData() + at);
 }
 
 std::uint16_t u16(const QByteArray& bytes, qsizetype at)
 {
-    return std::uint16_t(static_cast<unsigned char>(bytes[at]) | static_cast<unsigned char>(bytes[at + 1]) << 8);
+    return readLe16(bytes.constData() + at);
 }
 
 void put32(QByteArray& bytes, qsizetype at, std::uint32_t value)
 {
-    for (int i = 0; i < 4; ++i)
-        bytes[at + i] = static_cast<char>(value >> (8 * i));
+    writeLe32(bytes.data() + at, value);
 }
 
 void put16(QByteArray& bytes, qsizetype at, std::uint16_t value)
 {
-    bytes[at] = static_cast<char>(value);
-    bytes[at + 1] = static_cast<char>(value >> 8);
+    writeLe16(bytes.data() + at, value);
 }
 
 struct Layout {

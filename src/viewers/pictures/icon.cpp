@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "viewers/pictures/icon.h"
 
+#include "platform/byte_order.h"
 #include "platform/png_check.h"
 
 #include <QBuffer>
@@ -20,18 +21,10 @@ constexpr int kIconEntrySize = 16;
 // thousands is damage, and each claimed entry costs the reader a seek.
 constexpr int kMaxIconImages = 64;
 
-std::uint32_t littleEndian(const QByteArray& data, qsizetype at, int bytes)
-{
-    std::uint32_t value = 0;
-    for (int i = bytes - 1; i >= 0; --i)
-        value = value << 8 | static_cast<unsigned char>(data[at + i]);
-    return value;
-}
-
 // The entries the directory declares that also fit in the file.
 int iconEntriesPresent(const QByteArray& data)
 {
-    const auto declared = static_cast<qsizetype>(littleEndian(data, 4, 2));
+    const auto declared = static_cast<qsizetype>(iradudo::readLe16(data.constData() + 4));
     return int(std::min(declared, (data.size() - kIconDirectoryHeader) / kIconEntrySize));
 }
 
@@ -40,8 +33,8 @@ int iconEntriesPresent(const QByteArray& data)
 bool entryIsSafeToRead(const QByteArray& data, int index)
 {
     const qsizetype entry = kIconDirectoryHeader + qsizetype(index) * kIconEntrySize;
-    const qsizetype size = littleEndian(data, entry + 8, 4);
-    const qsizetype offset = littleEndian(data, entry + 12, 4);
+    const qsizetype size = iradudo::readLe32(data.constData() + entry + 8);
+    const qsizetype offset = iradudo::readLe32(data.constData() + entry + 12);
     if (offset >= data.size())
         return false;
     const std::string_view bytes(data.constData() + offset, std::size_t(std::min(size, data.size() - offset)));

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "viewers/text/rtf_reader.h"
 
+#include "platform/byte_order.h"
 #include "platform/dos_path.h"
 #include "platform/png_check.h"
 #include "viewers/metafile/metafile.h"
@@ -385,16 +386,13 @@ QByteArray dibToBmpFile(const QByteArray& dib)
 {
     if (dib.size() < 16)
         return {};
-    auto u32 = [&](int at) {
-        return std::uint32_t(std::uint8_t(dib[at])) | std::uint32_t(std::uint8_t(dib[at + 1])) << 8
-            | std::uint32_t(std::uint8_t(dib[at + 2])) << 16 | std::uint32_t(std::uint8_t(dib[at + 3])) << 24;
-    };
+    auto u32 = [&](int at) { return readLe32(dib.constData() + at); };
     const std::uint32_t headerSize = u32(0);
     if (headerSize < 12 || headerSize > std::uint32_t(dib.size()))
         return {};
     std::uint64_t paletteBytes = 0;
     if (headerSize >= 40 && dib.size() >= 40) {
-        const int bitCount = std::uint8_t(dib[14]) | std::uint8_t(dib[15]) << 8;
+        const int bitCount = readLe16(dib.constData() + 14);
         const std::uint32_t compression = u32(16);
         std::uint64_t colours = u32(32);
         if (colours == 0 && bitCount <= 8)
@@ -403,7 +401,7 @@ QByteArray dibToBmpFile(const QByteArray& dib)
         if (headerSize == 40 && (compression == 3 || compression == 6))
             paletteBytes += compression == 3 ? 12 : 16;
     } else if (headerSize == 12) {
-        const int bitCount = std::uint8_t(dib[10]) | std::uint8_t(dib[11]) << 8;
+        const int bitCount = readLe16(dib.constData() + 10);
         if (bitCount <= 8)
             paletteBytes = (std::uint64_t(1) << bitCount) * 3;
     }
