@@ -173,6 +173,10 @@ QByteArray normalizedBmp(const QByteArray& file)
     // Uncompressed or bit-field pixels: a file cut short gets its missing rows
     // as zero bytes, which is what a reader would otherwise leave to chance.
     if ((layout.compression == 0 || layout.compression == 3) && layout.bitsPerPixel > 0 && layout.bitsPerPixel <= 32) {
+        // Pixels said to start past the end are no cut file but a broken one;
+        // padding up to them would let a few bytes claim gigabytes.
+        if (std::int64_t(layout.dataOffset) > out.size())
+            return {};
         const std::int64_t stride = ((std::int64_t(layout.width) * layout.bitsPerPixel + 31) / 32) * 4;
         const std::int64_t needed = std::int64_t(layout.dataOffset) + stride * layout.height;
         if (needed > out.size())

@@ -91,6 +91,26 @@ TEST(Bitmap, DamagedFilesFailAndKeepTheOldPicture)
     EXPECT_EQ(maxChannelDifference(bitmap.Image(), referencePixels("truecolour.bmp")), 0);
 }
 
+// A 66-byte file whose pixels would start 687 MB in is broken, not cut short.
+TEST(Bitmap, PixelsPastTheEndFailWithoutTheirMemory)
+{
+    const std::string bytes = iradudo::test::readFile(std::string(IRADUDO_FUZZ_BMP_DATA) + "/pixels-past-end.bmp");
+    std::istringstream stream(bytes);
+    TBitmap bitmap;
+    EXPECT_THROW(bitmap.LoadStream(stream), EInvalidGraphic);
+#if !defined(__SANITIZE_ADDRESS__)
+    EXPECT_EQ(iradudo::test::peakGrowthAbove(64 * 1024,
+                  [&] {
+                      std::istringstream again(bytes);
+                      try {
+                          TBitmap().LoadStream(again);
+                      } catch (const EInvalidGraphic&) {
+                      }
+                  }),
+        0);
+#endif
+}
+
 TEST(Bitmap, DrawsScaledIntoTheRectangle)
 {
     TBitmap bitmap;
