@@ -55,6 +55,7 @@ constexpr int kEtoOpaque = 2;
 constexpr int kEtoClipped = 4;
 // Text and font sizes beyond these are drawn at these (pixels on the target).
 constexpr double kMaxFontPixels = 2048;
+constexpr double kMaxTextStretch = 16;
 constexpr std::size_t kMaxTextChars = 8192;
 
 QColor colorRef(std::uint32_t value)
@@ -613,7 +614,9 @@ private:
         QTransform frame;
         frame.translate(origin.x(), origin.y());
         frame.rotate(angle);
-        frame.scale(sx / sy, 1);
+        // Qt's glyph cache crashes when FreeType fails to render a glyph, and it
+        // does for extreme aspect ratios (from about 80 times as wide as high).
+        frame.scale(std::clamp(sx / sy, 1 / kMaxTextStretch, kMaxTextStretch), 1);
         painter_.setTransform(frame);
         painter_.setCompositionMode(QPainter::CompositionMode_SourceOver);
         if (state_.bkMode == kOpaque && !(options & kEtoOpaque))
