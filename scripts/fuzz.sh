@@ -6,6 +6,8 @@
 # The corpus grows in build-fuzz/corpus/TARGET, seeded from the target's kept
 # files; each crash is written to build-fuzz/finds/TARGET/. Keep a find as a
 # regression file beside the target's tests (its data/fuzz-* folder).
+# The 30-second timeout leaves room for the pictures the decoders accept (a
+# 16-megapixel one takes a few seconds under the sanitizers on a busy machine).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 if [ $# -ne 2 ]; then
@@ -30,5 +32,5 @@ finds=build-fuzz/finds/$target
 mkdir -p "$corpus" "$finds"
 ASAN_OPTIONS=detect_leaks=0:abort_on_error=1 UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 \
 QT_QPA_PLATFORM=offscreen \
-  "build-fuzz/fuzz/$target" -max_total_time=$((minutes * 60)) -max_len=65536 -timeout=10 -rss_limit_mb=4096 \
+  "build-fuzz/fuzz/$target" -max_total_time=$((minutes * 60)) -max_len=65536 -timeout=30 -rss_limit_mb=4096 \
   -print_final_stats=1 -artifact_prefix="$finds/" "$corpus" "${seeds[@]}"
