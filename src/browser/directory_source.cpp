@@ -173,14 +173,15 @@ void FileList::read(const std::string& dosPath) const
 {
     const std::string previous = platform_.currentDirectory();
     std::vector<std::string> names;
+    std::vector<std::string> directoryNames;
     bool busy = false;
     try {
         platform_.setCurrentDirectory(dosPath);
         platform_.readDirectory({}, [&](const FileEntry& entry) {
             if (entry.attributes & (faSysFile | faVolumeID))
                 return;
-            names.push_back(entry.isDirectory() ? "[" + entry.name + "]" : entry.name);
-            if (names.size() == 100 && busyHook_) {
+            (entry.isDirectory() ? directoryNames : names).push_back(entry.name);
+            if (names.size() + directoryNames.size() == 100 && busyHook_) {
                 busy = true;
                 busyHook_(true);
             }
@@ -197,9 +198,26 @@ void FileList::read(const std::string& dosPath) const
         }
         throw;
     }
+    struct Read {
+        std::string text;
+        bool directory;
+    };
+    std::vector<Read> read;
+    read.reserve(names.size() + directoryNames.size());
+    for (std::string& name : directoryNames)
+        read.push_back({"[" + name + "]", true});
+    for (std::string& name : names)
+        read.push_back({std::move(name), false});
     std::stable_sort(
-        names.begin(), names.end(), [](const std::string& a, const std::string& b) { return fileListLess(a, b); });
-    entries_ = std::move(names);
+        read.begin(), read.end(), [](const Read& a, const Read& b) { return fileListLess(a.text, b.text); });
+    entries_.clear();
+    directories_.clear();
+    entries_.reserve(read.size());
+    directories_.reserve(read.size());
+    for (Read& entry : read) {
+        entries_.push_back(std::move(entry.text));
+        directories_.push_back(entry.directory);
+    }
     directory_ = platform_.currentDirectory();
     read_ = true;
     if (busy)
@@ -229,6 +247,18 @@ int FileList::indexOf(std::string_view entryText) const
     ensureRead();
     const auto found = std::find(entries_.begin(), entries_.end(), entryText);
     return found == entries_.end() ? -1 : static_cast<int>(found - entries_.begin());
+}
+
+bool FileList::isDirectoryAt(int index) const
+{
+    ensureRead();
+    return directories_.at(static_cast<std::size_t>(index));
+}
+
+const std::vector<bool>& FileList::directoryFlags() const
+{
+    ensureRead();
+    return directories_;
 }
 
 // ---- DirectoryList -----------------------------------------------------------
@@ -267,9 +297,11 @@ void DirectoryList::setDirectory(const std::string& text)
     if (text.empty() || equalsIgnoringAsciiCase(text, directory_))
         return;
 
+    if (text.size() >= 2 && text.front() == '[' && text.back() == ']') {
+        enterEntry(text.substr(1, text.size() - 2));
+        return;
+    }
     std::string target = text;
-    if (target.size() >= 2 && target.front() == '[' && target.back() == ']')
-        target = target.substr(1, target.size() - 2);
     // Relative texts are taken from this list's directory, even when the process
     // has been moved elsewhere meanwhile.
     if (!hasDriveLetter(target) && !directory_.empty()) {
@@ -297,6 +329,35 @@ void DirectoryList::setDirectory(const std::string& text)
     if (drive != driveLetterOf(directory_) && driveList_)
         driveList_->changeDrive(drive, false);
     platform_.setCurrentDirectory(target);
+    const std::string previous = directory_;
+    directory_ = platform_.currentDirectory();
+    if (driveList_)
+        driveList_->drive_ = driveLetterOf(directory_);
+    notifyChange(previous);
+}
+
+void DirectoryList::enterEntry(const std::string& name)
+{
+    struct SettingGuard {
+        bool& flag;
+        explicit SettingGuard(bool& f) : flag(f) { flag = true; }
+        ~SettingGuard() { flag = false; }
+    } guard(settingDirectory_);
+
+    // The entry is a name of this list's directory, wherever the process has been
+    // moved meanwhile; it is entered by that name alone, never read as a path.
+    if (!directory_.empty() && platform_.currentDirectory() != directory_)
+        platform_.setCurrentDirectory(directory_);
+    if (name != "." && name != "..") {
+        // A name that no longer finds itself (a drawer gone since the listing) would
+        // be read as a path such as "C:X" or "*": that is an error, not another place.
+        const std::optional<FileEntry> entry = platform_.findEntry(name);
+        if (!entry || !equalsIgnoringAsciiCase(entry->name, name))
+            throw EInOutError(ErrorFileNotFound);
+        if (!entry->isDirectory())
+            throw EInOutError(ErrorDirectory);
+    }
+    platform_.setCurrentDirectory(name);
     const std::string previous = directory_;
     directory_ = platform_.currentDirectory();
     if (driveList_)

@@ -79,6 +79,9 @@ public:
     const std::string& entry(int index) const;
     const std::vector<std::string>& entries() const;
     int indexOf(std::string_view entryText) const;  // exact text; -1 when absent
+    // Whether an entry was read as a directory: a file may be named "[X]" too.
+    bool isDirectoryAt(int index) const;
+    const std::vector<bool>& directoryFlags() const;
 
     // Called with true when the 100th entry is read, and with false when that
     // reading ends (also on failure); the window shows the busy cursor meanwhile.
@@ -93,6 +96,7 @@ private:
     mutable std::string directory_;
     mutable bool read_ = false;
     mutable std::vector<std::string> entries_;
+    mutable std::vector<bool> directories_;
 };
 
 // The directory list (`DirectoryListBox1`): the current directory, linked to a file
@@ -113,7 +117,9 @@ public:
 
     // Accepts "X:\..." (drive and path), "\" (root of the current drive), ".."
     // (parent) and bracketed file-list entries ("[SUB]", "[..]", "[.]"), relative to
-    // this list's directory. Empty text or the current directory itself (compared
+    // this list's directory. The name inside the brackets is taken literally, as the
+    // entry it names ("[*]", "[C:X]" and "[A\B]" are drawers of this directory);
+    // an entry that is gone throws EInOutError 2, one that is no directory 267. Empty text or the current directory itself (compared
     // case-insensitively) does nothing and notifies nobody. Throws EInOutError when
     // the directory cannot be entered or read: no notification, the directory stays.
     void setDirectory(const std::string& text);
@@ -121,6 +127,7 @@ public:
 private:
     friend class DriveList;
     void moveToDrive(char letter, bool notify);
+    void enterEntry(const std::string& name);
     void notifyChange(const std::string& previous);
 
     Platform& platform_;

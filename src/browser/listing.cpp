@@ -7,6 +7,8 @@
 #include "platform/text_encoding.h"
 
 #include <array>
+#include <unordered_map>
+#include <unordered_set>
 
 namespace iradudo {
 namespace {
@@ -102,9 +104,14 @@ std::string upperExtension(std::string_view entryName)
 
 namespace {
 
-int iconFor(std::string_view entryName, std::string_view extension)
+bool looksLikeDirectory(std::string_view entryName)
 {
-    if (!entryName.empty() && entryName.front() == '[')
+    return entryName.size() >= 2 && entryName.front() == '[' && entryName.back() == ']';
+}
+
+int iconFor(bool directory, std::string_view extension)
+{
+    if (directory)
         return IconDirectory;
     if (isOneOf(extension, {".GIF", ".IFF", ".JPG", ".JPEG"}))
         return IconPicture;
@@ -119,7 +126,7 @@ int iconFor(std::string_view entryName, std::string_view extension)
 
 int fileTypeIcon(std::string_view entryName)
 {
-    return iconFor(entryName, upperExtension(entryName));
+    return iconFor(looksLikeDirectory(entryName), upperExtension(entryName));
 }
 
 namespace {
@@ -152,29 +159,69 @@ std::string companionComment(std::string_view fileBytes)
     return utf8 ? std::string(rest) : latin1ToUtf8(rest);
 }
 
-Listing buildListing(const std::vector<std::string>& entries, Platform& platform, bool showInfo)
+namespace {
+
+// The files among a directory's entries, by exact name and by case-folded name
+// (a case-folded name that two files share finds neither).
+class FileNames {
+public:
+    void add(const std::string& name)
+    {
+        exact_.insert(name);
+        const auto [at, inserted] = folded_.try_emplace(asciiLower(name), &name);
+        if (!inserted)
+            at->second = nullptr;
+    }
+
+    const std::string* find(const std::string& name) const
+    {
+        if (const auto at = exact_.find(name); at != exact_.end())
+            return &*at;
+        const auto at = folded_.find(asciiLower(name));
+        return at == folded_.end() ? nullptr : at->second;
+    }
+
+private:
+    std::unordered_set<std::string> exact_;
+    std::unordered_map<std::string, const std::string*> folded_;
+};
+
+}  // namespace
+
+Listing buildListing(
+    const std::vector<std::string>& entries, Platform& platform, bool showInfo, const std::vector<bool>* directoryFlags)
 {
+    const auto isDirectory = [&](std::size_t i) {
+        return directoryFlags && i < directoryFlags->size() ? (*directoryFlags)[i] : looksLikeDirectory(entries[i]);
+    };
+    FileNames files;
+    for (std::size_t i = 0; i < entries.size(); ++i) {
+        if (!isDirectory(i))
+            files.add(entries[i]);
+    }
     Listing listing;
     listing.items.reserve(entries.size());
-    // One read of the directory's names serves every case-insensitive companion lookup.
     const NameLookupBatch batch(platform);
     std::string companion;
     std::string firstLine;
-    for (const std::string& entry : entries) {
+    for (std::size_t i = 0; i < entries.size(); ++i) {
+        const std::string& entry = entries[i];
+        const bool directory = isDirectory(i);
         const std::string extension = upperExtension(entry);
         if (!showInfo && extension == ".INFO")
             continue;
         ListingItem item;
         item.caption = entry;
-        item.imageIndex = iconFor(entry, extension);
-        if (entry.empty() || entry.front() != '[') {
+        item.imageIndex = iconFor(directory, extension);
+        if (!directory) {
             if (const std::optional<FileEntry> found = platform.findEntry(entry)) {
                 item.size = found->size;
                 listing.totalBytes += found->size;
             }
         }
         assignCompanionName(companion, entry);
-        FileHandle file = platform.openFile(companion);
+        const std::string* companionFile = files.find(companion);
+        FileHandle file = companionFile ? platform.openFile(*companionFile) : FileHandle();
         if (file.valid()) {
             readFirstLineBytes(file, firstLine);
             item.comment = companionComment(firstLine);
@@ -186,7 +233,7 @@ Listing buildListing(const std::vector<std::string>& entries, Platform& platform
 
 Listing buildListing(const FileList& files, Platform& platform, bool showInfo)
 {
-    return buildListing(files.entries(), platform, showInfo);
+    return buildListing(files.entries(), platform, showInfo, &files.directoryFlags());
 }
 
 std::optional<std::string> itemClickText(const ListingItem& item)

@@ -41,8 +41,13 @@ struct Listing {
 // A vanished entry is listed without a size; the listing always completes.
 Listing buildListing(const FileList& files, Platform& platform, bool showInfo);
 
-// Same, over entry texts already taken from a file list.
-Listing buildListing(const std::vector<std::string>& entries, Platform& platform, bool showInfo);
+// Same, over entry texts already taken from a file list; an entry is a directory
+// when its flag says so, or, without flags, when it is "[" + name + "]". Sizes,
+// comments and totals look up exactly the listed names in the current directory:
+// a companion is found among the entries (exactly, else by a unique
+// case-insensitive match), never through a path that a name might spell.
+Listing buildListing(const std::vector<std::string>& entries, Platform& platform, bool showInfo,
+    const std::vector<bool>* directoryFlags = nullptr);
 
 // The status text for a clicked item: "1234 bytes" for a file with a size,
 // nullopt when the status line keeps its text (directories, unknown sizes).
@@ -52,7 +57,8 @@ std::optional<std::string> itemClickText(const ListingItem& item);
 // ":" follows it; only a..z are upper-cased.
 std::string upperExtension(std::string_view entryName);
 
-// The icon for an entry name (directory, text, picture, hypertext or file).
+// The icon for an entry name (directory, text, picture, hypertext or file); a
+// directory's entry is "[" + name + "]", so "[X].LHA" is a file.
 int fileTypeIcon(std::string_view entryName);
 
 // The companion description file's name: the entry less its last 4 characters,

@@ -321,9 +321,47 @@ void LinuxPlatform::enteredDirectory(const std::string& hostPath)
         batchCache_.reset();
 }
 
+std::optional<LinuxPlatform::Location> LinuxPlatform::literalLocation(const std::string& path) const
+{
+    if (currentDrive_ == 0 || path.empty())
+        return std::nullopt;
+    Location location{currentDrive_, driveDirectories_[static_cast<std::size_t>(currentDrive_ - 'A')]};
+    if (path == dosPathOf(location))
+        return location;
+    // Only "\" and ":" make a DOS path out of one name; without them the name
+    // resolves below as the one component it is.
+    if (path == "." || path == ".." || path.find('/') != std::string::npos
+        || path.find_first_of("\\:") == std::string::npos)
+        return std::nullopt;
+    location.components.push_back(path);
+    if (const IsoImage* image = imageOf(currentDrive_)) {
+        try {
+            const std::optional<IsoEntry> entry = image->findEntry(location.components);
+            if (!entry || entry->name != path)
+                return std::nullopt;
+        } catch (const EInOutError&) {
+            return std::nullopt;
+        }
+        return location;
+    }
+    struct stat info { };
+    if (currentDirectoryFd_ < 0 || ::fstatat(currentDirectoryFd_, path.c_str(), &info, AT_SYMLINK_NOFOLLOW) != 0)
+        return std::nullopt;
+    return location;
+}
+
 LinuxPlatform::Resolved LinuxPlatform::resolve(const std::string& path, bool lastMayBeMissing) const
 {
     Resolved result;
+    // A name taken from a file list is that entry of the current directory before
+    // it is read as a path: on Linux and on Amiga discs "C:X" and "A\B" are names.
+    // The current directory's own path is taken as it stands, since a name in it
+    // may hold the separator.
+    if (const std::optional<Location> literal = literalLocation(path)) {
+        result.location = *literal;
+        result.hostPath = hostPathOf(result.location);
+        return result;
+    }
     std::string_view rest = path;
     char letter = currentDrive_;
     if (hasDriveLetter(rest)) {

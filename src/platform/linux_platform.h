@@ -64,6 +64,7 @@ private:
 
     std::optional<Location> locationOfHostPath(const std::string& canonicalPath) const;
     Resolved resolve(const std::string& path, bool lastMayBeMissing) const;
+    std::optional<Location> literalLocation(const std::string& path) const;
     std::string hostPathOf(const Location& location) const;
     static std::string dosPathOf(const Location& location);
     std::optional<std::string> matchName(

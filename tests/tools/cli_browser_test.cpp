@@ -4,6 +4,7 @@
 #include "support/temp_dir.h"
 
 #include <algorithm>
+#include <cstring>
 #include <fcntl.h>
 #include <filesystem>
 
@@ -149,6 +150,37 @@ TEST(CliList, ErrorsPrintTheWindowsMessage)
     const Result usage = runCli({"list"});
     EXPECT_EQ(usage.status, 2);
     EXPECT_NE(usage.err.find("usage"), std::string::npos);
+}
+
+TEST(CliList, DrawersAreEnteredByTheirNamesOrNotAtAll)
+{
+    TempDir disc;
+    disc.writeFile("top.lha", "top");
+    const char* const drawers[] = {"*", "?", "a\\b", "C:dir", "[br]"};
+    for (const char* drawer : drawers)
+        disc.writeFile(std::string(drawer) + "/inside.txt", drawer);
+    const Result drives = runCli({"--cd", disc.path().string(), "drives"});
+    const std::string line = driveLineFor(drives.out, fs::canonical(disc.path()).string());
+    ASSERT_FALSE(line.empty()) << drives.out;
+    for (const char* drawer : drawers) {
+        SCOPED_TRACE(drawer);
+        const std::string expected = "2\tinside.txt\t" + std::to_string(std::strlen(drawer)) + "\t\n";
+        // A DOS path cannot name a drawer with a backslash; a host path can.
+        std::vector<std::string> paths = {(disc.path() / drawer).string()};
+        if (std::strchr(drawer, '\\') == nullptr)
+            paths.push_back(std::string{line[0]} + ":\\" + drawer);
+        for (const std::string& path : paths) {
+            const Result listed = runCli({"--cd", disc.path().string(), "list", path});
+            EXPECT_EQ(listed.status, 0) << listed.err;
+            EXPECT_NE(listed.out.find(expected), std::string::npos) << listed.out;
+            EXPECT_EQ(listed.out.find("top.lha"), std::string::npos) << listed.out;
+        }
+    }
+    // A pattern that names no drawer is an error, not the parent's listing.
+    const Result pattern = runCli({"--cd", disc.path().string(), "list", std::string{line[0]} + ":\\*.lha"});
+    EXPECT_EQ(pattern.status, 1);
+    EXPECT_EQ(pattern.out, "");
+    EXPECT_NE(pattern.err, "");
 }
 
 // The demo disc is test data for later work too; keep its promises checked.

@@ -9,6 +9,7 @@
 #include "platform/linux_platform.h"
 #include "platform/text_encoding.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
@@ -56,21 +57,35 @@ int run(const Invocation& invocation)
     }
 
     const std::unique_ptr<LinuxPlatform> platform = LinuxPlatform::fromSystem(invocation.discDirectories);
-    std::string dosPath = path;
-    if (!hasDriveLetter(path)) {
+    char drive = driveLetterOf(path);
+    std::vector<std::string> drawers;
+    if (drive != 0) {
+        drawers = splitDosPath(std::string_view(path).substr(2));
+    } else {
         char resolved[PATH_MAX];
         if (!::realpath(path.c_str(), resolved))
             throw EInOutError(windowsErrorFromErrno(errno));
         const std::optional<std::string> mapped = platform->dosPathForHostPath(resolved);
         if (!mapped)
             throw EInOutError(ErrorPathNotFound);
-        dosPath = *mapped;
+        // The host names below the drive's root, each one name whatever it holds.
+        drive = driveLetterOf(*mapped);
+        const std::string_view below = std::string_view(resolved).substr(platform->driveRoot(drive).size());
+        for (std::size_t start = 0; start < below.size();) {
+            const std::size_t end = std::min(below.find('/', start), below.size());
+            if (end > start)
+                drawers.emplace_back(below.substr(start, end - start));
+            start = end + 1;
+        }
     }
 
     DirectorySource source(*platform);
-    // The window opens a drive at its root first, then goes down.
-    source.directoryList().setDirectory(dosPath.substr(0, 2) + "\\");
-    source.directoryList().setDirectory(dosPath);
+    // The window opens a drive at its root first, then goes down one drawer at a
+    // time as a double-click does, so "*" or "C:X" is a drawer's name, not a pattern
+    // or another drive, and a drawer that cannot be entered is an error.
+    source.directoryList().setDirectory(std::string{drive, ':', '\\'});
+    for (const std::string& drawer : drawers)
+        source.directoryList().setDirectory("[" + drawer + "]");
     const Listing listing = buildListing(source.fileList(), *platform, showInfo);
     for (const ListingItem& item : listing.items) {
         invocation.out << item.imageIndex << '\t' << escapeField(toDisplayUtf8(item.caption)) << '\t'

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "viewers/metafile/metafile_player.h"
 
+#include "viewers/quiet_decode.h"
+
 #include <QFont>
 #include <QFontMetricsF>
 #include <QPainter>
@@ -187,6 +189,7 @@ QImage dibImage(const RecordReader& r, std::size_t headerAt, std::size_t headerB
     file.append(reinterpret_cast<const char*>(r.bytes(headerAt, size + tableBytes)), qsizetype(size + tableBytes));
     if (bitsBytes > 0)
         file.append(reinterpret_cast<const char*>(r.bytes(bitsAt, bitsBytes)), qsizetype(bitsBytes));
+    const QuietDecode quiet;
     QImage image;
     image.loadFromData(file, "BMP");
     return image;

@@ -3,6 +3,7 @@
 
 #include "platform/byte_order.h"
 #include "viewers/pictures/bmp_normalize.h"
+#include "viewers/quiet_decode.h"
 
 #include <QByteArray>
 
@@ -114,11 +115,20 @@ void TBitmap::LoadStream(std::istream& stream)
         QByteArray data(reinterpret_cast<const char*>(header), qsizetype(got));
         appendRest(stream, data);
         data = iradudo::normalizedBmp(data);
+        const iradudo::QuietDecode quiet;
         if (data.isEmpty() || !image.loadFromData(data, "BMP"))
             invalidBitmap();
     }
     image_ = std::move(image);
     Changed();
+}
+
+// A bitmap's bound is the general one: the reader's budget of 64 Mi pixels at
+// 32 bits with the largest headers and palette is 256 MiB and 1162 bytes, just
+// above it.
+void TBitmap::FileTooLarge() const
+{
+    invalidBitmap();
 }
 
 void TBitmap::Assign(const TBitmap& source)

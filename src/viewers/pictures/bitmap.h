@@ -18,6 +18,9 @@ public:
     // Takes over the other bitmap's image and palette (shared, not copied).
     void Assign(const TBitmap& source);
 
+protected:
+    [[noreturn]] void FileTooLarge() const override;
+
 private:
     QImage image_;
 };

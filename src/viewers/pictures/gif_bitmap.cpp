@@ -6,6 +6,27 @@
 #include <sstream>
 #include <string>
 
+namespace {
+
+// Only the first image is read, and the decoder takes at most 64,000,000 pixels.
+// Its LZW data spends at most one 12-bit code per pixel, in blocks of 255 bytes
+// behind a length byte; 1 MiB more holds the header, both colour tables and the
+// extensions before the image. About 97 MB.
+constexpr std::size_t kMaxGifPixels = 64'000'000;
+constexpr std::size_t kMaxGifFileSize = kMaxGifPixels * 12 / 8 / 255 * 256 + (std::size_t(1) << 20);
+
+}  // namespace
+
+std::size_t TGifBitmap::MaxFileSize() const
+{
+    return kMaxGifFileSize;
+}
+
+void TGifBitmap::FileTooLarge() const
+{
+    throw EGifException(iradudo::GifFailure::BadBitmap);
+}
+
 void TGifBitmap::LoadStream(std::istream& stream)
 {
     TGif gif;

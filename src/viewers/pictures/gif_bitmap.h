@@ -11,4 +11,8 @@ public:
 
     // Any decoder error passes on unchanged; the bitmap then keeps its content.
     void LoadStream(std::istream& stream) override;
+    std::size_t MaxFileSize() const override;
+
+protected:
+    [[noreturn]] void FileTooLarge() const override;
 };

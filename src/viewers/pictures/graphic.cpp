@@ -6,6 +6,7 @@
 #include <QPainter>
 #include <QRect>
 
+#include <algorithm>
 #include <cstdint>
 #include <istream>
 #include <sys/stat.h>
@@ -24,9 +25,21 @@ TGraphic::~TGraphic() = default;
 
 void TGraphic::LoadFile(const std::string& fileName)
 {
-    iradudo::FileStreamBuffer file(iradudo::openPictureFile(fileName), iradudo::kMaxPictureFileSize);
+    iradudo::FileHandle handle = iradudo::openPictureFile(fileName);
+    struct stat info { };
+    const std::size_t bound = std::min(MaxFileSize(), iradudo::kMaxPictureFileSize);
+    if (::fstat(handle.fd(), &info) != 0 || static_cast<std::uintmax_t>(info.st_size) > bound)
+        FileTooLarge();
+    iradudo::FileStreamBuffer file(std::move(handle), bound);
     std::istream stream(&file);
     LoadStream(stream);
+}
+
+// Reached only when the file cannot be examined: a format without a bound of its
+// own has the general one, which openPictureFile has checked.
+void TGraphic::FileTooLarge() const
+{
+    throw EInvalidGraphic("Invalid graphic format");
 }
 
 void TGraphic::Draw(QPainter& painter, const QRect& rect)

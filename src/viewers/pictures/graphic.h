@@ -68,8 +68,12 @@ public:
     virtual ~TGraphic();
 
     // Opens the file with openPictureFile and hands it to LoadStream from
-    // position 0, as a stream that ends at kMaxPictureFileSize.
+    // position 0, as a stream that ends at MaxFileSize. A regular file larger than
+    // that fails with the format's own failure (FileTooLarge) before any read.
     void LoadFile(const std::string& fileName);
+    // The largest file of the format that a load reads: kMaxPictureFileSize unless
+    // the format cannot sensibly be that large.
+    virtual std::size_t MaxFileSize() const { return iradudo::kMaxPictureFileSize; }
     // Replaces the content with the data from the stream's position to its end.
     virtual void LoadStream(std::istream& stream) = 0;
 
@@ -95,6 +99,8 @@ public:
 protected:
     void Changed();
     void Progress(int percent);
+    // Throws the format's failure for a file over MaxFileSize.
+    [[noreturn]] virtual void FileTooLarge() const;
 
 private:
     TNotifyEvent onChange_;

@@ -3,6 +3,7 @@
 
 #include "platform/byte_order.h"
 #include "platform/png_check.h"
+#include "viewers/quiet_decode.h"
 
 #include <QBuffer>
 #include <QByteArray>
@@ -20,6 +21,11 @@ constexpr int kIconEntrySize = 16;
 // Icon files hold a handful of sizes and depths; a directory that claims
 // thousands is damage, and each claimed entry costs the reader a seek.
 constexpr int kMaxIconImages = 64;
+// The largest sensible icon file: the directory, then as many images as are read,
+// each at most 256 x 256 at 32 bits with its header and 1-bit mask (an image stored
+// as PNG is smaller than that). About 16.5 MiB.
+constexpr std::size_t kLargestIconImage = 40 + 256 * 256 * 4 + 256 * 256 / 8;
+constexpr std::size_t kMaxIconFileSize = 6 + kMaxIconImages * (kIconEntrySize + kLargestIconImage);
 
 // The entries the directory declares that also fit in the file.
 int iconEntriesPresent(const QByteArray& data)
@@ -43,6 +49,16 @@ bool entryIsSafeToRead(const QByteArray& data, int index)
 
 }  // namespace
 
+std::size_t TIcon::MaxFileSize() const
+{
+    return kMaxIconFileSize;
+}
+
+void TIcon::FileTooLarge() const
+{
+    throw EInvalidGraphic("Icon image is not valid");
+}
+
 void TIcon::LoadStream(std::istream& stream)
 {
     QByteArray data;
@@ -55,6 +71,7 @@ void TIcon::LoadStream(std::istream& stream)
     const auto* bytes = reinterpret_cast<const unsigned char*>(data.constData());
     if (data.size() < 6 || bytes[0] != 0 || bytes[1] != 0 || bytes[2] != 1 || bytes[3] != 0)
         throw EInvalidGraphic("Icon image is not valid");
+    const iradudo::QuietDecode quiet;
     QBuffer buffer(&data);
     buffer.open(QIODevice::ReadOnly);
     QImageReader reader(&buffer, "ico");

@@ -13,6 +13,10 @@ public:
     int Width() const override { return image_.width(); }
     int Height() const override { return image_.height(); }
     QImage Image() const override { return image_; }
+    std::size_t MaxFileSize() const override;
+
+protected:
+    [[noreturn]] void FileTooLarge() const override;
 
 private:
     QImage image_;

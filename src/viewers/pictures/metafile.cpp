@@ -29,6 +29,11 @@ void TMetafile::LoadStream(std::istream& stream)
     Changed();
 }
 
+void TMetafile::FileTooLarge() const
+{
+    throw EInvalidGraphic(kInvalidMetafile);
+}
+
 void TMetafile::Decode()
 {
     if (!file_ || !image_.isNull())

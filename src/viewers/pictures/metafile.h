@@ -25,11 +25,16 @@ public:
     int Height() const override { return file_ ? file_->height : 0; }
     void Decode() override;
     QImage Image() const override { return image_; }
+    // The parser's own bound, kMaxFileBytes.
+    std::size_t MaxFileSize() const override { return iradudo::metafile::kMaxFileBytes; }
 
     // Whether the file was an enhanced metafile.
     bool Enhanced() const { return file_ && file_->kind == iradudo::metafile::Kind::Emf; }
     // Plays the records scaled into the rectangle.
     void Play(QPainter& painter, const QRectF& rect) const;
+
+protected:
+    [[noreturn]] void FileTooLarge() const override;
 
 private:
     std::shared_ptr<const iradudo::metafile::Metafile> file_;

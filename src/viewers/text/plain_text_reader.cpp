@@ -11,10 +11,20 @@
 
 namespace iradudo {
 
+PlainEncoding plainEncodingOf(QByteArrayView wholeFile)
+{
+    return isMultibyteUtf8(std::string_view(wholeFile.data(), std::size_t(wholeFile.size()))) ? PlainEncoding::Utf8
+                                                                                              : PlainEncoding::Latin1;
+}
+
 QString decodePlainText(QByteArrayView bytes)
 {
-    const std::string_view view(bytes.data(), std::size_t(bytes.size()));
-    QString text = isMultibyteUtf8(view) ? QString::fromUtf8(bytes) : QString::fromLatin1(bytes);
+    return decodePlainText(bytes, plainEncodingOf(bytes));
+}
+
+QString decodePlainText(QByteArrayView bytes, PlainEncoding encoding)
+{
+    QString text = encoding == PlainEncoding::Utf8 ? QString::fromUtf8(bytes) : QString::fromLatin1(bytes);
     // Line ends in place ("\r\n" and a lone "\r" become "\n"), and every other character
     // the document would take as structure made harmless.
     QChar* data = text.data();

@@ -6,6 +6,7 @@
 #include "platform/png_check.h"
 #include "viewers/metafile/metafile.h"
 #include "viewers/metafile/metafile_player.h"
+#include "viewers/quiet_decode.h"
 #include "viewers/text/code_pages.h"
 #include "viewers/text/document_text.h"
 
@@ -340,6 +341,7 @@ QImage decodePicture(const QByteArray& file, const char* format, qint64& budget)
 {
     if (qstrcmp(format, "PNG") == 0 && !pngChunksFit(std::string_view(file.constData(), std::size_t(file.size()))))
         return {};
+    const QuietDecode quiet;
     QBuffer buffer;
     buffer.setData(file);
     buffer.open(QIODevice::ReadOnly);

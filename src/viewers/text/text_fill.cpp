@@ -21,7 +21,8 @@ TextFill::TextFill(QByteArray bytes, const QFont& plainFont) : plainFont_(plainF
         rich_ = std::move(bytes);
     } else {
         kind_ = TextKind::Plain;
-        plain_ = decodePlainText(bytes);
+        encoding_ = plainEncodingOf(bytes);
+        plain_ = std::move(bytes);
     }
 }
 
@@ -57,15 +58,24 @@ bool TextFill::step(qsizetype amount)
         end = plain_.size();
     } else {
         // End the piece at a line end when one is near, so that no line is laid out twice.
-        const qsizetype lineEnd = plain_.lastIndexOf(QLatin1Char('\n'), end - 1);
-        if (lineEnd >= plainAt_ && end - lineEnd < 4096)
-            end = lineEnd + 1;
+        for (qsizetype at = end - 1; at >= plainAt_ && end - at < 4096; --at) {
+            if (plain_.at(at) == '\n' || plain_.at(at) == '\r') {
+                end = at + 1;
+                break;
+            }
+        }
+        // Never inside a UTF-8 sequence, nor between the CR and LF of one line end.
+        while (encoding_ == PlainEncoding::Utf8 && end < plain_.size() && (uchar(plain_.at(end)) & 0xC0) == 0x80)
+            ++end;
+        if (end < plain_.size() && plain_.at(end - 1) == '\r' && plain_.at(end) == '\n')
+            ++end;
     }
-    cursor_.insertText(plain_.mid(plainAt_, end - plainAt_), plainFormat_);
+    cursor_.insertText(
+        decodePlainText(QByteArrayView(plain_).sliced(plainAt_, end - plainAt_), encoding_), plainFormat_);
     plainAt_ = end;
     done_ = plainAt_ >= plain_.size();
     if (done_)
-        plain_ = QString();
+        plain_ = QByteArray();
     return done_;
 }
 

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "viewers/text/plain_text_reader.h"
 #include "viewers/text/text_loader.h"
 
 #include <QFont>
@@ -37,8 +38,8 @@ public:
     // Starts filling the document, which must be empty, outlive the fill and take no
     // other edits meanwhile. For plain text its default font becomes the plain font.
     void start(QTextDocument& document);
-    // Adds about `amount` more of the text: bytes of rich text, characters of plain
-    // text (to the next line end when one is near). True once all of it is in.
+    // Adds about `amount` more bytes of the file (plain text to a line end when one
+    // is near). True once all of it is in.
     bool step(qsizetype amount);
     bool done() const { return done_; }
     // How far the fill is, from 0 to 1.
@@ -48,7 +49,11 @@ private:
     TextKind kind_ = TextKind::Plain;
     QFont plainFont_;
     QByteArray rich_;
-    QString plain_;
+    // Plain text stays in its bytes and is decoded a piece per step: the file's
+    // whole text decoded up front would cost two bytes per character beside the
+    // document's own copy.
+    QByteArray plain_;
+    PlainEncoding encoding_ = PlainEncoding::Latin1;
     qsizetype plainAt_ = 0;
     QTextCursor cursor_;
     QTextCharFormat plainFormat_;

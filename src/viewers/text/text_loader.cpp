@@ -8,15 +8,52 @@
 
 #include <QTextDocument>
 
+#include <cstdint>
+#include <cstdio>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 namespace iradudo {
+namespace {
+
+// Whether a load of this many bytes fits under the address-space limit, if any.
+bool fitsUnderMemoryLimit(std::uintmax_t fileSize)
+{
+    rlimit limit{};
+    if (::getrlimit(RLIMIT_AS, &limit) != 0 || limit.rlim_cur == RLIM_INFINITY)
+        return true;
+    unsigned long long pages = 0;
+    if (FILE* statm = std::fopen("/proc/self/statm", "re")) {
+        if (std::fscanf(statm, "%llu", &pages) != 1)
+            pages = 0;
+        std::fclose(statm);
+    }
+    const std::uintmax_t used = std::uintmax_t(pages) * std::uintmax_t(::sysconf(_SC_PAGESIZE));
+    return used < limit.rlim_cur && fileSize <= (limit.rlim_cur - used) / kTextLoadCostPerByte;
+}
+
+}  // namespace
 
 QByteArray readTextFileBytes(const std::string& fileName)
 {
     FileHandle file = openRegularFile(fileName);
     if (!file.valid())
         throw EFOpenError(fileName);
+    struct stat info { };
+    if (::fstat(file.fd(), &info) == 0 && !fitsUnderMemoryLimit(static_cast<std::uintmax_t>(info.st_size)))
+        throw ELoadStreamError();
+    // Rich text has the smaller bound; its first bytes tell before the rest is read.
+    if (static_cast<std::uintmax_t>(info.st_size) > kMaxRichTextFileSize) {
+        char head[4096];
+        const ssize_t got = ::pread(file.fd(), head, sizeof head, 0);
+        if (got > 0 && looksLikeRtf(QByteArrayView(head, got)))
+            throw ELoadStreamError();
+    }
     QByteArray bytes;
     if (readWholeFile(file, kMaxTextFileSize, bytes) != WholeFileRead::Complete)
+        throw ELoadStreamError();
+    if (std::size_t(bytes.size()) > kMaxRichTextFileSize && looksLikeRtf(bytes))
         throw ELoadStreamError();
     return bytes;
 }

@@ -8,13 +8,17 @@
 #include "support/unprivileged_scope.h"
 #include "viewers/text/document_text.h"
 #include "viewers/text/plain_text_reader.h"
+#include "viewers/text/text_fill.h"
 
 #include <gtest/gtest.h>
 
 #include <QFontInfo>
 
+#include <cstdio>
 #include <filesystem>
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 using namespace iradudo;
@@ -170,4 +174,56 @@ TEST(TextLoader, FileThatOpensButCannotBeReadFailsToLoad)
 {
     // The process's own memory opens as a file, but reading from address 0 fails.
     EXPECT_EQ(messageOf<ELoadStreamError>("/proc/self/mem"), "Failed to Load Stream");
+}
+
+TEST(TextLoader, FileWhoseLoadCannotFitUnderTheMemoryLimitFailsToLoad)
+{
+#if defined(__SANITIZE_ADDRESS__)
+    GTEST_SKIP() << "the sanitizer reserves more address space than any limit allows";
+#else
+    TempDir dir;
+    const std::string file = dir.writeFile("big.txt", std::string(32 << 20, 'x')).string();
+    // In a child: the limit leaves 64 MiB, which a 32 MiB text's load would overrun.
+    const pid_t child = ::fork();
+    if (child == 0) {
+        long long pages = 0;
+        if (FILE* statm = std::fopen("/proc/self/statm", "re")) {
+            if (std::fscanf(statm, "%lld", &pages) != 1)
+                pages = 0;
+            std::fclose(statm);
+        }
+        const rlim_t room = rlim_t(pages) * rlim_t(::sysconf(_SC_PAGESIZE)) + (rlim_t(64) << 20);
+        const rlimit limit{room, room};
+        if (pages == 0 || ::setrlimit(RLIMIT_AS, &limit) != 0)
+            ::_exit(2);
+        ::_exit(messageOf<ELoadStreamError>(file) == "Failed to Load Stream" ? 0 : 1);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0);
+#endif
+}
+
+TEST(TextFill, PlainTextInPiecesIsTheWholeDecodedText)
+{
+    // Line ends and UTF-8 sequences that any piece boundary may fall into.
+    const QByteArray texts[] = {
+        "uno\r\ndue\r\ntre\r\n",
+        "a\r\r\nb\n\rc\r",
+        "Citt\xc3\xa0 \xe2\x82\xac\r\nperch\xc3\xa9\n\xf0\x9f\x98\x80 fine",
+        "Caff\xe8\r\xe0\r\n",
+        QByteArray("zero\0byte\r\n", 11),
+    };
+    for (const QByteArray& text : texts) {
+        for (const qsizetype piece : {1, 2, 3, 5, 4096}) {
+            SCOPED_TRACE(text.toStdString() + " in pieces of " + std::to_string(piece));
+            TextFill fill(text, fixedSysFont());
+            ASSERT_EQ(fill.kind(), TextKind::Plain);
+            QTextDocument document;
+            fill.start(document);
+            while (!fill.step(piece)) { }
+            EXPECT_EQ(document.toPlainText(), decodePlainText(text));
+        }
+    }
 }
