@@ -6,6 +6,8 @@ endif()
 if(IRADUDO_SANITIZE)
   add_compile_options(-fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=undefined)
   add_link_options(-fsanitize=address,undefined)
+  # Lets code that would hide the standard error keep the sanitizers' reports.
+  add_compile_definitions(IRADUDO_SANITIZED=1)
 endif()
 
 # Every folder includes from src/, so headers read "platform/drive_table.h".

@@ -16,7 +16,7 @@ namespace iradudo {
 // as an exception. Every Qt image-reader call of the picture classes and of the RTF
 // pictures runs inside one of these. Guards nest; fatal messages still go through.
 // Single-threaded, as the viewers are: the standard error is shut for the whole
-// process meanwhile.
+// process meanwhile, except in sanitizer builds.
 class QuietDecode {
 public:
     QuietDecode()
@@ -25,6 +25,7 @@ public:
             return;
         swallowed_ = 0;
         previous_ = qInstallMessageHandler(&QuietDecode::swallow);
+#if !defined(IRADUDO_SANITIZED)  // a sanitizer's report must never be hidden
         std::fflush(stderr);
         savedStderr_ = ::dup(STDERR_FILENO);
         const int null = ::open("/dev/null", O_WRONLY | O_CLOEXEC);
@@ -32,6 +33,7 @@ public:
             ::dup2(null, STDERR_FILENO);
         if (null >= 0)
             ::close(null);
+#endif
     }
     ~QuietDecode()
     {
@@ -42,13 +44,17 @@ public:
             std::fflush(stderr);
             ::dup2(savedStderr_, STDERR_FILENO);
             ::close(savedStderr_);
+            savedStderr_ = -1;
         }
     }
     QuietDecode(const QuietDecode&) = delete;
     QuietDecode& operator=(const QuietDecode&) = delete;
 
     // How many of Qt's messages the outermost guard has kept back so far.
-    static int swallowed() { return swallowed_; }
+    static int swallowed()
+    {
+        return swallowed_;
+    }
 
 private:
     static void swallow(QtMsgType type, const QMessageLogContext& context, const QString& message)

@@ -162,7 +162,9 @@ TEST_P(DamagedPicturesTest, LoadsWithoutQtMessages)
             EXPECT_EQ(loadTextBytes(QByteArray::fromStdString(rtf), document, QFont()), TextKind::Rich);
         }
         EXPECT_EQ(counter.count(), 0);
+#if !defined(IRADUDO_SANITIZED)
         EXPECT_EQ(counter.errorOutput(), "");
+#endif
     }
 }
 
