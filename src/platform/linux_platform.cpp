@@ -591,6 +591,13 @@ bool LinuxPlatform::runCommandLine(const std::string& commandLine)
     std::optional<CommandLine> command = parseCommandLine(commandLine);
     if (!command)
         return false;
+    // An opener cannot reach into an image: it gets a copy of the file.
+    const char letter = hasDriveLetter(command->name) ? driveLetterOf(command->name) : currentDrive_;
+    if (command->kind == CommandLine::Kind::Start && imageOf(letter) != nullptr) {
+        const Resolved target = resolve(command->name, false);
+        return target.errorCode == 0
+            && startImageFile(*imageOf(letter), target.location.components, imageCopies_, *launcher_);
+    }
     // A bare name opens the file its case-insensitive lookup finds, as listed.
     const bool bareName = command->name.find_first_of("\\/:") == std::string::npos;
     if (command->kind == CommandLine::Kind::Start && bareName && currentDrive_ != 0) {

@@ -3,6 +3,7 @@
 #include "platform/iso_image.h"
 #include "platform/linux_platform.h"
 
+#include "support/disc_images.h"
 #include "support/temp_dir.h"
 
 #include <algorithm>
@@ -18,55 +19,6 @@ using namespace iradudo::test;
 namespace fs = std::filesystem;
 
 namespace {
-
-// Runs a program without a shell, its output discarded; true when it exits with 0.
-bool runQuietly(const std::vector<std::string>& arguments)
-{
-    std::vector<char*> argv;
-    for (const std::string& argument : arguments)
-        argv.push_back(const_cast<char*>(argument.c_str()));
-    argv.push_back(nullptr);
-    const pid_t pid = ::fork();
-    if (pid == 0) {
-        const int null = ::open("/dev/null", O_WRONLY);
-        ::dup2(null, 1);
-        ::dup2(null, 2);
-        ::execvp(argv[0], argv.data());
-        ::_exit(127);
-    }
-    int status = 0;
-    return pid > 0 && ::waitpid(pid, &status, 0) == pid && WIFEXITED(status) && WEXITSTATUS(status) == 0;
-}
-
-enum class Writer { RockRidgeAndJoliet, JolietOnly, PlainLevel1 };
-
-std::string makeImage(const fs::path& tree, const fs::path& image, Writer writer, const std::string& volumeId)
-{
-    std::vector<std::string> arguments;
-    switch (writer) {
-    case Writer::RockRidgeAndJoliet:
-        arguments = {"xorriso", "-as", "mkisofs", "-R", "-J", "-V", volumeId, "-o", image, tree};
-        break;
-    case Writer::JolietOnly:
-        arguments = {"xorriso", "-rockridge", "off", "-joliet", "on", "-volid", volumeId, "-outdev", image, "-map",
-            tree, "/", "-commit"};
-        break;
-    case Writer::PlainLevel1:
-        arguments = {"xorriso", "-rockridge", "off", "-compliance", "iso_9660_level=1", "-volid", volumeId, "-outdev",
-            image, "-map", tree, "/", "-commit"};
-        break;
-    }
-    EXPECT_TRUE(runQuietly(arguments)) << "xorriso failed for " << image;
-    return image.string();
-}
-
-std::string pattern(std::size_t size, unsigned seed)
-{
-    std::string bytes(size, '\0');
-    for (std::size_t i = 0; i < size; ++i)
-        bytes[i] = static_cast<char>((i * 131 + seed) % 251);
-    return bytes;
-}
 
 // Walks the source tree and the image side by side: the same names, kinds, sizes
 // and bytes in every directory.
@@ -214,7 +166,7 @@ TEST(IsoImage, ATruncatedImageFailsOnlyForWhatIsCutOff)
         big = *image.findEntry({"zz", "big.bin"});
         subdirectory = *image.findEntry({"zz"});
     }
-    ASSERT_LT(subdirectory.firstSector, big.firstSector);
+    ASSERT_LT(subdirectory.extents.front().firstSector, big.extents.front().firstSector);
     const auto cutAt = [&](std::uint64_t bytes) {
         const fs::path path = dir.path() / ("cut" + std::to_string(bytes) + ".iso");
         dir.writeFile(path.filename().string(), whole.substr(0, bytes));
@@ -223,7 +175,7 @@ TEST(IsoImage, ATruncatedImageFailsOnlyForWhatIsCutOff)
 
     // The big file loses its tail: the rest still reads.
     {
-        const IsoImage image(cutAt((big.firstSector + 2) * 2048ull));
+        const IsoImage image(cutAt((big.extents.front().firstSector + 2) * 2048ull));
         std::string bytes = "stale";
         EXPECT_EQ(image.readFile(*image.findEntry({"zz", "big.bin"}), 1 << 20, bytes), WholeFileRead::ReadError);
         EXPECT_EQ(bytes, "");
@@ -232,7 +184,7 @@ TEST(IsoImage, ATruncatedImageFailsOnlyForWhatIsCutOff)
     }
     // The subdirectory is cut off: the root still lists, the subdirectory is an I/O error.
     {
-        const IsoImage image(cutAt(subdirectory.firstSector * 2048ull));
+        const IsoImage image(cutAt(subdirectory.extents.front().firstSector * 2048ull));
         EXPECT_EQ(image.listDirectory({}).size(), 2u);
         try {
             image.listDirectory({"zz"});
@@ -299,7 +251,7 @@ TEST(IsoImage, DamagedDirectoryRecordsGiveErrorsNotCrashes)
     std::uint64_t rootOffset = 0;
     {
         const IsoImage image(source);
-        rootOffset = std::uint64_t{image.findEntry({})->firstSector} * 2048;
+        rootOffset = std::uint64_t{image.findEntry({})->extents.front().firstSector} * 2048;
     }
     ASSERT_LT(rootOffset + 512, whole.size());
 
