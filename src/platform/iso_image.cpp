@@ -203,6 +203,7 @@ void IsoImage::open(const std::string& imagePath, bool joliet)
         // The reader finds the data within each raw sector by the descriptors' signature.
         iso_ = iso9660_open_fuzzy_ext(imagePath.c_str(), extensions, CDIO_CD_SYNC_SIZE + CDIO_CD_HEADER_SIZE);
         imageSectors_ = fileBytes / kRawSectorBytes;
+        rawSectors_ = true;
     } else {
         iso_ = iso9660_open_ext(imagePath.c_str(), extensions);
         imageSectors_ = fileBytes / kSectorBytes;
@@ -279,6 +280,15 @@ bool IsoImage::readSectors(std::uint32_t first, std::uint32_t count, char* buffe
 {
     if (std::uint64_t{first} + count > imageSectors_)
         return false;
+    if (iso_ != nullptr && rawSectors_) {
+        // The file reader takes the data out of one raw sector per call only.
+        for (std::uint32_t i = 0; i < count; ++i) {
+            if (iso9660_iso_seek_read(iso_, buffer + i * kSectorBytes, static_cast<lsn_t>(first + i), 1)
+                != static_cast<long>(kSectorBytes))
+                return false;
+        }
+        return true;
+    }
     if (iso_ != nullptr)
         return iso9660_iso_seek_read(iso_, buffer, static_cast<lsn_t>(first), static_cast<long>(count))
             == static_cast<long>(count * kSectorBytes);

@@ -94,6 +94,7 @@ private:
     _iso9660_s* iso_ = nullptr;
     _CdIo* cdio_ = nullptr;
     std::uint64_t imageSectors_ = 0;
+    bool rawSectors_ = false;  // a bare .bin of raw sectors
     std::string volumeLabel_;
     IsoNames names_ = IsoNames::Iso;
     IsoEntry root_;

@@ -45,7 +45,7 @@ void expectSameTree(const IsoImage& image, const fs::path& directory, const std:
         EXPECT_EQ(entry.size, source.file_size()) << name;
         std::string bytes = "stale";
         EXPECT_EQ(image.readFile(entry, entry.size, bytes), WholeFileRead::Complete) << name;
-        EXPECT_EQ(bytes, readFile(source.path())) << name;
+        EXPECT_TRUE(bytes == readFile(source.path())) << name;
     }
     EXPECT_EQ(listed.size(), sourceCount) << directory;
 }
@@ -96,6 +96,52 @@ TEST(IsoImage, EachWritersImageListsAndReadsAsItsSourceTree)
         EXPECT_EQ(image.volumeLabel(), "AMIGA_MAG_42");
         EXPECT_EQ(image.names(), test.names);
         expectSameTree(image, dir.path() / "tree", {});
+    }
+}
+
+TEST(IsoImage, RawSectorCdImagesReadAsTheImageTheyHold)
+{
+    const std::pair<Writer, IsoNames> cases[] = {
+        {Writer::RockRidgeAndJoliet, IsoNames::RockRidge},
+        {Writer::JolietOnly, IsoNames::Joliet},
+        {Writer::PlainLevel1, IsoNames::Iso},
+    };
+    for (const auto& [writer, names] : cases) {
+        SCOPED_TRACE(static_cast<int>(writer));
+        const TempDir dir;
+        dir.writeFile("tree/README.TXT", "hello");
+        dir.writeFile("tree/GAMES/GAME.LHA", pattern(150000, 9));
+        dir.writeFile("tree/GAMES/EMPTY", "");
+        dir.writeFile("tree/DEEP/ER/X.TXT", pattern(2049, 1));
+        const std::string iso = makeImage(dir.path() / "tree", dir.path() / "disc.iso", writer, "RAW_DISC");
+        makeRawCdImage(iso, dir.path() / "Disc.BIN", dir.path() / "Disc.CUE");
+        for (const char* opened : {"Disc.CUE", "Disc.BIN"}) {
+            SCOPED_TRACE(opened);
+            const IsoImage image((dir.path() / opened).string());
+            EXPECT_EQ(image.volumeLabel(), "RAW_DISC");
+            EXPECT_EQ(image.names(), names);
+            expectSameTree(image, dir.path() / "tree", {});
+        }
+    }
+}
+
+TEST(IsoImage, ACueSheetWithoutItsDataIsRefused)
+{
+    const TempDir dir;
+    dir.writeFile("tree/README.TXT", "hello");
+    const std::string iso = makeImage(dir.path() / "tree", dir.path() / "disc.iso", Writer::PlainLevel1, "V");
+    makeRawCdImage(iso, dir.path() / "disc.bin", dir.path() / "disc.cue");
+    const std::string data = readFile(dir.path() / "disc.bin");
+    const std::pair<const char*, std::string> cases[] = {
+        {"missing", ""},
+        {"cut before the descriptors", data.substr(0, 2352 * 10)},
+        {"not sectors", std::string(data.size(), 'x')},
+    };
+    for (const auto& [what, bytes] : cases) {
+        fs::remove(dir.path() / "disc.bin");
+        if (!bytes.empty())
+            dir.writeFile("disc.bin", bytes);
+        EXPECT_THROW(IsoImage((dir.path() / "disc.cue").string()), EFOpenError) << what;
     }
 }
 
