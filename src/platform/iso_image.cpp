@@ -192,9 +192,10 @@ void IsoImage::open(const std::string& imagePath, bool joliet)
     if (::stat(imagePath.c_str(), &status) != 0)
         throw EInOutError(ErrorIoDevice);
     const auto fileBytes = static_cast<std::uint64_t>(status.st_size);
-    if (endsWithIgnoringCase(imagePath, ".cue") || endsWithIgnoringCase(imagePath, ".nrg")) {
-        cdio_ = endsWithIgnoringCase(imagePath, ".cue") ? cdio_open_cue(imagePath.c_str())
-                                                        : cdio_open_nrg(imagePath.c_str());
+    // No .nrg: the CD image reader's parser for those stops the whole process on
+    // a malformed chunk instead of failing.
+    if (endsWithIgnoringCase(imagePath, ".cue")) {
+        cdio_ = cdio_open_cue(imagePath.c_str());
         if (cdio_ == nullptr || !iso9660_fs_read_superblock(cdio_, extensions))
             throw EInOutError(ErrorIoDevice);
         const lsn_t end = cdio_get_disc_last_lsn(cdio_);

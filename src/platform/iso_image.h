@@ -44,10 +44,9 @@ struct IsoEntry {
 
 // A disc image read in place, without mounting: a plain image of 2048-byte
 // sectors, or a CD image of raw sectors described by a .cue sheet (or a bare
-// .bin of raw Mode 1 sectors), or a .nrg image. Paths are
-// the names below the image's root; each is looked up exactly first, then
-// ASCII-case-insensitively (a unique match wins), as on directory drives. A
-// damaged image gives EInOutError with ErrorIoDevice for the part that is broken;
+// .bin of raw Mode 1 sectors). Paths are the names below the image's root;
+// each is looked up exactly first, then ASCII-case-insensitively (a unique
+// match wins), as on directory drives. A damaged image gives EInOutError with ErrorIoDevice for the part that is broken;
 // nothing is read beyond the image or held beyond the sizes it can contain.
 class IsoImage {
 public:
@@ -90,7 +89,7 @@ private:
     std::unordered_set<std::uint32_t> sectionStarts(const IsoEntry& directory) const;
 
     // One of the two is open: the file reader for plain images and bare .bin
-    // files, the CD reader for .cue and .nrg.
+    // files, the CD image reader for .cue sheets.
     _iso9660_s* iso_ = nullptr;
     _CdIo* cdio_ = nullptr;
     std::uint64_t imageSectors_ = 0;
