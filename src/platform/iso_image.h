@@ -46,8 +46,9 @@ struct IsoEntry {
 // sectors, or a CD image of raw sectors described by a .cue sheet (or a bare
 // .bin of raw Mode 1 sectors). Paths are the names below the image's root;
 // each is looked up exactly first, then ASCII-case-insensitively (a unique
-// match wins), as on directory drives. A damaged image gives EInOutError with ErrorIoDevice for the part that is broken;
-// nothing is read beyond the image or held beyond the sizes it can contain.
+// match wins), as on directory drives. A damaged image gives EInOutError with
+// ErrorIoDevice for the part that is broken; nothing is read beyond the image
+// or held beyond the sizes it can contain.
 class IsoImage {
 public:
     // Throws EFOpenError naming the file when it is no readable disc image.
