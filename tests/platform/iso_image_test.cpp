@@ -196,6 +196,77 @@ TEST(IsoImage, ReadsNoMoreThanTheCallersLimit)
     EXPECT_EQ(image.readFile(*image.findEntry({}), 1 << 20, bytes), WholeFileRead::ReadError);
 }
 
+namespace {
+
+void putBothEndian32(std::string& record, std::size_t at, std::uint32_t value)
+{
+    for (int i = 0; i < 4; ++i) {
+        record[at + static_cast<std::size_t>(i)] = static_cast<char>(value >> (8 * i));
+        record[at + 7 - static_cast<std::size_t>(i)] = static_cast<char>(value >> (8 * i));
+    }
+}
+
+}  // namespace
+
+TEST(IsoImage, AFileRecordedInSectionsReadsAsOneFile)
+{
+    // The sections of files over 4 GiB, made small: the root's record of a
+    // six-sector file becomes two records of three sectors each, their data
+    // swapped on the image, so only following the records in order reads it.
+    const TempDir dir;
+    const std::string contents = pattern(6 * 2048 - 100, 11);
+    dir.writeFile("tree/SPLIT.DAT", contents);
+    dir.writeFile("tree/ZZ.TXT", "after");
+    std::string iso = readFile(makeImage(dir.path() / "tree", dir.path() / "plain.iso", Writer::PlainLevel1, "V"));
+    const auto le32 = [&](std::size_t at) {
+        return static_cast<std::uint32_t>(static_cast<unsigned char>(iso[at])
+            | static_cast<unsigned char>(iso[at + 1]) << 8 | static_cast<unsigned char>(iso[at + 2]) << 16
+            | static_cast<unsigned char>(iso[at + 3]) << 24);
+    };
+    const std::size_t root = std::size_t{le32(16 * 2048 + 156 + 2)} * 2048;
+    const std::size_t at = iso.find("SPLIT.DAT;1", root) - 33;
+    ASSERT_LT(at, root + 2048);
+    const std::uint32_t first = le32(at + 2);
+    const std::string data = iso.substr(first * std::size_t{2048}, 6 * 2048);
+    iso.replace(first * std::size_t{2048}, 6 * 2048, data.substr(3 * 2048) + data.substr(0, 3 * 2048));
+
+    const std::size_t length = static_cast<unsigned char>(iso[at]);
+    std::string leading = iso.substr(at, length);
+    std::string trailing = leading;
+    putBothEndian32(leading, 2, first + 3);
+    putBothEndian32(leading, 10, 3 * 2048);
+    leading[25] = '\x80';
+    putBothEndian32(trailing, 2, first);
+    putBothEndian32(trailing, 10, static_cast<std::uint32_t>(contents.size() - 3 * 2048));
+    const std::string rest = iso.substr(at + length, root + 2048 - at - length - length);
+    iso.replace(at, root + 2048 - at, leading + trailing + rest);
+    dir.writeFile("sections.iso", iso);
+
+    // The other reader takes the records for one file in sections, as written.
+    ASSERT_TRUE(runQuietly({"osirrox", "-indev", (dir.path() / "sections.iso").string(), "-extract", "/SPLIT.DAT",
+        (dir.path() / "extracted").string()}));
+    ASSERT_TRUE(readFile(dir.path() / "extracted") == contents);
+
+    const IsoImage image((dir.path() / "sections.iso").string());
+    const std::vector<IsoEntry> listed = image.listDirectory({});
+    ASSERT_EQ(listed.size(), 2u);
+    EXPECT_EQ(listed[0].name, "SPLIT.DAT");
+    EXPECT_EQ(listed[0].size, contents.size());
+    EXPECT_EQ(listed[0].extents.size(), 2u);
+    std::string bytes;
+    EXPECT_EQ(image.readFile(listed[0], 1 << 20, bytes), WholeFileRead::Complete);
+    EXPECT_TRUE(bytes == contents);
+    const std::pair<std::uint64_t, std::size_t> ranges[] = {{0, 10}, {3 * 2048 - 5, 10}, {6000, 6188}, {12187, 1}};
+    for (const auto& [offset, count] : ranges) {
+        std::string part(count, '\0');
+        EXPECT_TRUE(image.readAt(listed[0], offset, part.data(), count)) << offset;
+        EXPECT_EQ(part, contents.substr(offset, count)) << offset;
+    }
+    std::string beyond(2, '\0');
+    EXPECT_FALSE(image.readAt(listed[0], contents.size() - 1, beyond.data(), 2));
+    EXPECT_EQ(listed[1].name, "ZZ.TXT");
+}
+
 TEST(IsoImage, ATruncatedImageFailsOnlyForWhatIsCutOff)
 {
     const TempDir dir;
