@@ -9,6 +9,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <fcntl.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -33,6 +34,21 @@ bool writeAll(int fd, const char* bytes, std::size_t count)
             return false;
         bytes += n;
         count -= static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
+constexpr std::size_t kChunkBytes = std::size_t{1} << 20;
+
+// Copies a file's bytes from the image to fd; false when either side fails.
+bool copyInto(int fd, const IsoImage& image, const IsoEntry& file)
+{
+    std::string chunk(kChunkBytes, '\0');
+    for (std::uint64_t done = 0; done < file.size;) {
+        const auto count = static_cast<std::size_t>(std::min<std::uint64_t>(chunk.size(), file.size - done));
+        if (!image.readAt(file, done, chunk.data(), count) || !writeAll(fd, chunk.data(), count))
+            return false;
+        done += count;
     }
     return true;
 }
@@ -80,13 +96,7 @@ std::optional<std::string> ImageCopies::copy(const IsoImage& image, const IsoEnt
         return std::nullopt;
     }
     names_.insert(file.name);
-    std::string chunk(std::size_t{1} << 20, '\0');
-    bool written = true;
-    for (std::uint64_t done = 0; written && done < file.size;) {
-        const auto count = static_cast<std::size_t>(std::min<std::uint64_t>(chunk.size(), file.size - done));
-        written = image.readAt(file, done, chunk.data(), count) && writeAll(fd, chunk.data(), count);
-        done += count;
-    }
+    bool written = copyInto(fd, image, file);
     written = ::close(fd) == 0 && written;
     if (!written) {
         ::unlinkat(directoryFd_, name, 0);
@@ -94,6 +104,16 @@ std::optional<std::string> ImageCopies::copy(const IsoImage& image, const IsoEnt
         return std::nullopt;
     }
     return directory_ + "/" + file.name;
+}
+
+FileHandle memoryCopy(const IsoImage& image, const IsoEntry& file, std::uint64_t maxBytes)
+{
+    if (file.directory || file.size > maxBytes)
+        return {};
+    FileHandle copy(::memfd_create("iradudo-disc-file", MFD_CLOEXEC));
+    if (!copy.valid() || !copyInto(copy.fd(), image, file) || ::lseek(copy.fd(), 0, SEEK_SET) != 0)
+        return {};
+    return copy;
 }
 
 bool startImageFile(

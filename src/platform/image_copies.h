@@ -1,6 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "platform/file_handle.h"
+
+#include <cstdint>
 #include <optional>
 #include <set>
 #include <string>
@@ -38,6 +41,12 @@ private:
     int directoryFd_ = -1;
     std::set<std::string> names_;  // the copies made, to remove no more than them
 };
+
+// A file of an image as an open handle on an anonymous memory file holding its
+// bytes, for readers that go through a descriptor. Read across in pieces, so
+// the file is held once, not twice; an invalid handle for a directory, a file
+// over maxBytes or one the image cannot give.
+FileHandle memoryCopy(const IsoImage& image, const IsoEntry& file, std::uint64_t maxBytes);
 
 // "Start NAME" for the file at path on an image: its copy opened by the
 // desktop's opener, the copies' directory as working directory. False, with

@@ -118,6 +118,12 @@ TEST_F(ImageCopiesTest, NamesThatAreNoSingleHostNameAreRefusedAndOnlyCopiesAreRe
         renamed.name = name;
         EXPECT_FALSE(copies->copy(disc, renamed)) << name;
     }
+    EXPECT_FALSE(memoryCopy(disc, file, file.size - 1).valid());
+    FileHandle inMemory = memoryCopy(disc, file, file.size);
+    std::string bytes;
+    ASSERT_EQ(readWholeFile(inMemory, 1 << 20, bytes), WholeFileRead::Complete);
+    EXPECT_TRUE(bytes == pattern(300000, 5));
+
     const std::optional<std::string> copy = copies->copy(disc, file);
     ASSERT_TRUE(copy);
     EXPECT_EQ(readFile(*copy), pattern(300000, 5));
