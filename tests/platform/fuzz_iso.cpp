@@ -25,6 +25,8 @@ namespace {
 constexpr std::size_t kSystemArea = 16 * 2048;
 constexpr int kMaxDepth = 8;
 constexpr std::size_t kMaxFileBytes = 1 << 20;
+// Directories that list their own ancestors would make the walk exponential.
+constexpr int kMaxListings = 64;
 
 char flippedCase(char c)
 {
@@ -37,8 +39,10 @@ char flippedCase(char c)
 
 // A walk of the image; the depth bound stands for the user, who can enter a
 // directory that leads back to its parent again and again.
-void walk(const iradudo::IsoImage& image, std::vector<std::string>& path, int depth)
+void walk(const iradudo::IsoImage& image, std::vector<std::string>& path, int depth, int& listings)
 {
+    if (++listings > kMaxListings)
+        return;
     std::vector<iradudo::IsoEntry> entries;
     try {
         entries = image.listDirectory(path);
@@ -62,7 +66,7 @@ void walk(const iradudo::IsoImage& image, std::vector<std::string>& path, int de
         if (found && found->name != entry.name)
             std::abort();
         if (entry.directory && depth < kMaxDepth) {
-            walk(image, path, depth + 1);
+            walk(image, path, depth + 1, listings);
         } else if (!entry.directory) {
             std::string bytes;
             const iradudo::WholeFileRead read = image.readFile(entry, kMaxFileBytes, bytes);
@@ -94,7 +98,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     try {
         const iradudo::IsoImage image("/proc/self/fd/" + std::to_string(fd));
         std::vector<std::string> path;
-        walk(image, path, 0);
+        int listings = 0;
+        walk(image, path, 0, listings);
     } catch (const EFOpenError&) {
     }
     ::close(fd);
