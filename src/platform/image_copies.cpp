@@ -43,7 +43,7 @@ constexpr std::size_t kChunkBytes = std::size_t{1} << 20;
 // Copies a file's bytes from the image to fd; false when either side fails.
 bool copyInto(int fd, const IsoImage& image, const IsoEntry& file)
 {
-    std::string chunk(kChunkBytes, '\0');
+    std::string chunk(static_cast<std::size_t>(std::min<std::uint64_t>(kChunkBytes, file.size)), '\0');
     for (std::uint64_t done = 0; done < file.size;) {
         const auto count = static_cast<std::size_t>(std::min<std::uint64_t>(chunk.size(), file.size - done));
         if (!image.readAt(file, done, chunk.data(), count) || !writeAll(fd, chunk.data(), count))

@@ -44,7 +44,7 @@ std::vector<RawEntry> rawEntries(CdioList_t* list, const std::string& recordedPa
         raw.rockRidge = stat->rr.b3_rock == yep;
         raw.entry.name = stat->filename;
         raw.entry.directory = stat->type == iso9660_stat_s::_STAT_DIR;
-        raw.entry.extents.push_back({static_cast<std::uint32_t>(stat->lsn), stat->size});
+        raw.entry.extent = {static_cast<std::uint32_t>(stat->lsn), stat->size};
         raw.entry.size = raw.entry.directory ? 0 : stat->size;
         raw.entry.recordedPath = (recordedPath == "/" ? "" : recordedPath) + "/" + raw.entry.name;
         entries.push_back(std::move(raw));
@@ -71,8 +71,8 @@ void joinSections(std::vector<RawEntry>& entries, const std::unordered_set<std::
         if (!joined.empty()) {
             IsoEntry& last = joined.back().entry;
             if (!last.directory && !raw.entry.directory && last.name == raw.entry.name
-                && starts.contains(last.extents.back().firstSector)) {
-                last.extents.push_back(raw.entry.extents.front());
+                && starts.contains(last.extentAt(last.extentCount() - 1).firstSector)) {
+                last.moreExtents.push_back(raw.entry.extent);
                 last.size += raw.entry.size;
                 continue;
             }
@@ -232,7 +232,7 @@ CdioList_t* IsoImage::readRoot()
     root_ = IsoEntry{};
     root_.directory = true;
     root_.recordedPath = "/";
-    root_.extents.push_back({static_cast<std::uint32_t>(stat->lsn), stat->size});
+    root_.extent = {static_cast<std::uint32_t>(stat->lsn), stat->size};
     iso9660_stat_free(stat);
     checkExtent(root_);
     CdioList_t* list = readDirectoryList("/");
@@ -268,7 +268,8 @@ bool IsoImage::hasJoliet() const
 void IsoImage::checkExtent(const IsoEntry& entry) const
 {
     const std::uint64_t imageBytes = imageSectors_ * kSectorBytes;
-    for (const IsoExtent& extent : entry.extents) {
+    for (std::size_t i = 0; i < entry.extentCount(); ++i) {
+        const IsoExtent& extent = entry.extentAt(i);
         const std::uint64_t start = std::uint64_t{extent.firstSector} * kSectorBytes;
         if (start > imageBytes || extent.bytes > imageBytes - start)
             throw EInOutError(ErrorIoDevice);
@@ -301,7 +302,7 @@ std::unordered_set<std::uint32_t> IsoImage::sectionStarts(const IsoEntry& direct
     // The reader lists the sections of a file over 4 GiB as entries of their own,
     // without the flag that ties them; the directory's records still have it.
     std::unordered_set<std::uint32_t> starts;
-    const IsoExtent& extent = directory.extents.front();
+    const IsoExtent& extent = directory.extent;
     const auto sectors = static_cast<std::uint32_t>((extent.bytes + kSectorBytes - 1) / kSectorBytes);
     char sector[kSectorBytes];
     for (std::uint32_t i = 0; i < sectors; ++i) {
@@ -411,7 +412,8 @@ bool IsoImage::readAt(const IsoEntry& file, std::uint64_t offset, char* buffer, 
         return false;
     constexpr std::uint32_t kMaxRunSectors = 256;
     char sector[kSectorBytes];
-    for (const IsoExtent& extent : file.extents) {
+    for (std::size_t i = 0; i < file.extentCount(); ++i) {
+        const IsoExtent& extent = file.extentAt(i);
         if (count == 0)
             break;
         if (offset >= extent.bytes) {

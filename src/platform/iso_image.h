@@ -38,8 +38,12 @@ struct IsoEntry {
 
     // Where the entry lives; callers pass entries back unchanged.
     std::string recordedPath;  // the path the image records, from its root
-    // One extent, or for a file recorded in sections (over 4 GiB) one per section, in order.
-    std::vector<IsoExtent> extents;
+    IsoExtent extent;
+    // A file recorded in sections (over 4 GiB): the extents after the first, in order.
+    std::vector<IsoExtent> moreExtents;
+
+    std::size_t extentCount() const { return 1 + moreExtents.size(); }
+    const IsoExtent& extentAt(std::size_t i) const { return i == 0 ? extent : moreExtents[i - 1]; }
 };
 
 // A disc image read in place, without mounting: a plain image of 2048-byte

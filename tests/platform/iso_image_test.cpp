@@ -252,7 +252,7 @@ TEST(IsoImage, AFileRecordedInSectionsReadsAsOneFile)
     ASSERT_EQ(listed.size(), 2u);
     EXPECT_EQ(listed[0].name, "SPLIT.DAT");
     EXPECT_EQ(listed[0].size, contents.size());
-    EXPECT_EQ(listed[0].extents.size(), 2u);
+    EXPECT_EQ(listed[0].extentCount(), 2u);
     std::string bytes;
     EXPECT_EQ(image.readFile(listed[0], 1 << 20, bytes), WholeFileRead::Complete);
     EXPECT_TRUE(bytes == contents);
@@ -283,7 +283,7 @@ TEST(IsoImage, ATruncatedImageFailsOnlyForWhatIsCutOff)
         big = *image.findEntry({"zz", "big.bin"});
         subdirectory = *image.findEntry({"zz"});
     }
-    ASSERT_LT(subdirectory.extents.front().firstSector, big.extents.front().firstSector);
+    ASSERT_LT(subdirectory.extent.firstSector, big.extent.firstSector);
     const auto cutAt = [&](std::uint64_t bytes) {
         const fs::path path = dir.path() / ("cut" + std::to_string(bytes) + ".iso");
         dir.writeFile(path.filename().string(), whole.substr(0, bytes));
@@ -292,7 +292,7 @@ TEST(IsoImage, ATruncatedImageFailsOnlyForWhatIsCutOff)
 
     // The big file loses its tail: the rest still reads.
     {
-        const IsoImage image(cutAt((big.extents.front().firstSector + 2) * 2048ull));
+        const IsoImage image(cutAt((big.extent.firstSector + 2) * 2048ull));
         std::string bytes = "stale";
         EXPECT_EQ(image.readFile(*image.findEntry({"zz", "big.bin"}), 1 << 20, bytes), WholeFileRead::ReadError);
         EXPECT_EQ(bytes, "");
@@ -301,7 +301,7 @@ TEST(IsoImage, ATruncatedImageFailsOnlyForWhatIsCutOff)
     }
     // The subdirectory is cut off: the root still lists, the subdirectory is an I/O error.
     {
-        const IsoImage image(cutAt(subdirectory.extents.front().firstSector * 2048ull));
+        const IsoImage image(cutAt(subdirectory.extent.firstSector * 2048ull));
         EXPECT_EQ(image.listDirectory({}).size(), 2u);
         try {
             image.listDirectory({"zz"});
@@ -368,7 +368,7 @@ TEST(IsoImage, DamagedDirectoryRecordsGiveErrorsNotCrashes)
     std::uint64_t rootOffset = 0;
     {
         const IsoImage image(source);
-        rootOffset = std::uint64_t{image.findEntry({})->extents.front().firstSector} * 2048;
+        rootOffset = std::uint64_t{image.findEntry({})->extent.firstSector} * 2048;
     }
     ASSERT_LT(rootOffset + 512, whole.size());
 
