@@ -77,26 +77,12 @@ FileEntry entryFromImage(const IsoEntry& image)
     return entry;
 }
 
-// A file of a disc image as an open handle: its bytes in an anonymous memory
-// file, so every reader goes on reading through a descriptor.
+// A file of a disc image as an open handle on a memory copy of its bytes.
 FileHandle openImageFile(const IsoImage& image, const std::vector<std::string>& path)
 {
-    constexpr std::size_t kMaxBytes = std::size_t{1} << 30;
+    constexpr std::uint64_t kMaxBytes = std::uint64_t{1} << 30;
     const std::optional<IsoEntry> entry = image.findEntry(path);
-    std::string bytes;
-    if (!entry || image.readFile(*entry, kMaxBytes, bytes) != WholeFileRead::Complete)
-        return {};
-    FileHandle file(::memfd_create("iradudo-disc-file", MFD_CLOEXEC));
-    std::size_t written = 0;
-    while (file.valid() && written < bytes.size()) {
-        const ssize_t n = ::write(file.fd(), bytes.data() + written, bytes.size() - written);
-        if (n <= 0)
-            return {};
-        written += static_cast<std::size_t>(n);
-    }
-    if (!file.valid() || ::lseek(file.fd(), 0, SEEK_SET) != 0)
-        return {};
-    return file;
+    return entry ? memoryCopy(image, *entry, kMaxBytes) : FileHandle();
 }
 
 }  // namespace
@@ -629,6 +615,13 @@ bool LinuxPlatform::runCommandLine(const std::string& commandLine)
     std::optional<CommandLine> command = parseCommandLine(commandLine);
     if (!command)
         return false;
+    // An opener cannot reach into an image: it gets a copy of the file.
+    const char letter = hasDriveLetter(command->name) ? driveLetterOf(command->name) : currentDrive_;
+    if (command->kind == CommandLine::Kind::Start && imageOf(letter) != nullptr) {
+        const Resolved target = resolve(command->name, false);
+        return target.errorCode == 0
+            && startImageFile(*imageOf(letter), target.location.components, imageCopies_, *launcher_);
+    }
     // A bare name opens the file its case-insensitive lookup finds, as listed.
     const bool bareName = command->name.find_first_of("\\/:") == std::string::npos;
     if (command->kind == CommandLine::Kind::Start && bareName && currentDrive_ != 0) {

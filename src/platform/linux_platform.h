@@ -3,6 +3,7 @@
 
 #include "platform/command_launcher.h"
 #include "platform/drive_table.h"
+#include "platform/image_copies.h"
 #include "platform/platform.h"
 
 #include <array>
@@ -86,6 +87,7 @@ private:
     int batchDepth_ = 0;
     mutable std::unique_ptr<NameCache> batchCache_;
     std::array<std::unique_ptr<IsoImage>, 26> images_;  // the drives that are disc images
+    ImageCopies imageCopies_;                           // files of images started by name
 };
 
 }  // namespace iradudo

@@ -3,6 +3,7 @@
 #include "platform/iso_image.h"
 #include "platform/linux_platform.h"
 
+#include "support/disc_images.h"
 #include "support/temp_dir.h"
 
 #include <algorithm>
@@ -18,55 +19,6 @@ using namespace iradudo::test;
 namespace fs = std::filesystem;
 
 namespace {
-
-// Runs a program without a shell, its output discarded; true when it exits with 0.
-bool runQuietly(const std::vector<std::string>& arguments)
-{
-    std::vector<char*> argv;
-    for (const std::string& argument : arguments)
-        argv.push_back(const_cast<char*>(argument.c_str()));
-    argv.push_back(nullptr);
-    const pid_t pid = ::fork();
-    if (pid == 0) {
-        const int null = ::open("/dev/null", O_WRONLY);
-        ::dup2(null, 1);
-        ::dup2(null, 2);
-        ::execvp(argv[0], argv.data());
-        ::_exit(127);
-    }
-    int status = 0;
-    return pid > 0 && ::waitpid(pid, &status, 0) == pid && WIFEXITED(status) && WEXITSTATUS(status) == 0;
-}
-
-enum class Writer { RockRidgeAndJoliet, JolietOnly, PlainLevel1 };
-
-std::string makeImage(const fs::path& tree, const fs::path& image, Writer writer, const std::string& volumeId)
-{
-    std::vector<std::string> arguments;
-    switch (writer) {
-    case Writer::RockRidgeAndJoliet:
-        arguments = {"xorriso", "-as", "mkisofs", "-R", "-J", "-V", volumeId, "-o", image, tree};
-        break;
-    case Writer::JolietOnly:
-        arguments = {"xorriso", "-rockridge", "off", "-joliet", "on", "-volid", volumeId, "-outdev", image, "-map",
-            tree, "/", "-commit"};
-        break;
-    case Writer::PlainLevel1:
-        arguments = {"xorriso", "-rockridge", "off", "-compliance", "iso_9660_level=1", "-volid", volumeId, "-outdev",
-            image, "-map", tree, "/", "-commit"};
-        break;
-    }
-    EXPECT_TRUE(runQuietly(arguments)) << "xorriso failed for " << image;
-    return image.string();
-}
-
-std::string pattern(std::size_t size, unsigned seed)
-{
-    std::string bytes(size, '\0');
-    for (std::size_t i = 0; i < size; ++i)
-        bytes[i] = static_cast<char>((i * 131 + seed) % 251);
-    return bytes;
-}
 
 // Walks the source tree and the image side by side: the same names, kinds, sizes
 // and bytes in every directory.
@@ -93,7 +45,7 @@ void expectSameTree(const IsoImage& image, const fs::path& directory, const std:
         EXPECT_EQ(entry.size, source.file_size()) << name;
         std::string bytes = "stale";
         EXPECT_EQ(image.readFile(entry, entry.size, bytes), WholeFileRead::Complete) << name;
-        EXPECT_EQ(bytes, readFile(source.path())) << name;
+        EXPECT_TRUE(bytes == readFile(source.path())) << name;
     }
     EXPECT_EQ(listed.size(), sourceCount) << directory;
 }
@@ -144,6 +96,52 @@ TEST(IsoImage, EachWritersImageListsAndReadsAsItsSourceTree)
         EXPECT_EQ(image.volumeLabel(), "AMIGA_MAG_42");
         EXPECT_EQ(image.names(), test.names);
         expectSameTree(image, dir.path() / "tree", {});
+    }
+}
+
+TEST(IsoImage, RawSectorCdImagesReadAsTheImageTheyHold)
+{
+    const std::pair<Writer, IsoNames> cases[] = {
+        {Writer::RockRidgeAndJoliet, IsoNames::RockRidge},
+        {Writer::JolietOnly, IsoNames::Joliet},
+        {Writer::PlainLevel1, IsoNames::Iso},
+    };
+    for (const auto& [writer, names] : cases) {
+        SCOPED_TRACE(static_cast<int>(writer));
+        const TempDir dir;
+        dir.writeFile("tree/README.TXT", "hello");
+        dir.writeFile("tree/GAMES/GAME.LHA", pattern(150000, 9));
+        dir.writeFile("tree/GAMES/EMPTY", "");
+        dir.writeFile("tree/DEEP/ER/X.TXT", pattern(2049, 1));
+        const std::string iso = makeImage(dir.path() / "tree", dir.path() / "disc.iso", writer, "RAW_DISC");
+        makeRawCdImage(iso, dir.path() / "Disc.BIN", dir.path() / "Disc.CUE");
+        for (const char* opened : {"Disc.CUE", "Disc.BIN"}) {
+            SCOPED_TRACE(opened);
+            const IsoImage image((dir.path() / opened).string());
+            EXPECT_EQ(image.volumeLabel(), "RAW_DISC");
+            EXPECT_EQ(image.names(), names);
+            expectSameTree(image, dir.path() / "tree", {});
+        }
+    }
+}
+
+TEST(IsoImage, ACueSheetWithoutItsDataIsRefused)
+{
+    const TempDir dir;
+    dir.writeFile("tree/README.TXT", "hello");
+    const std::string iso = makeImage(dir.path() / "tree", dir.path() / "disc.iso", Writer::PlainLevel1, "V");
+    makeRawCdImage(iso, dir.path() / "disc.bin", dir.path() / "disc.cue");
+    const std::string data = readFile(dir.path() / "disc.bin");
+    const std::pair<const char*, std::string> cases[] = {
+        {"missing", ""},
+        {"cut before the descriptors", data.substr(0, 2352 * 10)},
+        {"not sectors", std::string(data.size(), 'x')},
+    };
+    for (const auto& [what, bytes] : cases) {
+        fs::remove(dir.path() / "disc.bin");
+        if (!bytes.empty())
+            dir.writeFile("disc.bin", bytes);
+        EXPECT_THROW(IsoImage((dir.path() / "disc.cue").string()), EFOpenError) << what;
     }
 }
 
@@ -198,6 +196,77 @@ TEST(IsoImage, ReadsNoMoreThanTheCallersLimit)
     EXPECT_EQ(image.readFile(*image.findEntry({}), 1 << 20, bytes), WholeFileRead::ReadError);
 }
 
+namespace {
+
+void putBothEndian32(std::string& record, std::size_t at, std::uint32_t value)
+{
+    for (int i = 0; i < 4; ++i) {
+        record[at + static_cast<std::size_t>(i)] = static_cast<char>(value >> (8 * i));
+        record[at + 7 - static_cast<std::size_t>(i)] = static_cast<char>(value >> (8 * i));
+    }
+}
+
+}  // namespace
+
+TEST(IsoImage, AFileRecordedInSectionsReadsAsOneFile)
+{
+    // The sections of files over 4 GiB, made small: the root's record of a
+    // six-sector file becomes two records of three sectors each, their data
+    // swapped on the image, so only following the records in order reads it.
+    const TempDir dir;
+    const std::string contents = pattern(6 * 2048 - 100, 11);
+    dir.writeFile("tree/SPLIT.DAT", contents);
+    dir.writeFile("tree/ZZ.TXT", "after");
+    std::string iso = readFile(makeImage(dir.path() / "tree", dir.path() / "plain.iso", Writer::PlainLevel1, "V"));
+    const auto le32 = [&](std::size_t at) {
+        return static_cast<std::uint32_t>(static_cast<unsigned char>(iso[at])
+            | static_cast<unsigned char>(iso[at + 1]) << 8 | static_cast<unsigned char>(iso[at + 2]) << 16
+            | static_cast<unsigned char>(iso[at + 3]) << 24);
+    };
+    const std::size_t root = std::size_t{le32(16 * 2048 + 156 + 2)} * 2048;
+    const std::size_t at = iso.find("SPLIT.DAT;1", root) - 33;
+    ASSERT_LT(at, root + 2048);
+    const std::uint32_t first = le32(at + 2);
+    const std::string data = iso.substr(first * std::size_t{2048}, 6 * 2048);
+    iso.replace(first * std::size_t{2048}, 6 * 2048, data.substr(3 * 2048) + data.substr(0, 3 * 2048));
+
+    const std::size_t length = static_cast<unsigned char>(iso[at]);
+    std::string leading = iso.substr(at, length);
+    std::string trailing = leading;
+    putBothEndian32(leading, 2, first + 3);
+    putBothEndian32(leading, 10, 3 * 2048);
+    leading[25] = '\x80';
+    putBothEndian32(trailing, 2, first);
+    putBothEndian32(trailing, 10, static_cast<std::uint32_t>(contents.size() - 3 * 2048));
+    const std::string rest = iso.substr(at + length, root + 2048 - at - length - length);
+    iso.replace(at, root + 2048 - at, leading + trailing + rest);
+    dir.writeFile("sections.iso", iso);
+
+    // The other reader takes the records for one file in sections, as written.
+    ASSERT_TRUE(runQuietly({"osirrox", "-indev", (dir.path() / "sections.iso").string(), "-extract", "/SPLIT.DAT",
+        (dir.path() / "extracted").string()}));
+    ASSERT_TRUE(readFile(dir.path() / "extracted") == contents);
+
+    const IsoImage image((dir.path() / "sections.iso").string());
+    const std::vector<IsoEntry> listed = image.listDirectory({});
+    ASSERT_EQ(listed.size(), 2u);
+    EXPECT_EQ(listed[0].name, "SPLIT.DAT");
+    EXPECT_EQ(listed[0].size, contents.size());
+    EXPECT_EQ(listed[0].extentCount(), 2u);
+    std::string bytes;
+    EXPECT_EQ(image.readFile(listed[0], 1 << 20, bytes), WholeFileRead::Complete);
+    EXPECT_TRUE(bytes == contents);
+    const std::pair<std::uint64_t, std::size_t> ranges[] = {{0, 10}, {3 * 2048 - 5, 10}, {6000, 6188}, {12187, 1}};
+    for (const auto& [offset, count] : ranges) {
+        std::string part(count, '\0');
+        EXPECT_TRUE(image.readAt(listed[0], offset, part.data(), count)) << offset;
+        EXPECT_EQ(part, contents.substr(offset, count)) << offset;
+    }
+    std::string beyond(2, '\0');
+    EXPECT_FALSE(image.readAt(listed[0], contents.size() - 1, beyond.data(), 2));
+    EXPECT_EQ(listed[1].name, "ZZ.TXT");
+}
+
 TEST(IsoImage, ATruncatedImageFailsOnlyForWhatIsCutOff)
 {
     const TempDir dir;
@@ -214,7 +283,7 @@ TEST(IsoImage, ATruncatedImageFailsOnlyForWhatIsCutOff)
         big = *image.findEntry({"zz", "big.bin"});
         subdirectory = *image.findEntry({"zz"});
     }
-    ASSERT_LT(subdirectory.firstSector, big.firstSector);
+    ASSERT_LT(subdirectory.extent.firstSector, big.extent.firstSector);
     const auto cutAt = [&](std::uint64_t bytes) {
         const fs::path path = dir.path() / ("cut" + std::to_string(bytes) + ".iso");
         dir.writeFile(path.filename().string(), whole.substr(0, bytes));
@@ -223,7 +292,7 @@ TEST(IsoImage, ATruncatedImageFailsOnlyForWhatIsCutOff)
 
     // The big file loses its tail: the rest still reads.
     {
-        const IsoImage image(cutAt((big.firstSector + 2) * 2048ull));
+        const IsoImage image(cutAt((big.extent.firstSector + 2) * 2048ull));
         std::string bytes = "stale";
         EXPECT_EQ(image.readFile(*image.findEntry({"zz", "big.bin"}), 1 << 20, bytes), WholeFileRead::ReadError);
         EXPECT_EQ(bytes, "");
@@ -232,7 +301,7 @@ TEST(IsoImage, ATruncatedImageFailsOnlyForWhatIsCutOff)
     }
     // The subdirectory is cut off: the root still lists, the subdirectory is an I/O error.
     {
-        const IsoImage image(cutAt(subdirectory.firstSector * 2048ull));
+        const IsoImage image(cutAt(subdirectory.extent.firstSector * 2048ull));
         EXPECT_EQ(image.listDirectory({}).size(), 2u);
         try {
             image.listDirectory({"zz"});
@@ -299,7 +368,7 @@ TEST(IsoImage, DamagedDirectoryRecordsGiveErrorsNotCrashes)
     std::uint64_t rootOffset = 0;
     {
         const IsoImage image(source);
-        rootOffset = std::uint64_t{image.findEntry({})->firstSector} * 2048;
+        rootOffset = std::uint64_t{image.findEntry({})->extent.firstSector} * 2048;
     }
     ASSERT_LT(rootOffset + 512, whole.size());
 
