@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Runs iradudo-cli's drives, list and copy-to-floppy commands.
-#include "floppy/run_program.h"
+#include "platform/run_program.h"
 #include "support/temp_dir.h"
 
 #include <algorithm>

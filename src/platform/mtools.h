@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "floppy/run_program.h"
+#include "platform/run_program.h"
 
 #include <cstdint>
 #include <optional>

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "floppy/mtools.h"
+#include "platform/mtools.h"
 
 #include <cctype>
 #include <cstdlib>
