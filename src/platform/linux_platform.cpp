@@ -36,6 +36,8 @@ LinuxPlatform::LinuxPlatform(DriveTable drives, std::shared_ptr<CommandLauncher>
         try {
             if (drive.image)
                 backend = makeDiscImageBackend(drive.root);
+            else if (!drive.floppy.empty())
+                backend = makeMtoolsFloppyBackend(drive.floppy);
             else if (!drive.root.empty())
                 backend = makeHostDirectoryBackend(drive.root);
         } catch (const std::exception&) {

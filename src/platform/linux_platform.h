@@ -15,8 +15,8 @@ namespace iradudo {
 class DriveBackend;
 
 // The Linux platform: drive letters over a DriveTable whose roots are host
-// directories, or disc image files read in place; each drive's medium is read by
-// its DriveBackend. The current directory starts as the process's working directory
+// directories, or disc image files read in place, and an unmounted floppy read
+// through mtools; each drive's medium is read by its DriveBackend. The current directory starts as the process's working directory
 // when it lies on a drive (longest root wins), else at the first drive with a root.
 class LinuxPlatform : public Platform {
 public:
