@@ -6,7 +6,9 @@
 #include "platform/text_encoding.h"
 
 #include <fcntl.h>
+#include <filesystem>
 #include <map>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace iradudo {
@@ -62,7 +64,11 @@ bool mtoolsTakesLiterally(const std::string& name)
 
 class MtoolsFloppyBackend : public DriveBackend {
 public:
-    explicit MtoolsFloppyBackend(const std::string& deviceOrImage) : mtools_(deviceOrImage) { }
+    explicit MtoolsFloppyBackend(const std::string& deviceOrImage)
+        : deviceOrImage_(deviceOrImage), mtools_(deviceOrImage)
+    {
+    }
+    ~MtoolsFloppyBackend() override { MtoolsFloppyBackend::batchEnded(); }
 
     std::optional<std::string> volumeLabel() const override
     {
@@ -120,19 +126,32 @@ public:
     }
 
     // The file is copied out whole into the private directory and read into memory.
+    // Within a name batch the first file opened in a directory brings all of that
+    // directory's files out in one mcopy (a floppy holds little), so a listing's
+    // companions cost one run, not one each.
     FileHandle open(const Path& path) const override
     {
         try {
             const std::optional<MdirEntry> found = listedEntry(path);
             if (!found || found->directory || found->size > static_cast<std::int64_t>(kMaxFloppyFileBytes))
                 return {};
-            const std::string copy = mtools_.directory() + "/file" + std::to_string(++copies_);
-            const ProgramResult result = mtools_.run("mcopy", {"-n", mtoolsPath(path, false), copy});
+            const Path parent(path.begin(), path.end() - 1);
+            std::string copy;
+            if (batchOpen_)
+                copy = extractedDirectory(parent);
+            if (!copy.empty() && ::access((copy + "/" + found->name).c_str(), F_OK) == 0) {
+                copy += "/" + found->name;
+            } else {
+                copy = mtools_.directory() + "/file" + std::to_string(++copies_);
+                if (mtools_.run("mcopy", {"-n", mtoolsPath(path, false), copy}).exitCode != 0) {
+                    ::unlink(copy.c_str());
+                    return {};
+                }
+            }
             FileHandle file(::open(copy.c_str(), O_RDONLY | O_CLOEXEC));
             ::unlink(copy.c_str());
             std::string bytes;
-            if (result.exitCode != 0 || !file.valid()
-                || readWholeFile(file, kMaxFloppyFileBytes, bytes) != WholeFileRead::Complete)
+            if (!file.valid() || readWholeFile(file, kMaxFloppyFileBytes, bytes) != WholeFileRead::Complete)
                 return {};
             return memoryFile(bytes);
         } catch (const EInOutError&) {
@@ -144,14 +163,28 @@ public:
     void batchEnded() override
     {
         batchOpen_ = false;
-        cache_.clear();
+        for (const auto& [directory, hostDirectory] : extracted_) {
+            std::error_code ignored;
+            std::filesystem::remove_all(hostDirectory, ignored);
+        }
+        extracted_.clear();
     }
 
 private:
     // A directory's listing; while a name batch is open each directory is read once.
     std::shared_ptr<const MdirListing> listing(const Path& directory) const
     {
-        if (batchOpen_) {
+        // An image file that mtools wrote to has a new modification time; a device
+        // may have had its disk changed at any moment, so is trusted only within a batch.
+        struct stat info { };
+        const bool image = ::stat(deviceOrImage_.c_str(), &info) == 0 && S_ISREG(info.st_mode);
+        const Stamp stamp{info.st_ino, info.st_size, info.st_mtim.tv_sec, info.st_mtim.tv_nsec};
+        if (!image || stamp != stamp_) {
+            if (!batchOpen_)
+                cache_.clear();
+            stamp_ = image ? stamp : Stamp{};
+        }
+        if (batchOpen_ || image) {
             if (const auto cached = cache_.find(directory); cached != cache_.end())
                 return cached->second;
         }
@@ -163,7 +196,7 @@ private:
             throw EInOutError(missing ? ErrorPathNotFound : ErrorNotReady);
         }
         auto read = std::make_shared<const MdirListing>(parseMdirListing(result.output));
-        if (batchOpen_)
+        if (batchOpen_ || image)
             cache_[directory] = read;
         return read;
     }
@@ -201,9 +234,40 @@ private:
         return text;
     }
 
+    // All files of a directory copied into a directory of their own; empty when a
+    // name in it could not be written there as it is.
+    std::string extractedDirectory(const Path& directory) const
+    {
+        if (const auto done = extracted_.find(directory); done != extracted_.end())
+            return done->second;
+        std::string& hostDirectory = extracted_[directory];
+        const std::shared_ptr<const MdirListing> names = listing(directory);
+        for (const MdirEntry& entry : names->entries) {
+            if (entry.name.find('/') != std::string::npos || entry.name == "." || entry.name == "..")
+                return hostDirectory;
+        }
+        const std::string target = mtools_.directory() + "/dir" + std::to_string(++copies_);
+        if (::mkdir(target.c_str(), 0700) != 0)
+            return hostDirectory;
+        hostDirectory = target;
+        mtools_.run("mcopy", {"-n", mtoolsPath(directory, true) + "*", target + "/"});
+        return hostDirectory;
+    }
+
+    struct Stamp {
+        ino_t inode = 0;
+        off_t size = 0;
+        time_t seconds = 0;
+        long nanoseconds = 0;
+        bool operator==(const Stamp&) const = default;
+    };
+
+    std::string deviceOrImage_;
     MtoolsDrive mtools_;
     bool batchOpen_ = false;
+    mutable Stamp stamp_;
     mutable std::map<Path, std::shared_ptr<const MdirListing>> cache_;
+    mutable std::map<Path, std::string> extracted_;
     mutable unsigned copies_ = 0;
 };
 

@@ -233,8 +233,9 @@ TEST_F(UnmountedFloppy, UnreadableMediaAreNotReady)
     }
 }
 
-// A listing and a companion lookup per entry read the directory once within a batch.
-TEST_F(UnmountedFloppy, ABatchReadsEachDirectoryOnce)
+// A listing that looks up and opens a companion for every entry reads the
+// directory once and copies its files out once.
+TEST_F(UnmountedFloppy, ABatchRunsMtoolsOncePerDirectory)
 {
     const fs::path bin = dir.makeDir("bin");
     const std::string log = (dir.path() / "runs.log").string();
@@ -247,18 +248,23 @@ TEST_F(UnmountedFloppy, ABatchReadsEachDirectoryOnce)
     const std::string path = std::getenv("PATH");
     ::setenv("PATH", (bin.string() + ":" + path).c_str(), 1);
     platform->setCurrentDirectory("A:\\");
+    std::map<std::string, std::string> opened;
     std::size_t found = 0;
     {
         const NameLookupBatch batch(*platform);
         for (const auto& [name, entry] : listing({})) {
             found += platform->findEntry(name).has_value() + platform->fileExists(name + ".readme");
             found += platform->findEntry("A:\\" + name).has_value();
+            if (!entry.isDirectory())
+                opened[name] = bytesOf(name);
         }
-        EXPECT_EQ(bytesOf("a very long file name.readme"), "Short: long\n");
     }
     ::setenv("PATH", path.c_str(), 1);
     EXPECT_EQ(found, 14u);
-    EXPECT_EQ(readFile(log), "mdir\nmdir\nmcopy\n");  // entering A:, the batch's listing, the open
+    EXPECT_EQ(readFile(log), "mdir\nmcopy\n");  // entering A: (the listing then kept), the files
+    EXPECT_EQ(opened.size(), 6u);
+    for (const auto& [name, bytes] : opened)
+        EXPECT_EQ(bytes, readFile(dir.path() / "src" / name)) << name;
 }
 
 TEST(MdirListing, EntryLinesAreReadByTheirColumns)
