@@ -8,6 +8,8 @@
 #include <fcntl.h>
 #include <filesystem>
 #include <map>
+#include <optional>
+#include <stdexcept>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -64,9 +66,10 @@ bool mtoolsTakesLiterally(const std::string& name)
 
 class MtoolsFloppyBackend : public DriveBackend {
 public:
-    explicit MtoolsFloppyBackend(const std::string& deviceOrImage)
-        : deviceOrImage_(deviceOrImage), mtools_(deviceOrImage)
+    explicit MtoolsFloppyBackend(const std::string& deviceOrImage) : deviceOrImage_(deviceOrImage)
     {
+        if (deviceOrImage.find_first_of("\"\n") != std::string::npos)
+            throw std::invalid_argument("floppy path holds a quote or a line break");
     }
     ~MtoolsFloppyBackend() override { MtoolsFloppyBackend::batchEnded(); }
 
@@ -142,8 +145,8 @@ public:
             if (!copy.empty() && ::access((copy + "/" + found->name).c_str(), F_OK) == 0) {
                 copy += "/" + found->name;
             } else {
-                copy = mtools_.directory() + "/file" + std::to_string(++copies_);
-                if (mtools_.run("mcopy", {"-n", mtoolsPath(path, false), copy}).exitCode != 0) {
+                copy = mtools().directory() + "/file" + std::to_string(++copies_);
+                if (mtools().run("mcopy", {"-n", mtoolsPath(path, false), copy}).exitCode != 0) {
                     ::unlink(copy.c_str());
                     return {};
                 }
@@ -188,7 +191,7 @@ private:
             if (const auto cached = cache_.find(directory); cached != cache_.end())
                 return cached->second;
         }
-        const ProgramResult result = mtools_.run("mdir", {"-a", mtoolsPath(directory, true)});
+        const ProgramResult result = mtools().run("mdir", {"-a", mtoolsPath(directory, true)});
         if (!result.started || result.exitCode != 0) {
             // A disk mtools cannot open or read is no medium; a missing name is a missing path.
             const bool missing = !directory.empty() && result.output.find("not found") != std::string::npos
@@ -246,11 +249,11 @@ private:
             if (entry.name.find('/') != std::string::npos || entry.name == "." || entry.name == "..")
                 return hostDirectory;
         }
-        const std::string target = mtools_.directory() + "/dir" + std::to_string(++copies_);
+        const std::string target = mtools().directory() + "/dir" + std::to_string(++copies_);
         if (::mkdir(target.c_str(), 0700) != 0)
             return hostDirectory;
         hostDirectory = target;
-        mtools_.run("mcopy", {"-n", mtoolsPath(directory, true) + "*", target + "/"});
+        mtools().run("mcopy", {"-n", mtoolsPath(directory, true) + "*", target + "/"});
         return hostDirectory;
     }
 
@@ -263,7 +266,20 @@ private:
     };
 
     std::string deviceOrImage_;
-    MtoolsDrive mtools_;
+    // Made when the floppy is first read, so a run that never reads it leaves
+    // no private directory behind even when it ends without cleaning up.
+    const MtoolsDrive& mtools() const
+    {
+        try {
+            if (!mtools_)
+                mtools_.emplace(deviceOrImage_);
+        } catch (const std::exception&) {
+            throw EInOutError(ErrorNotReady);
+        }
+        return *mtools_;
+    }
+
+    mutable std::optional<MtoolsDrive> mtools_;
     bool batchOpen_ = false;
     mutable Stamp stamp_;
     mutable std::map<Path, std::shared_ptr<const MdirListing>> cache_;
