@@ -2,8 +2,8 @@
 #include "floppy/floppy_copy.h"
 
 #include "floppy/floppy_geometry.h"
-#include "floppy/mtools.h"
 #include "platform/file_copy.h"
+#include "platform/mtools.h"
 #include "platform/text_encoding.h"
 
 #include <cerrno>

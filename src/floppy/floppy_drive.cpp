@@ -96,6 +96,8 @@ DriveTable withFloppyDrive(const DriveTable& table, const FloppyTarget& floppy)
     a.letter = 'A';
     a.type = DriveRemovable;
     a.root = floppy.mountPoint;
+    if (floppy.mountPoint.empty())
+        a.floppy = floppy.device;
     a.label = readFatVolumeLabel(floppy.device);
     drives.push_back(a);
     return DriveTable(std::move(drives));

@@ -19,7 +19,8 @@ std::string findFloppyDevice(const SystemPaths& paths = {});
 
 // The table with A: as a removable drive for the floppy (replacing an A: found
 // before); the table unchanged when there is no floppy. A: has a root only when
-// the floppy is mounted; its label is the FAT volume label of an image.
+// the floppy is mounted, else it is read through mtools; its label is the FAT
+// volume label of an image.
 DriveTable withFloppyDrive(const DriveTable& table, const FloppyTarget& floppy);
 
 // The volume label of a FAT boot sector, trimmed; empty when none or unreadable.

@@ -3,8 +3,8 @@
 
 #include "floppy/floppy_drive.h"
 #include "floppy/floppy_geometry.h"
-#include "floppy/mtools.h"
 #include "platform/dos_path.h"
+#include "platform/mtools.h"
 #include "platform/text_encoding.h"
 
 #include <cstdio>

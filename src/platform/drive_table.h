@@ -21,10 +21,11 @@ enum DriveType : int {
 struct Drive {
     char letter = 0;  // 'A'..'Z'
     int type = DriveUnknown;
-    std::string root;        // host directory of the drive's root; empty: no medium
-    std::string label;       // volume label bytes; empty when it cannot be read
-    std::string remoteName;  // network drives: the mount source; empty otherwise
-    bool image = false;      // root is a disc image file, read in place
+    std::string root;         // host directory of the drive's root; empty: no medium
+    std::string label;        // volume label bytes; empty when it cannot be read
+    std::string remoteName;   // network drives: the mount source; empty otherwise
+    bool image = false;       // root is a disc image file, read in place
+    std::string floppy = {};  // an unmounted floppy (no root): its block device or image file, read through mtools
 };
 
 // The drives of one run, in letter order, built once and never re-read.

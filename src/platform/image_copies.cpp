@@ -85,25 +85,52 @@ bool ImageCopies::makeDirectory()
 
 std::optional<std::string> ImageCopies::copy(const IsoImage& image, const IsoEntry& file)
 {
-    if (file.directory || !isSingleHostName(file.name) || !makeDirectory())
+    if (file.directory)
         return std::nullopt;
-    const char* name = file.name.c_str();
-    if (names_.contains(file.name))
+    return copyWith(file.name, [&](int fd) { return copyInto(fd, image, file); });
+}
+
+std::optional<std::string> ImageCopies::copy(const std::string& name, const FileHandle& file)
+{
+    if (!file.valid())
+        return std::nullopt;
+    return copyWith(name, [&](int fd) {
+        std::string chunk(kChunkBytes, '\0');
+        for (;;) {
+            const ssize_t n = ::read(file.fd(), chunk.data(), chunk.size());
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n < 0)
+                return false;
+            if (n == 0)
+                return true;
+            if (!writeAll(fd, chunk.data(), static_cast<std::size_t>(n)))
+                return false;
+        }
+    });
+}
+
+std::optional<std::string> ImageCopies::copyWith(const std::string& fileName, const std::function<bool(int fd)>& write)
+{
+    if (!isSingleHostName(fileName) || !makeDirectory())
+        return std::nullopt;
+    const char* name = fileName.c_str();
+    if (names_.contains(fileName))
         ::unlinkat(directoryFd_, name, 0);
     const int fd = ::openat(directoryFd_, name, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
     if (fd < 0) {
-        names_.erase(file.name);
+        names_.erase(fileName);
         return std::nullopt;
     }
-    names_.insert(file.name);
-    bool written = copyInto(fd, image, file);
+    names_.insert(fileName);
+    bool written = write(fd);
     written = ::close(fd) == 0 && written;
     if (!written) {
         ::unlinkat(directoryFd_, name, 0);
-        names_.erase(file.name);
+        names_.erase(fileName);
         return std::nullopt;
     }
-    return directory_ + "/" + file.name;
+    return directory_ + "/" + fileName;
 }
 
 FileHandle memoryCopy(const IsoImage& image, const IsoEntry& file, std::uint64_t maxBytes)
@@ -129,6 +156,15 @@ bool startImageFile(
         return false;
     CommandLine command;
     command.name = file->name;
+    return launcher.launch(commandArguments(command), copies.directory());
+}
+
+bool startCopiedFile(const std::string& name, const FileHandle& file, ImageCopies& copies, CommandLauncher& launcher)
+{
+    if (!copies.copy(name, file))
+        return false;
+    CommandLine command;
+    command.name = name;
     return launcher.launch(commandArguments(command), copies.directory());
 }
 

@@ -4,6 +4,7 @@
 #include "platform/file_handle.h"
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <set>
 #include <string>
@@ -30,12 +31,15 @@ public:
     // name cannot be a single host name or it cannot be read or written. A copy
     // of the same name replaces the earlier one (whoever has that open keeps it).
     std::optional<std::string> copy(const IsoImage& image, const IsoEntry& file);
+    // The same for a file already open, read to its end from where it stands.
+    std::optional<std::string> copy(const std::string& name, const FileHandle& file);
 
     // The private directory; empty until the first copy.
     const std::string& directory() const { return directory_; }
 
 private:
     bool makeDirectory();
+    std::optional<std::string> copyWith(const std::string& name, const std::function<bool(int fd)>& write);
 
     std::string directory_;
     int directoryFd_ = -1;
@@ -53,5 +57,8 @@ FileHandle memoryCopy(const IsoImage& image, const IsoEntry& file, std::uint64_t
 // nothing started, when the path leads to no file.
 bool startImageFile(
     const IsoImage& image, const std::vector<std::string>& path, ImageCopies& copies, CommandLauncher& launcher);
+
+// The same for a file of another medium, already open, under its name there.
+bool startCopiedFile(const std::string& name, const FileHandle& file, ImageCopies& copies, CommandLauncher& launcher);
 
 }  // namespace iradudo

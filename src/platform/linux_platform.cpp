@@ -2,90 +2,16 @@
 #include "platform/linux_platform.h"
 
 #include "platform/dos_path.h"
-#include "platform/file_copy.h"
+#include "platform/drive_backend.h"
 #include "platform/io_error.h"
-#include "platform/iso_image.h"
-#include "platform/name_cache.h"
 
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
-#include <dirent.h>
-#include <fcntl.h>
-#include <sys/mman.h>
-#include <sys/stat.h>
+#include <exception>
 #include <unistd.h>
 
 namespace iradudo {
-namespace {
-
-bool entryExists(const std::string& hostPath, int& error)
-{
-    struct stat info { };
-    if (::lstat(hostPath.c_str(), &info) == 0)
-        return true;
-    error = errno;
-    return false;
-}
-
-FileEntry entryFromStat(std::string name, const struct stat& info)
-{
-    FileEntry entry;
-    entry.name = std::move(name);
-    if (S_ISDIR(info.st_mode))
-        entry.attributes |= faDirectory;
-    else if (S_ISREG(info.st_mode) || S_ISLNK(info.st_mode))
-        entry.attributes |= faArchive;
-    else
-        entry.attributes |= faSysFile;
-    if ((info.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0)
-        entry.attributes |= faReadOnly;
-    if (entry.name.size() > 1 && entry.name[0] == '.' && entry.name != "..")
-        entry.attributes |= faHidden;
-    if (S_ISREG(info.st_mode))
-        entry.size = static_cast<std::int64_t>(info.st_size);
-    return entry;
-}
-
-// Calls onName for every name in a host directory; false when it cannot be read.
-template <typename F>
-bool forEachName(const std::string& hostDirectory, F&& onName, int& error)
-{
-    DIR* dir = ::opendir(hostDirectory.c_str());
-    if (!dir) {
-        error = errno;
-        return false;
-    }
-    errno = 0;
-    while (const dirent* entry = ::readdir(dir)) {
-        onName(entry->d_name, entry->d_type);
-        errno = 0;
-    }
-    error = errno;
-    ::closedir(dir);
-    return error == 0;
-}
-
-FileEntry entryFromImage(const IsoEntry& image)
-{
-    FileEntry entry;
-    entry.name = image.name;
-    entry.attributes = faReadOnly | (image.directory ? faDirectory : faArchive);
-    if (entry.name.size() > 1 && entry.name[0] == '.' && entry.name != "..")
-        entry.attributes |= faHidden;
-    entry.size = static_cast<std::int64_t>(image.size);
-    return entry;
-}
-
-// A file of a disc image as an open handle on a memory copy of its bytes.
-FileHandle openImageFile(const IsoImage& image, const std::vector<std::string>& path)
-{
-    constexpr std::uint64_t kMaxBytes = std::uint64_t{1} << 30;
-    const std::optional<IsoEntry> entry = image.findEntry(path);
-    return entry ? memoryCopy(image, *entry, kMaxBytes) : FileHandle();
-}
-
-}  // namespace
 
 struct LinuxPlatform::Resolved {
     Location location;  // the full path, last component included
@@ -106,11 +32,16 @@ LinuxPlatform::LinuxPlatform(DriveTable drives, std::shared_ptr<CommandLauncher>
     }
     drives_ = DriveTable(std::move(list));
     for (const Drive& drive : drives_.drives()) {
+        std::unique_ptr<DriveBackend>& backend = backends_[static_cast<std::size_t>(drive.letter - 'A')];
         try {
             if (drive.image)
-                images_[static_cast<std::size_t>(drive.letter - 'A')] = std::make_unique<IsoImage>(drive.root);
-        } catch (const Exception&) {
-            // Left without an image, the drive reports no medium.
+                backend = makeDiscImageBackend(drive.root);
+            else if (!drive.floppy.empty())
+                backend = makeMtoolsFloppyBackend(drive.floppy);
+            else if (!drive.root.empty())
+                backend = makeHostDirectoryBackend(drive.root);
+        } catch (const std::exception&) {
+            // Left without a backend, the drive reports no medium.
         }
     }
 
@@ -128,15 +59,11 @@ LinuxPlatform::LinuxPlatform(DriveTable drives, std::shared_ptr<CommandLauncher>
             }
         }
     }
-    if (currentDrive_ != 0)
-        enteredDirectory(hostPathOf({currentDrive_, driveDirectories_[static_cast<std::size_t>(currentDrive_ - 'A')]}));
+    if (DriveBackend* backend = backendOf(currentDrive_))
+        backend->startIn(driveDirectories_[static_cast<std::size_t>(currentDrive_ - 'A')]);
 }
 
-LinuxPlatform::~LinuxPlatform()
-{
-    if (currentDirectoryFd_ >= 0)
-        ::close(currentDirectoryFd_);
-}
+LinuxPlatform::~LinuxPlatform() = default;
 
 std::optional<LinuxPlatform::Location> LinuxPlatform::locationOfHostPath(const std::string& canonicalPath) const
 {
@@ -187,6 +114,10 @@ int LinuxPlatform::driveType(char letter) const
 std::string LinuxPlatform::volumeLabel(char letter) const
 {
     const Drive* drive = drives_.find(letter);
+    if (const DriveBackend* backend = drive ? backendOf(letter) : nullptr) {
+        if (std::optional<std::string> label = backend->volumeLabel())
+            return *label;
+    }
     return drive && !drive->root.empty() ? drive->label : std::string();
 }
 
@@ -204,10 +135,10 @@ std::string LinuxPlatform::driveRoot(char letter) const
     return drive ? drive->root : std::string();
 }
 
-const IsoImage* LinuxPlatform::imageOf(char letter) const
+DriveBackend* LinuxPlatform::backendOf(char letter) const
 {
     const Drive* drive = drives_.find(letter);
-    return drive && drive->image ? images_[static_cast<std::size_t>(drive->letter - 'A')].get() : nullptr;
+    return drive ? backends_[static_cast<std::size_t>(drive->letter - 'A')].get() : nullptr;
 }
 
 std::string LinuxPlatform::dosPathOf(const Location& location)
@@ -234,77 +165,16 @@ std::string LinuxPlatform::currentDirectory() const
     return dosPathOf({currentDrive_, driveDirectories_[static_cast<std::size_t>(currentDrive_ - 'A')]});
 }
 
-std::optional<std::string> LinuxPlatform::batchMatch(
-    const std::string& hostDirectory, const std::string& name, unsigned char* type) const
-{
-    const char* found = batchLookup(hostDirectory, name, type);
-    return found ? std::optional<std::string>(found) : std::nullopt;
-}
-
-const char* LinuxPlatform::batchLookup(
-    const std::string& hostDirectory, const std::string& name, unsigned char* type) const
-{
-    if (!batchCache_ || batchCache_->hostDirectory() != hostDirectory) {
-        auto cache = std::make_unique<NameCache>(hostDirectory);
-        int error = 0;
-        forEachName(
-            hostDirectory, [&](const char* entry, unsigned char type) { cache->add(entry, type); }, error);
-        cache->buildIndex();
-        batchCache_ = std::move(cache);
-    }
-    return batchCache_->find(name, type);
-}
-
-std::optional<std::string> LinuxPlatform::scanMatch(const std::string& hostDirectory, const std::string& name) const
-{
-    std::optional<std::string> match;
-    bool ambiguous = false;
-    int error = 0;
-    forEachName(
-        hostDirectory,
-        [&](const char* entry, unsigned char) {
-            if (equalsIgnoringAsciiCase(entry, name)) {
-                ambiguous = ambiguous || match.has_value();
-                match = entry;
-            }
-        },
-        error);
-    if (ambiguous)
-        return std::nullopt;
-    return match;
-}
-
-std::optional<std::string> LinuxPlatform::matchName(
-    const std::string& hostDirectory, const std::string& name, bool inCurrentDirectory) const
-{
-    if (batchDepth_ > 0 && inCurrentDirectory)
-        return batchMatch(hostDirectory, name);
-    int error = 0;
-    const std::string exactPath = hostDirectory + (hostDirectory.ends_with('/') ? "" : "/") + name;
-    if (entryExists(exactPath, error) || error != ENOENT)
-        return name;  // other errors show when the entry is used
-    return scanMatch(hostDirectory, name);
-}
-
 bool LinuxPlatform::isLeafInCurrentDirectory(const std::string& name) const
 {
-    if (currentDirectoryFd_ < 0 || name.empty() || name == "." || name == "..")
+    const DriveBackend* backend = backendOf(currentDrive_);
+    if (!backend || !backend->answersBareNames() || name.empty() || name == "." || name == "..")
         return false;
     for (const char c : name) {
         if (c == '\\' || c == '/')
             return false;
     }
     return !hasDriveLetter(name);
-}
-
-void LinuxPlatform::enteredDirectory(const std::string& hostPath)
-{
-    if (currentDirectoryFd_ >= 0)
-        ::close(currentDirectoryFd_);
-    currentDirectoryFd_ = hostPath.empty() ? -1 : ::open(hostPath.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
-    currentHostPath_ = hostPath;
-    if (batchCache_ && batchCache_->hostDirectory() != hostPath)
-        batchCache_.reset();
 }
 
 std::optional<LinuxPlatform::Location> LinuxPlatform::literalLocation(const std::string& path) const
@@ -314,25 +184,22 @@ std::optional<LinuxPlatform::Location> LinuxPlatform::literalLocation(const std:
     Location location{currentDrive_, driveDirectories_[static_cast<std::size_t>(currentDrive_ - 'A')]};
     if (path == dosPathOf(location))
         return location;
-    // Only "\" and ":" make a DOS path out of one name; without them the name
+    // Only "\\" and ":" make a DOS path out of one name; without them the name
     // resolves below as the one component it is.
     if (path == "." || path == ".." || path.find('/') != std::string::npos
         || path.find_first_of("\\:") == std::string::npos)
         return std::nullopt;
-    location.components.push_back(path);
-    if (const IsoImage* image = imageOf(currentDrive_)) {
-        try {
-            const std::optional<IsoEntry> entry = image->findEntry(location.components);
-            if (!entry || entry->name != path)
-                return std::nullopt;
-        } catch (const EInOutError&) {
-            return std::nullopt;
-        }
-        return location;
-    }
-    struct stat info { };
-    if (currentDirectoryFd_ < 0 || ::fstatat(currentDirectoryFd_, path.c_str(), &info, AT_SYMLINK_NOFOLLOW) != 0)
+    const DriveBackend* backend = backendOf(currentDrive_);
+    if (!backend)
         return std::nullopt;
+    location.components.push_back(path);
+    try {
+        const std::optional<FileEntry> entry = backend->entry(location.components);
+        if (!entry || entry->name != path)
+            return std::nullopt;
+    } catch (const EInOutError&) {
+        return std::nullopt;
+    }
     return location;
 }
 
@@ -340,7 +207,7 @@ LinuxPlatform::Resolved LinuxPlatform::resolve(const std::string& path, bool las
 {
     Resolved result;
     // A name taken from a file list is that entry of the current directory before
-    // it is read as a path: on Linux and on Amiga discs "C:X" and "A\B" are names.
+    // it is read as a path: on Linux and on Amiga discs "C:X" and "A\\B" are names.
     // The current directory's own path is taken as it stands, since a name in it
     // may hold the separator.
     if (const std::optional<Location> literal = literalLocation(path)) {
@@ -359,8 +226,8 @@ LinuxPlatform::Resolved LinuxPlatform::resolve(const std::string& path, bool las
         result.errorCode = ErrorInvalidDrive;
         return result;
     }
-    const IsoImage* image = imageOf(letter);
-    if (drive->root.empty() || (drive->image && !image)) {
+    const DriveBackend* backend = backendOf(letter);
+    if (!backend) {
         result.errorCode = ErrorNotReady;
         return result;
     }
@@ -394,19 +261,11 @@ LinuxPlatform::Resolved LinuxPlatform::resolve(const std::string& path, bool las
             continue;
         }
         std::optional<std::string> actual;
-        if (image) {
-            std::vector<std::string> below = components;
-            below.push_back(part);
-            try {
-                const std::optional<IsoEntry> entry = image->findEntry(below);
-                if (entry)
-                    actual = entry->name;
-            } catch (const EInOutError& error) {
-                result.errorCode = error.errorCode();
-                return result;
-            }
-        } else {
-            actual = matchName(hostPathOf(result.location), part, inCurrent);
+        try {
+            actual = backend->matchName(components, part, inCurrent);
+        } catch (const EInOutError& error) {
+            result.errorCode = error.errorCode();
+            return result;
         }
         inCurrent = false;
         const bool last = i + 1 == parts.size();
@@ -434,22 +293,9 @@ void LinuxPlatform::setCurrentDirectory(const std::string& path)
     const Resolved target = resolve(path, false);
     if (target.errorCode != 0)
         throw EInOutError(target.errorCode);
-    if (const IsoImage* image = imageOf(target.location.drive)) {
-        // The process's working directory cannot follow into an image; bare names
-        // then resolve through the image like any other path.
-        const std::optional<IsoEntry> entry = image->findEntry(target.location.components);
-        if (!entry || !entry->directory)
-            throw EInOutError(ErrorDirectory);
-        currentDrive_ = target.location.drive;
-        driveDirectories_[static_cast<std::size_t>(currentDrive_ - 'A')] = target.location.components;
-        enteredDirectory({});
-        return;
-    }
-    if (::chdir(target.hostPath.c_str()) != 0)
-        throw EInOutError(windowsErrorFromErrno(errno));
+    backendOf(target.location.drive)->enter(target.location.components);
     currentDrive_ = target.location.drive;
     driveDirectories_[static_cast<std::size_t>(currentDrive_ - 'A')] = target.location.components;
-    enteredDirectory(target.hostPath);
 }
 
 void LinuxPlatform::readDirectory(const std::string& path, const std::function<void(const FileEntry&)>& onEntry) const
@@ -465,89 +311,22 @@ void LinuxPlatform::readDirectory(const std::string& path, const std::function<v
         if (target.errorCode != 0)
             throw EInOutError(target.errorCode);
     }
-    const bool atRoot = target.location.components.empty();
-    if (const IsoImage* image = imageOf(target.location.drive)) {
-        const std::vector<IsoEntry> entries = image->listDirectory(target.location.components);
-        if (!atRoot) {
-            for (const char* dots : {".", ".."})
-                onEntry(FileEntry{dots, faReadOnly | faDirectory, 0});
-        }
-        for (const IsoEntry& entry : entries)
-            onEntry(entryFromImage(entry));
-        return;
-    }
-
-    DIR* dir = ::opendir(target.hostPath.c_str());
-    if (!dir)
-        throw EInOutError(windowsErrorFromErrno(errno));
-    const int dirFd = ::dirfd(dir);
-    int error = 0;
-    try {
-        for (;;) {
-            errno = 0;
-            const dirent* raw = ::readdir(dir);
-            if (!raw) {
-                error = errno;
-                break;
-            }
-            const std::string_view name = raw->d_name;
-            if (atRoot && (name == "." || name == ".."))
-                continue;
-            struct stat info { };
-            if (::fstatat(dirFd, raw->d_name, &info, 0) != 0
-                && ::fstatat(dirFd, raw->d_name, &info, AT_SYMLINK_NOFOLLOW) != 0)
-                continue;  // gone since the directory was read
-            onEntry(entryFromStat(std::string(name), info));
-        }
-    } catch (...) {
-        ::closedir(dir);
-        throw;
-    }
-    ::closedir(dir);
-    if (error != 0)
-        throw EInOutError(windowsErrorFromErrno(error));
+    const DriveBackend* backend = backendOf(target.location.drive);
+    if (!backend)
+        throw EInOutError(ErrorNotReady);
+    backend->list(target.location.components, onEntry);
 }
 
 std::optional<FileEntry> LinuxPlatform::findEntry(const std::string& name) const
 {
-    // Bare names in the current directory (every listing lookup) take one fstatat.
-    // Names from a file list exist as given, so the exact name goes first. A link
-    // that leads nowhere (dangling or looping) is no entry: it has no size, and
-    // reading it fails, like an entry that vanished.
-    if (isLeafInCurrentDirectory(name)) {
-        struct stat info { };
-        if (::fstatat(currentDirectoryFd_, name.c_str(), &info, 0) == 0)
-            return entryFromStat(name, info);
-        if (errno != ENOENT)
-            return std::nullopt;
-        const std::optional<std::string> actual
-            = batchDepth_ > 0 ? batchMatch(currentHostPath_, name) : scanMatch(currentHostPath_, name);
-        if (!actual || *actual == name)
-            return std::nullopt;
-        if (::fstatat(currentDirectoryFd_, actual->c_str(), &info, 0) == 0)
-            return entryFromStat(*actual, info);
-        return std::nullopt;
-    }
+    // Bare names in the current directory (every listing lookup) are answered in
+    // place where the drive can.
+    if (isLeafInCurrentDirectory(name))
+        return backendOf(currentDrive_)->bareEntry(name);
     const Resolved target = resolve(name, false);
     if (target.errorCode != 0)
         return std::nullopt;
-    if (const IsoImage* image = imageOf(target.location.drive)) {
-        try {
-            std::optional<IsoEntry> entry = image->findEntry(target.location.components);
-            if (!entry)
-                return std::nullopt;
-            if (target.location.components.empty())
-                entry->name.clear();
-            return entryFromImage(*entry);
-        } catch (const EInOutError&) {
-            return std::nullopt;
-        }
-    }
-    struct stat info { };
-    if (::stat(target.hostPath.c_str(), &info) != 0)
-        return std::nullopt;
-    const auto& components = target.location.components;
-    return entryFromStat(components.empty() ? std::string() : components.back(), info);
+    return backendOf(target.location.drive)->entry(target.location.components);
 }
 
 bool LinuxPlatform::fileExists(const std::string& name) const
@@ -558,56 +337,42 @@ bool LinuxPlatform::fileExists(const std::string& name) const
 
 FileHandle LinuxPlatform::openFile(const std::string& name) const
 {
-    if (!isLeafInCurrentDirectory(name)) {
-        const Resolved target = resolve(name, false);
-        if (target.errorCode != 0)
-            return {};
-        if (const IsoImage* image = imageOf(target.location.drive)) {
-            try {
-                return openImageFile(*image, target.location.components);
-            } catch (const EInOutError&) {
-                return {};
-            }
-        }
-        return openRegularFile(target.hostPath);
-    }
-    if (batchDepth_ > 0) {
-        unsigned char type = DT_UNKNOWN;
-        const char* actual = batchLookup(currentHostPath_, name, &type);
-        if (!actual || type == DT_DIR)
-            return {};
-        return openRegularFileAt(currentDirectoryFd_, actual, type == DT_REG);
-    }
-    FileHandle file = openRegularFileAt(currentDirectoryFd_, name.c_str());
-    if (!file.valid() && errno == ENOENT) {
-        if (const std::optional<std::string> actual = scanMatch(currentHostPath_, name))
-            file = openRegularFileAt(currentDirectoryFd_, actual->c_str());
-    }
-    return file;
+    if (isLeafInCurrentDirectory(name))
+        return backendOf(currentDrive_)->openBare(name);
+    const Resolved target = resolve(name, false);
+    if (target.errorCode != 0)
+        return {};
+    return backendOf(target.location.drive)->open(target.location.components);
 }
 
 void LinuxPlatform::beginNameBatch()
 {
-    ++batchDepth_;
+    if (batchDepth_++ == 0) {
+        for (const std::unique_ptr<DriveBackend>& backend : backends_) {
+            if (backend)
+                backend->batchBegan();
+        }
+    }
 }
 
 void LinuxPlatform::endNameBatch()
 {
-    if (batchDepth_ > 0 && --batchDepth_ == 0)
-        batchCache_.reset();
+    if (batchDepth_ > 0 && --batchDepth_ == 0) {
+        for (const std::unique_ptr<DriveBackend>& backend : backends_) {
+            if (backend)
+                backend->batchEnded();
+        }
+    }
 }
 
 bool LinuxPlatform::copyFile(const std::string& source, const std::string& destination)
 {
     const Resolved from = resolve(source, false);
     const Resolved to = resolve(destination, true);
-    if (from.errorCode != 0 || to.errorCode != 0 || to.location.components.empty() || imageOf(to.location.drive))
+    if (from.errorCode != 0 || to.errorCode != 0 || to.location.components.empty()
+        || !backendOf(to.location.drive)->writable())
         return false;
-    if (imageOf(from.location.drive)) {
-        FileHandle file = openFile(source);
-        return copyFileReplacing(file, to.hostPath);
-    }
-    return copyFileReplacing(from.hostPath, to.hostPath);
+    return backendOf(from.location.drive)->copyOut(from.location.components, to.hostPath);
 }
 
 bool LinuxPlatform::runCommandLine(const std::string& commandLine)
@@ -615,12 +380,12 @@ bool LinuxPlatform::runCommandLine(const std::string& commandLine)
     std::optional<CommandLine> command = parseCommandLine(commandLine);
     if (!command)
         return false;
-    // An opener cannot reach into an image: it gets a copy of the file.
+    // An opener cannot reach into an image or an unmounted floppy: it gets a copy.
     const char letter = hasDriveLetter(command->name) ? driveLetterOf(command->name) : currentDrive_;
-    if (command->kind == CommandLine::Kind::Start && imageOf(letter) != nullptr) {
+    const DriveBackend* backend = backendOf(letter);
+    if (command->kind == CommandLine::Kind::Start && backend && !backend->hasHostPaths()) {
         const Resolved target = resolve(command->name, false);
-        return target.errorCode == 0
-            && startImageFile(*imageOf(letter), target.location.components, imageCopies_, *launcher_);
+        return target.errorCode == 0 && backend->startCopy(target.location.components, fileCopies_, *launcher_);
     }
     // A bare name opens the file its case-insensitive lookup finds, as listed.
     const bool bareName = command->name.find_first_of("\\/:") == std::string::npos;

@@ -13,11 +13,11 @@
 
 namespace iradudo {
 
-class IsoImage;
-class NameCache;
+class DriveBackend;
 
 // The Linux platform: drive letters over a DriveTable whose roots are host
-// directories, or disc image files read in place. The current directory starts as the process's working directory
+// directories, or disc image files read in place, and an unmounted floppy read
+// through mtools; each drive's medium is read by its DriveBackend. The current directory starts as the process's working directory
 // when it lies on a drive (longest root wins), else at the first drive with a root.
 class LinuxPlatform : public Platform {
 public:
@@ -68,26 +68,16 @@ private:
     std::optional<Location> literalLocation(const std::string& path) const;
     std::string hostPathOf(const Location& location) const;
     static std::string dosPathOf(const Location& location);
-    std::optional<std::string> matchName(
-        const std::string& hostDirectory, const std::string& name, bool inCurrentDirectory) const;
-    std::optional<std::string> batchMatch(
-        const std::string& hostDirectory, const std::string& name, unsigned char* type = nullptr) const;
-    const char* batchLookup(const std::string& hostDirectory, const std::string& name, unsigned char* type) const;
-    std::optional<std::string> scanMatch(const std::string& hostDirectory, const std::string& name) const;
     bool isLeafInCurrentDirectory(const std::string& name) const;
-    void enteredDirectory(const std::string& hostPath);
-    const IsoImage* imageOf(char letter) const;
+    DriveBackend* backendOf(char letter) const;
 
     DriveTable drives_;
     std::shared_ptr<CommandLauncher> launcher_;
     char currentDrive_ = 0;
     std::array<std::vector<std::string>, 26> driveDirectories_;  // each drive's own current directory
-    int currentDirectoryFd_ = -1;                                // the current directory, for *at() calls on bare names
-    std::string currentHostPath_;
     int batchDepth_ = 0;
-    mutable std::unique_ptr<NameCache> batchCache_;
-    std::array<std::unique_ptr<IsoImage>, 26> images_;  // the drives that are disc images
-    ImageCopies imageCopies_;                           // files of images started by name
+    std::array<std::unique_ptr<DriveBackend>, 26> backends_;  // none: the drive has no readable medium
+    ImageCopies fileCopies_;                                  // files of images and unmounted floppies started by name
 };
 
 }  // namespace iradudo

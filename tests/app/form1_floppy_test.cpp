@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "controls/classic_scheme.h"
-#include "floppy/run_program.h"
 #include "form_fixture.h"
+#include "platform/run_program.h"
 
 #include <gtest/gtest.h>
 

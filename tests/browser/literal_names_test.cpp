@@ -5,9 +5,9 @@
 // DOS path would spell.
 #include "browser/directory_source.h"
 #include "browser/listing.h"
-#include "floppy/run_program.h"
 #include "platform/io_error.h"
 #include "platform/linux_platform.h"
+#include "platform/run_program.h"
 
 #include "support/temp_dir.h"
 #include "support/test_drives.h"

@@ -6,6 +6,7 @@
 #include "controls/painting.h"
 #include "platform/io_error.h"
 #include "platform/linux_platform.h"
+#include "platform/run_program.h"
 #include "support/temp_dir.h"
 #include "support/test_drives.h"
 
@@ -234,6 +235,36 @@ TEST(DirectoryListBox, AFolderRemovedBeforeItIsOpenedLeavesTheListAsItWas)
     EXPECT_EQ(d.platform->currentDirectory(), "C:\\A\\B");
     EXPECT_EQ(workingDirectory(), cwd);
     EXPECT_EQ(list->currentRow(), 5);
+}
+
+// An unmounted floppy image as A:, its folders made by mmd, entered by the list.
+TEST(DirectoryListBox, EntersTheFoldersOfAnUnmountedFloppy)
+{
+    if (!programExists("mformat"))
+        GTEST_SKIP() << "mtools is not installed";
+    Drives d;
+    const std::string image = (d.other.path() / "a.img").string();
+    const std::vector<std::string> environment = {"MTOOLSRC=/dev/null", "LC_ALL=C.UTF-8"};
+    ASSERT_EQ(runProgram({"mformat", "-C", "-f", "1440", "-i", image, "::"}, environment).exitCode, 0);
+    ASSERT_EQ(
+        runProgram({"mmd", "-i", image, "::/Giochi", "::/Giochi/Vecchi", "::/Giochi/Nuovi", "::/Zeta"}, environment)
+            .exitCode,
+        0);
+    Drive a = makeDrive('A', DriveRemovable, std::string());
+    a.floppy = image;
+    LinuxPlatform platform(
+        DriveTable({a, makeDrive('C', DriveFixed, d.fixed.path().string())}), std::make_shared<RecordingLauncher>());
+    platform.setCurrentDirectory("A:\\");
+    auto list = shown<TZTRDirectoryListBox>(platform);
+    EXPECT_EQ(names(*list), (std::vector<std::string>{"A:\\", "Giochi", "Zeta"}));
+    list->setCurrentRow(1);
+    list->openSelected();
+    EXPECT_EQ(list->directory(), "A:\\Giochi");
+    EXPECT_EQ(names(*list), (std::vector<std::string>{"A:\\", "Giochi", "Nuovi", "Vecchi"}));
+    list->setCurrentRow(3);
+    list->openSelected();
+    EXPECT_EQ(platform.currentDirectory(), "A:\\Giochi\\Vecchi");
+    EXPECT_EQ(names(*list), (std::vector<std::string>{"A:\\", "Giochi", "Vecchi"}));
 }
 
 TEST(DriveComboBox, ListsTheDrivesInLowerCaseWithTheirPictures)

@@ -2,7 +2,7 @@
 // Copy to floppy on image files made and read back by mtools itself (-i, not the
 // program's private configuration).
 #include "floppy/floppy_copy.h"
-#include "floppy/run_program.h"
+#include "platform/run_program.h"
 #include "support/temp_dir.h"
 
 #include <gtest/gtest.h>

@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "floppy/floppy_drive.h"
 #include "floppy/format_terminal.h"
-#include "floppy/mtools.h"
 #include "platform/linux_platform.h"
+#include "platform/mtools.h"
 #include "support/temp_dir.h"
 #include "support/test_drives.h"
 

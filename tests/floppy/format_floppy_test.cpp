@@ -2,7 +2,7 @@
 // The format program's work on image files, checked with dosfstools' fsck.fat and
 // mtools' minfo, which read the result independently of the program.
 #include "floppy/format_floppy.h"
-#include "floppy/run_program.h"
+#include "platform/run_program.h"
 #include "support/temp_dir.h"
 
 #include <gtest/gtest.h>

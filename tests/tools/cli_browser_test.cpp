@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Runs iradudo-cli's drives, list and copy-to-floppy commands.
-#include "floppy/run_program.h"
+#include "platform/run_program.h"
 #include "support/temp_dir.h"
 
 #include <algorithm>
@@ -326,4 +326,45 @@ TEST(CliList, DemoDiscImageListsLikeTheDemoDirectory)
     EXPECT_EQ(notAnImage.status, 0);
     EXPECT_NE(notAnImage.err.find("Leggimi.txt: not a readable disc image"), std::string::npos) << notAnImage.err;
     EXPECT_EQ(notAnImage.out.find("Leggimi.txt"), std::string::npos) << notAnImage.out;
+}
+
+// The demo disc's folders copied onto a floppy image by mcopy list from the
+// unmounted floppy exactly as from the disc directory.
+TEST(CliList, FloppyImageListsLikeTheDemoDirectory)
+{
+    if (!iradudo::programExists("mformat"))
+        GTEST_SKIP() << "mtools is not installed";
+    TempDir dir;
+    const std::string image = (dir.path() / "a.img").string();
+    const std::vector<std::string> environment = {"MTOOLSRC=/dev/null", "LC_ALL=C.UTF-8"};
+    ASSERT_EQ(
+        iradudo::runProgram({"mformat", "-C", "-f", "1440", "-v", "DEMO", "-i", image, "::"}, environment).exitCode, 0);
+    std::vector<std::string> folders;
+    std::vector<std::string> copy = {"mcopy", "-s", "-i", image};
+    for (const std::string top : {"Giochi", "Grafica", "Documenti", "Utility"})
+        copy.push_back(demo + "/" + top);
+    copy.push_back("::/");
+    ASSERT_EQ(iradudo::runProgram(copy, environment).exitCode, 0);
+    for (const auto& entry : fs::recursive_directory_iterator(demo)) {
+        std::string relative = fs::relative(entry.path(), demo).string();
+        if (entry.is_directory()) {
+            std::replace(relative.begin(), relative.end(), '/', '\\');
+            folders.push_back(relative);
+        }
+    }
+    const Result drives = runCli({"--cd", demo, "--floppy", image, "drives"});
+    const std::string directoryLine = driveLineFor(drives.out, fs::canonical(demo).string());
+    ASSERT_FALSE(directoryLine.empty()) << drives.out;
+    ASSERT_GT(folders.size(), 3u);
+    for (const std::string& folder : folders) {
+        const Result expected
+            = runCli({"--cd", demo, "--floppy", image, "list", std::string{directoryLine[0]} + ":\\" + folder});
+        const Result actual = runCli({"--cd", demo, "--floppy", image, "list", "A:\\" + folder});
+        ASSERT_EQ(expected.status, 0) << folder << expected.err;
+        EXPECT_EQ(actual.status, 0) << folder << actual.err;
+        EXPECT_EQ(actual.out, expected.out) << folder;
+    }
+    const Result notFat = runCli({"--floppy", demo + "/Leggimi.txt", "list", "A:\\"});
+    EXPECT_EQ(notFat.status, 1);
+    EXPECT_NE(notFat.err.find("21"), std::string::npos) << notFat.err;
 }

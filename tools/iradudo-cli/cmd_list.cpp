@@ -1,9 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// iradudo-cli [--cd DIR]... list PATH [--info]: a directory as the browser lists it.
+// iradudo-cli [--floppy PATH] [--cd DIR]... list PATH [--info]: a directory as the browser lists it.
 #include "cli.h"
 
 #include "browser/directory_source.h"
 #include "browser/listing.h"
+#include "floppy/floppy_drive.h"
 #include "platform/dos_path.h"
 #include "platform/io_error.h"
 #include "platform/linux_platform.h"
@@ -56,7 +57,8 @@ int run(const Invocation& invocation)
         return 2;
     }
 
-    const std::unique_ptr<LinuxPlatform> platform = LinuxPlatform::fromSystem(invocation.discDirectories);
+    const auto platform = std::make_unique<LinuxPlatform>(
+        withFloppyDrive(buildSystemDriveTable(invocation.discDirectories), resolveFloppy(invocation.floppy)));
     char drive = driveLetterOf(path);
     std::vector<std::string> drawers;
     if (drive != 0) {

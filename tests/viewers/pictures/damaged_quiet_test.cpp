@@ -2,7 +2,7 @@
 // Damaged pictures (valid ones made by ImageMagick, cut short or with their middle
 // overwritten) fail or load without Qt printing a line: through the picture classes
 // and as pictures inside RTF.
-#include "floppy/run_program.h"
+#include "platform/run_program.h"
 #include "viewers/pictures/bitmap.h"
 #include "viewers/pictures/icon.h"
 #include "viewers/text/text_loader.h"

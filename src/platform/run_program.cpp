@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "floppy/run_program.h"
+#include "platform/run_program.h"
 
 #include <cerrno>
 #include <cstdlib>
