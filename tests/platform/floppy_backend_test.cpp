@@ -61,8 +61,9 @@ protected:
     {
         Drive a = makeDrive('A', DriveRemovable, "");
         a.floppy = floppy;
-        platform = std::make_unique<LinuxPlatform>(
-            DriveTable({a, makeDrive('C', DriveFixed, host.string())}), std::make_shared<RecordingLauncher>());
+        launcher = std::make_shared<RecordingLauncher>();
+        platform
+            = std::make_unique<LinuxPlatform>(DriveTable({a, makeDrive('C', DriveFixed, host.string())}), launcher);
     }
 
     std::map<std::string, FileEntry> listing(const std::string& path) const
@@ -85,6 +86,7 @@ protected:
     TempDir dir;
     std::string image;
     fs::path host;
+    std::shared_ptr<RecordingLauncher> launcher;
     std::unique_ptr<LinuxPlatform> platform;
 };
 
@@ -215,6 +217,22 @@ TEST_F(UnmountedFloppy, FilesAreCopiedOutButNothingIsCopiedOn)
     EXPECT_FALSE(platform->copyFile("C:\\out.txt", "A:\\out.txt"));
     EXPECT_FALSE(platform->copyFile("A:\\missing.txt", "C:\\missing.txt"));
     EXPECT_FALSE(fs::exists(host / "missing.txt"));
+}
+
+// Openers cannot read an unmounted floppy: they get a private copy.
+TEST_F(UnmountedFloppy, StartedFilesAreOpenedFromACopy)
+{
+    platform->setCurrentDirectory("A:\\Sub Dir");
+    ASSERT_TRUE(platform->runCommandLine("Start INNER.TXT"));
+    ASSERT_EQ(launcher->calls.size(), 1u);
+    const fs::path copies = launcher->calls[0].workingDirectory;
+    EXPECT_NE(copies.string().find("iradudo-"), std::string::npos);
+    EXPECT_EQ(readFile(copies / "inner.txt"), "inner\n");
+    EXPECT_FALSE(platform->runCommandLine("Start missing.txt"));
+    EXPECT_FALSE(platform->runCommandLine("Start Deeper"));
+    EXPECT_EQ(launcher->calls.size(), 1u);
+    platform.reset();
+    EXPECT_FALSE(fs::exists(copies));
 }
 
 TEST_F(UnmountedFloppy, UnreadableMediaAreNotReady)
