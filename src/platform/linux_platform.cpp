@@ -381,11 +381,15 @@ bool LinuxPlatform::runCommandLine(const std::string& commandLine)
     if (!command)
         return false;
     // An opener cannot reach into an image or an unmounted floppy: it gets a copy.
-    const char letter = hasDriveLetter(command->name) ? driveLetterOf(command->name) : currentDrive_;
-    const DriveBackend* backend = backendOf(letter);
-    if (command->kind == CommandLine::Kind::Start && backend && !backend->hasHostPaths()) {
+    // The name is resolved first, so "C:X" listed on an image is that file.
+    if (command->kind == CommandLine::Kind::Start) {
         const Resolved target = resolve(command->name, false);
-        return target.errorCode == 0 && backend->startCopy(target.location.components, fileCopies_, *launcher_);
+        const char letter = target.errorCode == 0 ? target.location.drive
+            : hasDriveLetter(command->name)       ? driveLetterOf(command->name)
+                                                  : currentDrive_;
+        const DriveBackend* backend = backendOf(letter);
+        if (backend && !backend->hasHostPaths())
+            return target.errorCode == 0 && backend->startCopy(target.location.components, fileCopies_, *launcher_);
     }
     // A bare name opens the file its case-insensitive lookup finds, as listed.
     const bool bareName = command->name.find_first_of("\\/:") == std::string::npos;

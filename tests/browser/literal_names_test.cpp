@@ -71,8 +71,8 @@ protected:
         }
         Drive disc = makeDrive('D', DriveCdRom, root, "ODD");
         disc.image = GetParam() == DiscKind::Image;
-        platform = std::make_unique<LinuxPlatform>(DriveTable({makeDrive('C', DriveFixed, decoys.path(), "SYS"), disc}),
-            std::make_shared<RecordingLauncher>());
+        platform = std::make_unique<LinuxPlatform>(
+            DriveTable({makeDrive('C', DriveFixed, decoys.path(), "SYS"), disc}), launcher);
         platform->setCurrentDirectory("C:\\");
         platform->setCurrentDirectory("D:\\");
         source = std::make_unique<DirectorySource>(*platform);
@@ -92,6 +92,7 @@ protected:
     TempDir decoys;
     TempDir work;
     std::int64_t rootTotal = 0;
+    std::shared_ptr<RecordingLauncher> launcher = std::make_shared<RecordingLauncher>();
     std::unique_ptr<LinuxPlatform> platform;
     std::unique_ptr<DirectorySource> source;
 };
@@ -148,7 +149,7 @@ TEST_P(LiteralNamesTest, FilesAndGoneDrawersAreNotEnteredAndNothingMoves)
     }
 }
 
-TEST_P(LiteralNamesTest, ViewersOpenTheListedFileItself)
+TEST_P(LiteralNamesTest, ViewersAndStartOpenTheListedFileItself)
 {
     for (const OddFile& file : kFiles) {
         SCOPED_TRACE(file.name);
@@ -157,6 +158,13 @@ TEST_P(LiteralNamesTest, ViewersOpenTheListedFileItself)
         std::string bytes;
         ASSERT_EQ(readWholeFile(opened, 1024, bytes), WholeFileRead::Complete);
         EXPECT_EQ(bytes, std::string(file.size, 'f'));
+
+        // The opener gets the file itself, or its copy when it lives in an image.
+        ASSERT_TRUE(platform->runCommandLine(std::string("Start ") + file.name));
+        ASSERT_FALSE(launcher->calls.empty());
+        const fs::path directory = launcher->calls.back().workingDirectory;
+        EXPECT_EQ(directory == tree.path(), GetParam() == DiscKind::Directory);
+        EXPECT_EQ(readFile(directory / file.name), std::string(file.size, 'f'));
     }
 }
 
