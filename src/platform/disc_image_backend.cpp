@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "platform/drive_backend.h"
+#include "platform/file_copy.h"
 #include "platform/image_copies.h"
 #include "platform/io_error.h"
 #include "platform/iso_image.h"
@@ -92,14 +93,7 @@ private:
 FileHandle memoryFile(const std::string& bytes)
 {
     FileHandle file(::memfd_create("iradudo-disc-file", MFD_CLOEXEC));
-    std::size_t written = 0;
-    while (file.valid() && written < bytes.size()) {
-        const ssize_t n = ::write(file.fd(), bytes.data() + written, bytes.size() - written);
-        if (n <= 0)
-            return {};
-        written += static_cast<std::size_t>(n);
-    }
-    if (!file.valid() || ::lseek(file.fd(), 0, SEEK_SET) != 0)
+    if (!file.valid() || !writeAll(file.fd(), bytes.data(), bytes.size()) || ::lseek(file.fd(), 0, SEEK_SET) != 0)
         return {};
     return file;
 }

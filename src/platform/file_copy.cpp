@@ -12,21 +12,6 @@
 namespace iradudo {
 namespace {
 
-bool writeAll(int fd, const char* data, std::size_t size)
-{
-    while (size > 0) {
-        const ssize_t n = ::write(fd, data, size);
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            return false;
-        }
-        data += n;
-        size -= static_cast<std::size_t>(n);
-    }
-    return true;
-}
-
 // Opens a fresh temporary file beside path; the name is returned through tempPath.
 int createTemporaryBeside(const std::string& path, std::string& tempPath)
 {
@@ -47,6 +32,32 @@ int createTemporaryBeside(const std::string& path, std::string& tempPath)
 
 }  // namespace
 
+bool writeAll(int fd, const char* data, std::size_t size)
+{
+    while (size > 0) {
+        const ssize_t n = ::write(fd, data, size);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return false;
+        data += n;
+        size -= static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
+bool copyToEnd(FileHandle& source, int fd)
+{
+    char buffer[1 << 16];
+    for (;;) {
+        const ssize_t n = source.read(buffer, sizeof buffer);
+        if (n <= 0)
+            return n == 0;
+        if (!writeAll(fd, buffer, static_cast<std::size_t>(n)))
+            return false;
+    }
+}
+
 bool copyFileReplacing(const std::string& sourceHostPath, const std::string& destinationHostPath)
 {
     FileHandle in = openRegularFile(sourceHostPath);
@@ -61,21 +72,7 @@ bool copyFileReplacing(FileHandle& in, const std::string& destinationHostPath)
     const int out = createTemporaryBeside(destinationHostPath, tempPath);
     if (out < 0)
         return false;
-    bool ok = true;
-    char buffer[1 << 16];
-    for (;;) {
-        const ssize_t n = in.read(buffer, sizeof buffer);
-        if (n == 0)
-            break;
-        if (n < 0) {
-            ok = false;
-            break;
-        }
-        if (!writeAll(out, buffer, static_cast<std::size_t>(n))) {
-            ok = false;
-            break;
-        }
-    }
+    bool ok = copyToEnd(in, out);
     ok = ok && ::fsync(out) == 0;
     ok = (::close(out) == 0) && ok;
     ok = ok && ::rename(tempPath.c_str(), destinationHostPath.c_str()) == 0;

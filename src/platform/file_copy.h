@@ -14,4 +14,9 @@ bool copyFileReplacing(const std::string& sourceHostPath, const std::string& des
 // The same from a file already open for reading (a disc image's file), read to its end.
 bool copyFileReplacing(FileHandle& source, const std::string& destinationHostPath);
 
+// Writes all of data to fd, retrying short and interrupted writes.
+bool writeAll(int fd, const char* data, std::size_t size);
+// Copies what is left of source to fd, to its end; false when either side fails.
+bool copyToEnd(FileHandle& source, int fd);
+
 }  // namespace iradudo

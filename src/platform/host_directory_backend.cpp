@@ -269,7 +269,7 @@ bool DriveBackend::startCopy(const Path& path, ImageCopies& copies, CommandLaunc
 {
     if (path.empty())
         return false;
-    const FileHandle file = open(path);
+    FileHandle file = open(path);
     return file.valid() && startCopiedFile(path.back(), file, copies, launcher);
 }
 

@@ -2,6 +2,7 @@
 #include "platform/image_copies.h"
 
 #include "platform/command_launcher.h"
+#include "platform/file_copy.h"
 #include "platform/io_error.h"
 #include "platform/iso_image.h"
 
@@ -22,20 +23,6 @@ bool isSingleHostName(const std::string& name)
 {
     return !name.empty() && name != "." && name != ".."
         && name.find_first_of(std::string("/\0", 2)) == std::string::npos;
-}
-
-bool writeAll(int fd, const char* bytes, std::size_t count)
-{
-    while (count > 0) {
-        const ssize_t n = ::write(fd, bytes, count);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return false;
-        bytes += n;
-        count -= static_cast<std::size_t>(n);
-    }
-    return true;
 }
 
 constexpr std::size_t kChunkBytes = std::size_t{1} << 20;
@@ -90,24 +77,11 @@ std::optional<std::string> ImageCopies::copy(const IsoImage& image, const IsoEnt
     return copyWith(file.name, [&](int fd) { return copyInto(fd, image, file); });
 }
 
-std::optional<std::string> ImageCopies::copy(const std::string& name, const FileHandle& file)
+std::optional<std::string> ImageCopies::copy(const std::string& name, FileHandle& file)
 {
     if (!file.valid())
         return std::nullopt;
-    return copyWith(name, [&](int fd) {
-        std::string chunk(kChunkBytes, '\0');
-        for (;;) {
-            const ssize_t n = ::read(file.fd(), chunk.data(), chunk.size());
-            if (n < 0 && errno == EINTR)
-                continue;
-            if (n < 0)
-                return false;
-            if (n == 0)
-                return true;
-            if (!writeAll(fd, chunk.data(), static_cast<std::size_t>(n)))
-                return false;
-        }
-    });
+    return copyWith(name, [&](int fd) { return copyToEnd(file, fd); });
 }
 
 std::optional<std::string> ImageCopies::copyWith(const std::string& fileName, const std::function<bool(int fd)>& write)
@@ -159,7 +133,7 @@ bool startImageFile(
     return launcher.launch(commandArguments(command), copies.directory());
 }
 
-bool startCopiedFile(const std::string& name, const FileHandle& file, ImageCopies& copies, CommandLauncher& launcher)
+bool startCopiedFile(const std::string& name, FileHandle& file, ImageCopies& copies, CommandLauncher& launcher)
 {
     if (!copies.copy(name, file))
         return false;

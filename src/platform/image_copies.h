@@ -32,7 +32,7 @@ public:
     // of the same name replaces the earlier one (whoever has that open keeps it).
     std::optional<std::string> copy(const IsoImage& image, const IsoEntry& file);
     // The same for a file already open, read to its end from where it stands.
-    std::optional<std::string> copy(const std::string& name, const FileHandle& file);
+    std::optional<std::string> copy(const std::string& name, FileHandle& file);
 
     // The private directory; empty until the first copy.
     const std::string& directory() const { return directory_; }
@@ -59,6 +59,6 @@ bool startImageFile(
     const IsoImage& image, const std::vector<std::string>& path, ImageCopies& copies, CommandLauncher& launcher);
 
 // The same for a file of another medium, already open, under its name there.
-bool startCopiedFile(const std::string& name, const FileHandle& file, ImageCopies& copies, CommandLauncher& launcher);
+bool startCopiedFile(const std::string& name, FileHandle& file, ImageCopies& copies, CommandLauncher& launcher);
 
 }  // namespace iradudo

@@ -179,15 +179,14 @@ bool LinuxPlatform::isLeafInCurrentDirectory(const std::string& name) const
 
 std::optional<LinuxPlatform::Location> LinuxPlatform::literalLocation(const std::string& path) const
 {
-    if (currentDrive_ == 0 || path.empty())
+    // Only "\\" and ":" make a DOS path out of one name; without them the name
+    // resolves below as the one component it is (most lookups stop here).
+    if (currentDrive_ == 0 || path.find_first_of("\\:") == std::string::npos)
         return std::nullopt;
     Location location{currentDrive_, driveDirectories_[static_cast<std::size_t>(currentDrive_ - 'A')]};
     if (path == dosPathOf(location))
         return location;
-    // Only "\\" and ":" make a DOS path out of one name; without them the name
-    // resolves below as the one component it is.
-    if (path == "." || path == ".." || path.find('/') != std::string::npos
-        || path.find_first_of("\\:") == std::string::npos)
+    if (path.find('/') != std::string::npos)
         return std::nullopt;
     const DriveBackend* backend = backendOf(currentDrive_);
     if (!backend)
