@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/error_box.h"
 
-#include "platform/exception.h"
-#include "platform/text_encoding.h"
+#include "base/exception.h"
+#include "base/text_encoding.h"
 
 #include <QMessageBox>
 

@@ -4,10 +4,10 @@
 // the buttons and lists from controls/.
 #include "app/art/pixel_art.h"
 #include "app/form1.h"
+#include "base/exception.h"
 #include "controls/classic_scheme.h"
 #include "floppy/floppy_copy.h"
 #include "floppy/format_command.h"
-#include "platform/exception.h"
 
 #include <QPainter>
 #include <QStyledItemDelegate>

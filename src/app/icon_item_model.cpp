@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/icon_item_model.h"
 
-#include "platform/text_encoding.h"
+#include "base/text_encoding.h"
 
 namespace iradudo {
 

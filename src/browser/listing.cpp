@@ -1,10 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "browser/listing.h"
 
+#include "base/text_encoding.h"
 #include "browser/directory_source.h"
 #include "platform/dos_path.h"
 #include "platform/platform.h"
-#include "platform/text_encoding.h"
 
 #include <array>
 #include <unordered_map>

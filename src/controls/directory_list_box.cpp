@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "controls/directory_list_box.h"
 
+#include "base/text_encoding.h"
 #include "controls/art/drive_pictures.h"
-#include "platform/text_encoding.h"
 
 #include <QAbstractItemDelegate>
 #include <QKeyEvent>

@@ -1,11 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "controls/drive_combo_box.h"
 
+#include "base/text_encoding.h"
 #include "browser/directory_source.h"
 #include "controls/art/drive_pictures.h"
 #include "platform/dos_path.h"
 #include "platform/drive_table.h"
-#include "platform/text_encoding.h"
 
 #include <QAbstractItemDelegate>
 #include <QAbstractItemView>

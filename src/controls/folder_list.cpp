@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "controls/folder_list.h"
 
+#include "base/exception.h"
 #include "browser/directory_source.h"
-#include "platform/exception.h"
 
 #include <algorithm>
 

@@ -1,10 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "floppy/floppy_copy.h"
 
+#include "base/text_encoding.h"
 #include "floppy/floppy_geometry.h"
 #include "platform/file_copy.h"
 #include "platform/mtools.h"
-#include "platform/text_encoding.h"
 
 #include <cerrno>
 #include <cstring>

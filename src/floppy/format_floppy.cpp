@@ -1,11 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "floppy/format_floppy.h"
 
+#include "base/text_encoding.h"
 #include "floppy/floppy_drive.h"
 #include "floppy/floppy_geometry.h"
 #include "platform/dos_path.h"
 #include "platform/mtools.h"
-#include "platform/text_encoding.h"
 
 #include <cstdio>
 #include <fcntl.h>

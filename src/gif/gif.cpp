@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "gif/gif.h"
 
-#include "platform/byte_order.h"
+#include "base/byte_order.h"
 
 #include <algorithm>
 #include <bit>

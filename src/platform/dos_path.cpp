@@ -3,22 +3,6 @@
 
 namespace iradudo {
 
-std::string asciiUpper(std::string_view text)
-{
-    std::string result(text);
-    for (char& c : result)
-        c = asciiUpper(c);
-    return result;
-}
-
-std::string asciiLower(std::string_view text)
-{
-    std::string result(text);
-    for (char& c : result)
-        c = asciiLower(c);
-    return result;
-}
-
 std::vector<std::string> splitDosPath(std::string_view path)
 {
     std::vector<std::string> names;

@@ -1,10 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "platform/drive_table.h"
 
+#include "base/exception.h"
+#include "base/file_handle.h"
 #include "platform/dos_path.h"
-#include "platform/exception.h"
-#include "platform/file_handle.h"
-#include "platform/iso_image.h"
+#include "platform/drives/iso_image.h"
 
 #include <algorithm>
 #include <cctype>

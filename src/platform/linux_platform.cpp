@@ -2,7 +2,8 @@
 #include "platform/linux_platform.h"
 
 #include "platform/dos_path.h"
-#include "platform/drive_backend.h"
+#include "platform/drives/drive_backend.h"
+#include "platform/drives/image_copies.h"
 #include "platform/io_error.h"
 
 #include <cerrno>
@@ -21,7 +22,8 @@ struct LinuxPlatform::Resolved {
 };
 
 LinuxPlatform::LinuxPlatform(DriveTable drives, std::shared_ptr<CommandLauncher> launcher)
-    : launcher_(launcher ? std::move(launcher) : std::make_shared<DetachedLauncher>())
+    : launcher_(launcher ? std::move(launcher) : std::make_shared<DetachedLauncher>()),
+      fileCopies_(std::make_unique<ImageCopies>())
 {
     // Roots are kept canonical so the working directory can be mapped back onto them.
     std::vector<Drive> list = drives.drives();
@@ -388,7 +390,7 @@ bool LinuxPlatform::runCommandLine(const std::string& commandLine)
                                                   : currentDrive_;
         const DriveBackend* backend = backendOf(letter);
         if (backend && !backend->hasHostPaths())
-            return target.errorCode == 0 && backend->startCopy(target.location.components, fileCopies_, *launcher_);
+            return target.errorCode == 0 && backend->startCopy(target.location.components, *fileCopies_, *launcher_);
     }
     // A bare name opens the file its case-insensitive lookup finds, as listed.
     const bool bareName = command->name.find_first_of("\\/:") == std::string::npos;

@@ -3,7 +3,6 @@
 
 #include "platform/command_launcher.h"
 #include "platform/drive_table.h"
-#include "platform/image_copies.h"
 #include "platform/platform.h"
 
 #include <array>
@@ -14,6 +13,7 @@
 namespace iradudo {
 
 class DriveBackend;
+class ImageCopies;
 
 // The Linux platform: drive letters over a DriveTable whose roots are host
 // directories, or disc image files read in place, and an unmounted floppy read
@@ -77,7 +77,7 @@ private:
     std::array<std::vector<std::string>, 26> driveDirectories_;  // each drive's own current directory
     int batchDepth_ = 0;
     std::array<std::unique_ptr<DriveBackend>, 26> backends_;  // none: the drive has no readable medium
-    ImageCopies fileCopies_;                                  // files of images and unmounted floppies started by name
+    std::unique_ptr<ImageCopies> fileCopies_;                 // files of images and unmounted floppies started by name
 };
 
 }  // namespace iradudo

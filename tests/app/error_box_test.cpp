@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/error_box.h"
-#include "platform/exception.h"
+#include "base/exception.h"
 
 #include <gtest/gtest.h>
 

@@ -2,8 +2,8 @@
 // Fuzz target for the companion description reader: the first line of a
 // .readme file, less its first six characters, as UTF-8. Run it with
 // scripts/fuzz.sh fuzz_readme MINUTES; finds go to data/fuzz-readme/.
+#include "base/text_encoding.h"
 #include "browser/listing.h"
-#include "platform/text_encoding.h"
 
 #include <cstdint>
 #include <cstdlib>

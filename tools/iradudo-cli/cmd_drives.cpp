@@ -2,10 +2,10 @@
 // iradudo-cli [--cd DIR]... drives: the drive list as the browser builds it.
 #include "cli.h"
 
+#include "base/text_encoding.h"
 #include "browser/directory_source.h"
 #include "floppy/floppy_drive.h"
 #include "platform/linux_platform.h"
-#include "platform/text_encoding.h"
 
 #include <ostream>
 

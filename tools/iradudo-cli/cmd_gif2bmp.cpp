@@ -2,9 +2,9 @@
 // gif2bmp FILE OUT: the GIF decoder's bitmap hand-off, written verbatim.
 #include "cli.h"
 
+#include "base/exception.h"
+#include "base/file_stream.h"
 #include "gif/gif.h"
-#include "platform/exception.h"
-#include "platform/file_stream.h"
 #include "viewers/pictures/graphic.h"
 
 #include <fstream>

@@ -2,13 +2,13 @@
 // iradudo-cli [--floppy PATH] [--cd DIR]... list PATH [--info]: a directory as the browser lists it.
 #include "cli.h"
 
+#include "base/text_encoding.h"
 #include "browser/directory_source.h"
 #include "browser/listing.h"
 #include "floppy/floppy_drive.h"
 #include "platform/dos_path.h"
 #include "platform/io_error.h"
 #include "platform/linux_platform.h"
-#include "platform/text_encoding.h"
 
 #include <algorithm>
 #include <cerrno>

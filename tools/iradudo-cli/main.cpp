@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "cli.h"
 
+#include "base/exception.h"
 #include "platform/disc_option.h"
-#include "platform/exception.h"
 #include "program_version.h"
 
 #include <exception>

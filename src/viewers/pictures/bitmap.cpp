@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "viewers/pictures/bitmap.h"
 
-#include "platform/byte_order.h"
+#include "base/byte_order.h"
 #include "viewers/pictures/bmp_normalize.h"
 #include "viewers/quiet_decode.h"
 

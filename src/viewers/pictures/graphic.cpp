@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "viewers/pictures/graphic.h"
 
-#include "platform/file_stream.h"
+#include "base/file_stream.h"
 
 #include <QPainter>
 #include <QRect>

@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "platform/exception.h"
-#include "platform/file_handle.h"
+#include "base/exception.h"
+#include "base/file_handle.h"
 
 #include <QImage>
 

@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "viewers/pictures/icon.h"
 
-#include "platform/byte_order.h"
-#include "platform/png_check.h"
+#include "base/byte_order.h"
+#include "base/png_check.h"
 #include "viewers/quiet_decode.h"
 
 #include <QBuffer>

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "platform/exception.h"
+#include "base/exception.h"
 
 #include <memory>
 

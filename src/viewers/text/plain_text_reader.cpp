@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "viewers/text/plain_text_reader.h"
 
-#include "platform/text_encoding.h"
+#include "base/text_encoding.h"
 
 #include <QFont>
 #include <QTextCursor>

@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "viewers/text/rtf_reader.h"
 
-#include "platform/byte_order.h"
-#include "platform/dos_path.h"
-#include "platform/png_check.h"
+#include "base/ascii.h"
+#include "base/byte_order.h"
+#include "base/png_check.h"
 #include "viewers/metafile/metafile.h"
 #include "viewers/metafile/metafile_player.h"
 #include "viewers/quiet_decode.h"

@@ -4,7 +4,7 @@
 #include "viewers/text/plain_text_reader.h"
 #include "viewers/text/rtf_reader.h"
 
-#include "platform/file_handle.h"
+#include "base/file_handle.h"
 
 #include <QTextDocument>
 

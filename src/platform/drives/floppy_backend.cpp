@@ -1,9 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+#include "base/text_encoding.h"
 #include "platform/dos_path.h"
-#include "platform/drive_backend.h"
+#include "platform/drives/drive_backend.h"
+#include "platform/drives/mdir_listing.h"
 #include "platform/io_error.h"
 #include "platform/mtools.h"
-#include "platform/text_encoding.h"
 
 #include <fcntl.h>
 #include <filesystem>

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "platform/png_check.h"
+#include "base/png_check.h"
 
-#include "platform/byte_order.h"
+#include "base/byte_order.h"
 
 #include <cstdint>
 

@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+#include "platform/drives/iso_image.h"
 #include "platform/io_error.h"
-#include "platform/iso_image.h"
 #include "platform/linux_platform.h"
 
 #include "support/disc_images.h"

@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "platform/drive_backend.h"
+#include "platform/drives/drive_backend.h"
+#include "platform/drives/image_copies.h"
+#include "platform/drives/iso_image.h"
 #include "platform/file_copy.h"
-#include "platform/image_copies.h"
 #include "platform/io_error.h"
-#include "platform/iso_image.h"
 
 #include <sys/mman.h>
 #include <unistd.h>
@@ -89,14 +89,6 @@ private:
 };
 
 }  // namespace
-
-FileHandle memoryFile(const std::string& bytes)
-{
-    FileHandle file(::memfd_create("iradudo-disc-file", MFD_CLOEXEC));
-    if (!file.valid() || !writeAll(file.fd(), bytes.data(), bytes.size()) || ::lseek(file.fd(), 0, SEEK_SET) != 0)
-        return {};
-    return file;
-}
 
 std::unique_ptr<DriveBackend> makeDiscImageBackend(const std::string& imagePath)
 {

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Drive A: as an unmounted floppy image, made with mformat/mcopy and read back
 // independently with mdir -b and mtype (-i, not the program's configuration).
+#include "platform/drives/mdir_listing.h"
 #include "platform/io_error.h"
 #include "platform/linux_platform.h"
 #include "platform/mtools.h"

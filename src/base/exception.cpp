@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "platform/exception.h"
+#include "base/exception.h"
 
 #include <ios>
 #include <new>

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "platform/name_cache.h"
+#include "platform/drives/name_cache.h"
 
 #include "platform/dos_path.h"
 

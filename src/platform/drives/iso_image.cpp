@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "platform/iso_image.h"
+#include "platform/drives/iso_image.h"
 
+#include "base/exception.h"
 #include "platform/dos_path.h"
-#include "platform/exception.h"
 #include "platform/io_error.h"
 
 #include <algorithm>

@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "platform/image_copies.h"
-#include "platform/iso_image.h"
+#include "platform/drives/image_copies.h"
+#include "platform/drives/iso_image.h"
 #include "platform/linux_platform.h"
 
 #include "support/disc_images.h"

@@ -1,10 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "platform/dos_path.h"
-#include "platform/drive_backend.h"
+#include "platform/drives/drive_backend.h"
+#include "platform/drives/image_copies.h"
+#include "platform/drives/name_cache.h"
 #include "platform/file_copy.h"
-#include "platform/image_copies.h"
 #include "platform/io_error.h"
-#include "platform/name_cache.h"
 
 #include <cerrno>
 #include <dirent.h>
@@ -258,20 +258,6 @@ private:
 };
 
 }  // namespace
-
-bool DriveBackend::copyOut(const Path& path, const std::string& hostDestination) const
-{
-    FileHandle file = open(path);
-    return copyFileReplacing(file, hostDestination);
-}
-
-bool DriveBackend::startCopy(const Path& path, ImageCopies& copies, CommandLauncher& launcher) const
-{
-    if (path.empty())
-        return false;
-    FileHandle file = open(path);
-    return file.valid() && startCopiedFile(path.back(), file, copies, launcher);
-}
 
 std::unique_ptr<DriveBackend> makeHostDirectoryBackend(const std::string& root)
 {

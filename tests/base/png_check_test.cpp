@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "platform/png_check.h"
+#include "base/png_check.h"
 
 #include <gtest/gtest.h>
 

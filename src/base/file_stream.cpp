@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "platform/file_stream.h"
+#include "base/file_stream.h"
 
 #include <algorithm>
 #include <cerrno>

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "platform/name_cache.h"
+#include "platform/drives/name_cache.h"
 
 #include <dirent.h>
 #include <gtest/gtest.h>

@@ -1,10 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "platform/image_copies.h"
+#include "platform/drives/image_copies.h"
 
 #include "platform/command_launcher.h"
+#include "platform/drives/iso_image.h"
 #include "platform/file_copy.h"
 #include "platform/io_error.h"
-#include "platform/iso_image.h"
 
 #include <algorithm>
 #include <cerrno>

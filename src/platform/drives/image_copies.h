@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "platform/file_handle.h"
+#include "base/file_handle.h"
 
 #include <cstdint>
 #include <functional>

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "platform/text_encoding.h"
+#include "base/text_encoding.h"
 
 #include <gtest/gtest.h>
 

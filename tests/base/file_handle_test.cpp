@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "platform/file_handle.h"
-#include "platform/file_stream.h"
+#include "base/file_handle.h"
+#include "base/file_stream.h"
 
 #include "support/non_regular_files.h"
 #include "support/temp_dir.h"

@@ -6,9 +6,9 @@
 // which keeps inputs small. An input starting with a raw sector's sync pattern
 // is taken whole, as a bare .bin. Run it with scripts/fuzz.sh fuzz_iso MINUTES;
 // finds go to data/fuzz-iso/.
-#include "platform/exception.h"
+#include "base/exception.h"
+#include "platform/drives/iso_image.h"
 #include "platform/io_error.h"
-#include "platform/iso_image.h"
 
 #include <algorithm>
 #include <cstdint>
