@@ -158,7 +158,7 @@ int main(int argc, char** argv)
     if (bare != reporter.times.end() && listing != reporter.times.end() && bare->second.first > 0
         && bare->second.second > 0) {
         // On a shared machine the CPU-time ratio is the steadier of the two.
-        std::printf("listing / bare loop: %.2f real time, %.2f CPU time (target <= 1.50)\n",
+        std::printf("listing / bare loop: %.2f real time, %.2f CPU time (target <= 1.30)\n",
             listing->second.first / bare->second.first, listing->second.second / bare->second.second);
     }
     benchmark::Shutdown();

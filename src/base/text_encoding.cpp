@@ -70,6 +70,11 @@ bool isMultibyteUtf8(std::string_view bytes)
 
 std::string latin1ToUtf8(std::string_view bytes)
 {
+    std::size_t ascii = 0;
+    while (ascii < bytes.size() && static_cast<std::uint8_t>(bytes[ascii]) < 0x80)
+        ++ascii;
+    if (ascii == bytes.size())
+        return std::string(bytes);
     std::string out;
     out.reserve(bytes.size() + bytes.size() / 4);
     for (const char c : bytes) {

@@ -7,8 +7,8 @@
 #include "platform/platform.h"
 
 #include <array>
-#include <unordered_map>
-#include <unordered_set>
+#include <cstdint>
+#include <vector>
 
 namespace iradudo {
 namespace {
@@ -161,29 +161,73 @@ std::string companionComment(std::string_view fileBytes)
 
 namespace {
 
-// The files among a directory's entries, by exact name and by case-folded name
-// (a case-folded name that two files share finds neither).
+// The files among a directory's entries, found by name: the exact name first,
+// else the one name equal but for ASCII case (a case-folded name that two files
+// share finds neither). An open-addressing table of indices into the entries,
+// hashed as the names are folded: a listing of thousands of files copies no name
+// and allocates one block to index them.
 class FileNames {
 public:
-    void add(const std::string& name)
+    explicit FileNames(const std::vector<std::string>& entries) : entries_(entries) { }
+
+    void add(std::size_t index) { added_.push_back(static_cast<std::uint32_t>(index)); }
+
+    void buildIndex()
     {
-        exact_.insert(name);
-        const auto [at, inserted] = folded_.try_emplace(asciiLower(name), &name);
-        if (!inserted)
-            at->second = nullptr;
+        std::size_t capacity = 16;
+        while (capacity < added_.size() * 2)
+            capacity *= 2;
+        slots_.assign(capacity, Slot{0, 0});
+        for (const std::uint32_t index : added_) {
+            const std::uint64_t hash = foldedHash(entries_[index]);
+            std::size_t slot = hash & (capacity - 1);
+            while (slots_[slot].entry != 0)
+                slot = (slot + 1) & (capacity - 1);
+            slots_[slot] = Slot{index + 1, static_cast<std::uint32_t>(hash >> 32)};
+        }
     }
 
-    const std::string* find(const std::string& name) const
+    const std::string* find(std::string_view wanted) const
     {
-        if (const auto at = exact_.find(name); at != exact_.end())
-            return &*at;
-        const auto at = folded_.find(asciiLower(name));
-        return at == folded_.end() ? nullptr : at->second;
+        const std::size_t mask = slots_.size() - 1;
+        const std::string* match = nullptr;
+        bool ambiguous = false;
+        const std::uint64_t hash = foldedHash(wanted);
+        const auto tag = static_cast<std::uint32_t>(hash >> 32);
+        for (std::size_t slot = hash & mask; slots_[slot].entry != 0; slot = (slot + 1) & mask) {
+            if (slots_[slot].tag != tag)
+                continue;
+            const std::string& candidate = entries_[slots_[slot].entry - 1];
+            if (candidate == wanted)
+                return &candidate;
+            if (equalsIgnoringAsciiCase(candidate, wanted)) {
+                ambiguous = ambiguous || match;
+                match = &candidate;
+            }
+        }
+        return ambiguous ? nullptr : match;
     }
 
 private:
-    std::unordered_set<std::string> exact_;
-    std::unordered_map<std::string, const std::string*> folded_;
+    struct Slot {
+        std::uint32_t entry;  // index into the entries + 1; 0 is empty
+        std::uint32_t tag;    // high half of the hash, to skip most comparisons
+    };
+
+    static std::uint64_t foldedHash(std::string_view name)
+    {
+        std::uint64_t hash = 14695981039346656037ull;
+        for (const char c : name)
+            hash = (hash ^ static_cast<unsigned char>(asciiLower(c))) * 1099511628211ull;
+        // FNV's low bits cluster for names that differ in one digit; mix them.
+        hash ^= hash >> 33;
+        hash *= 0xff51afd7ed558ccdull;
+        return hash ^ (hash >> 33);
+    }
+
+    const std::vector<std::string>& entries_;
+    std::vector<std::uint32_t> added_;
+    std::vector<Slot> slots_;
 };
 
 }  // namespace
@@ -194,11 +238,12 @@ Listing buildListing(
     const auto isDirectory = [&](std::size_t i) {
         return directoryFlags && i < directoryFlags->size() ? (*directoryFlags)[i] : looksLikeDirectory(entries[i]);
     };
-    FileNames files;
+    FileNames files(entries);
     for (std::size_t i = 0; i < entries.size(); ++i) {
         if (!isDirectory(i))
-            files.add(entries[i]);
+            files.add(i);
     }
+    files.buildIndex();
     Listing listing;
     listing.items.reserve(entries.size());
     const NameLookupBatch batch(platform);

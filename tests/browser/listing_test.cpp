@@ -240,6 +240,29 @@ TEST_F(ListingTest, CompanionThatIsADirectoryOrAmbiguousGivesNoComment)
     EXPECT_EQ(item(listing, "y.lha")->comment, "");
 }
 
+TEST_F(ListingTest, ExactCompanionWinsOverNamesThatDifferOnlyInCase)
+{
+    disc.writeFile("z.lha", "z");
+    disc.writeFile("z.readme", "Short: lower\n");
+    disc.writeFile("z.README", "Short: exact\n");
+    const Listing listing = buildListing(source->fileList(), *platform, false);
+    EXPECT_EQ(item(listing, "z.lha")->comment, "exact");
+}
+
+TEST_F(ListingTest, ThousandsOfSimilarNamesEachFindTheirOwnCompanion)
+{
+    constexpr int kArchives = 3000;
+    for (int i = 0; i < kArchives; ++i) {
+        const std::string stem = "Disk" + std::to_string(i);
+        disc.writeFile(stem + ".lha", "x");
+        disc.writeFile(stem + (i % 2 ? ".readme" : ".ReadMe"), "Short: number " + std::to_string(i) + "\n");
+    }
+    const Listing listing = buildListing(source->fileList(), *platform, false);
+    ASSERT_EQ(listing.items.size(), 2u * kArchives);
+    for (int i = 0; i < kArchives; i += 7)
+        EXPECT_EQ(item(listing, "Disk" + std::to_string(i) + ".lha")->comment, "number " + std::to_string(i));
+}
+
 TEST_F(ListingTest, ListingDoesNotRereadTheDirectory)
 {
     disc.writeFile("a.txt", "a");

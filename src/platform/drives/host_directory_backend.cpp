@@ -166,20 +166,24 @@ public:
         return std::nullopt;
     }
 
+    // Names from a file list exist as given, so the exact name is tried first:
+    // the open and a stat of the open file cost less than reading the directory
+    // into the batch's name cache, which only a name in another letter case needs.
     FileHandle openBare(const std::string& name) const override
     {
+        errno = 0;
+        FileHandle file = openRegularFileAt(currentDirectoryFd_, name.c_str());
+        if (file.valid() || errno != ENOENT)
+            return file;
         if (batchOpen_) {
             unsigned char type = DT_UNKNOWN;
             const char* actual = batchLookup(currentHostPath_, name, &type);
-            if (!actual || type == DT_DIR)
+            if (!actual || type == DT_DIR || name == actual)
                 return {};
             return openRegularFileAt(currentDirectoryFd_, actual, type == DT_REG);
         }
-        FileHandle file = openRegularFileAt(currentDirectoryFd_, name.c_str());
-        if (!file.valid() && errno == ENOENT) {
-            if (const std::optional<std::string> actual = scanMatch(currentHostPath_, name))
-                file = openRegularFileAt(currentDirectoryFd_, actual->c_str());
-        }
+        if (const std::optional<std::string> actual = scanMatch(currentHostPath_, name))
+            file = openRegularFileAt(currentDirectoryFd_, actual->c_str());
         return file;
     }
 
