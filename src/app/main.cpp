@@ -58,8 +58,7 @@ int main(int argc, char** argv)
     iradudo::FloppyTarget floppy;
     try {
         floppy = iradudo::resolveFloppy(options.floppy);
-        platform = std::make_unique<iradudo::LinuxPlatform>(
-            iradudo::withFloppyDrive(iradudo::buildSystemDriveTable(options.discDirectories), floppy));
+        platform = std::make_unique<iradudo::LinuxPlatform>(iradudo::buildDriveTable(options.discDirectories, floppy));
     } catch (const std::exception& error) {
         std::cerr << error.what() << '\n';
         return 1;

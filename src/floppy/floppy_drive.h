@@ -8,22 +8,16 @@
 
 namespace iradudo {
 
-// Drive A: of one run: the path given with --floppy (made absolute, since the
-// program changes its working directory as it browses), else a floppy drive
-// found under sysBlock (/dev/fd0, or a removable disk of 720 KB or 1.44 MB
-// capacity), else none. A mounted floppy is reached through its mount point.
+// Drive A: of one run, decided once (chooseFloppy): the path given with
+// --floppy, else the machine's floppy drive (/dev/fd0, or a removable disk of
+// 720 KB or 1.44 MB), else none. A mounted floppy is reached through its mount
+// point.
 FloppyTarget resolveFloppy(const std::string& floppyOption, const SystemPaths& paths = {});
 
-// A floppy drive found on the machine: the device path under paths.dev, empty when none.
-std::string findFloppyDevice(const SystemPaths& paths = {});
-
-// The table with A: as a removable drive for the floppy (replacing an A: found
-// before); the table unchanged when there is no floppy. A: has a root only when
-// the floppy is mounted, else it is read through mtools; its label is the FAT
-// volume label of an image.
-DriveTable withFloppyDrive(const DriveTable& table, const FloppyTarget& floppy);
-
-// The volume label of a FAT boot sector, trimmed; empty when none or unreadable.
-std::string readFatVolumeLabel(const std::string& deviceOrImage);
+// The drive table of the run with floppy as its A:: a removable drive with a
+// root only when the floppy is mounted, else read through mtools; its label is
+// the FAT volume label of the medium. No A: when there is no floppy.
+DriveTable buildDriveTable(
+    const std::vector<std::string>& discDirectories, const FloppyTarget& floppy, const SystemPaths& paths = {});
 
 }  // namespace iradudo

@@ -1,13 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "floppy/floppy_geometry.h"
 
-#include <climits>
-#include <cstdlib>
-#include <dirent.h>
 #include <fcntl.h>
-#include <fstream>
 #include <linux/fs.h>
-#include <sstream>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -46,51 +41,6 @@ FloppyPathInfo inspectFloppyPath(const std::string& path)
         info.kind = FloppyPathKind::Other;
     }
     return info;
-}
-
-std::string mountPointOfDevice(const std::string& devicePath, const std::string& mountInfo)
-{
-    char resolved[PATH_MAX];
-    const std::string device = ::realpath(devicePath.c_str(), resolved) ? std::string(resolved) : devicePath;
-    std::ifstream in(mountInfo);
-    std::string line;
-    while (std::getline(in, line)) {
-        // id parent major:minor root mountpoint options [optional...] - fstype source superoptions
-        std::istringstream fields(line);
-        std::string id, parent, numbers, root, mountPoint, field;
-        fields >> id >> parent >> numbers >> root >> mountPoint;
-        while (fields >> field && field != "-") { }
-        std::string fsType, source;
-        fields >> fsType >> source;
-        if (source == device)
-            return mountPoint;
-    }
-    return {};
-}
-
-std::string mountPointOfImage(const std::string& image, const std::string& sysBlock, const std::string& mountInfo)
-{
-    char resolved[PATH_MAX];
-    if (!::realpath(image.c_str(), resolved))
-        return {};
-    DIR* dir = ::opendir(sysBlock.c_str());
-    if (!dir)
-        return {};
-    std::string mounted;
-    while (const dirent* entry = ::readdir(dir)) {
-        const std::string name = entry->d_name;
-        if (name.compare(0, 4, "loop") != 0)
-            continue;
-        std::ifstream backing(sysBlock + "/" + name + "/loop/backing_file");
-        std::string file;
-        if (std::getline(backing, file) && file == resolved) {
-            mounted = mountPointOfDevice("/dev/" + name, mountInfo);
-            if (!mounted.empty())
-                break;
-        }
-    }
-    ::closedir(dir);
-    return mounted;
 }
 
 }  // namespace iradudo

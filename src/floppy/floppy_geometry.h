@@ -41,12 +41,4 @@ struct FloppyPathInfo {
 
 FloppyPathInfo inspectFloppyPath(const std::string& path);
 
-// Where a block device is mounted (from a mountinfo file), empty when it is not.
-std::string mountPointOfDevice(const std::string& devicePath, const std::string& mountInfo = "/proc/self/mountinfo");
-
-// Where an image file is mounted through a loop device (the loop devices under
-// sysBlock name their backing file), empty when it is not.
-std::string mountPointOfImage(const std::string& image, const std::string& sysBlock = "/sys/block",
-    const std::string& mountInfo = "/proc/self/mountinfo");
-
 }  // namespace iradudo

@@ -6,6 +6,7 @@
 #include "floppy/floppy_geometry.h"
 #include "platform/dos_path.h"
 #include "platform/mtools.h"
+#include "platform/system_scan.h"
 
 #include <cstdio>
 #include <fcntl.h>
@@ -86,7 +87,7 @@ void formatOnce(const FormatOptions& options, const FloppyTarget& target, std::o
                 + " byte, non un dischetto: formattazione rifiutata"};
         if (medium.bytes == 0)
             throw Refusal{"Nessun dischetto nell'unit\xC3\xA0 A: (" + shown + ")"};
-        if (const std::string mounted = mountPointOfDevice(target.device, paths.mountInfo); !mounted.empty())
+        if (const std::string mounted = SystemScan(paths).mountPointOf(target.device); !mounted.empty())
             throw Refusal{"Il dischetto in " + shown + " \xC3\xA8 in uso (montato in " + toDisplayUtf8(mounted)
                 + "): smontarlo prima di formattarlo"};
         break;
@@ -94,8 +95,7 @@ void formatOnce(const FormatOptions& options, const FloppyTarget& target, std::o
         if (!floppyFormatOfSize(medium.bytes) && !(medium.bytes == 0 && !options.quick))
             throw Refusal{shown + " ha " + grouped(medium.bytes)
                 + " byte: non \xC3\xA8 un'immagine di dischetto (737.280 o 1.474.560 byte), formattazione rifiutata"};
-        if (const std::string mounted = mountPointOfImage(target.device, paths.sysBlock, paths.mountInfo);
-            !mounted.empty())
+        if (const std::string mounted = SystemScan(paths).mountPointOf(target.device); !mounted.empty())
             throw Refusal{"L'immagine " + shown + " \xC3\xA8 in uso (montata in " + toDisplayUtf8(mounted)
                 + "): smontarla prima di formattarla"};
         break;

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "platform/system_scan.h"
+
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -50,24 +52,25 @@ private:
     std::vector<Drive> drives_;
 };
 
-// Where the system drive table is read from; tests point these at fixture files.
-struct SystemPaths {
-    std::string mountInfo = "/proc/self/mountinfo";
-    std::string sysBlock = "/sys/block";
-    std::string diskByLabel = "/dev/disk/by-label";
-    std::string dev = "/dev";
-};
-
-// The production table: A:/B: floppies, C: for "/", then from D: optical drives,
-// other iso9660/udf mounts, the disc directories (each a CD-ROM labelled with the
-// directory's name; a disc image file instead is labelled with its volume
-// identifier, and one that is no readable image is left out with a message on
-// stderr), and the mounts under /media, /mnt, /run/media and a separate
-// /home. Letters past Z are dropped. Never blocks on an empty drive.
+// The production table: A: as driveA says and B: for the machine's first other
+// floppy drive, C: for "/", then from D: optical drives, other iso9660/udf mounts,
+// the disc directories (each a CD-ROM labelled with the directory's name; a disc
+// image file instead is labelled with its volume identifier, and one that is no
+// readable image is left out with a message on stderr), and the mounts under
+// /media, /mnt, /run/media and a separate /home. A mounted floppy is its drive
+// and no other. Letters past Z are dropped. Never blocks on an empty drive.
+DriveTable buildSystemDriveTable(
+    const std::vector<std::string>& discDirectories, const FloppyChoice& driveA, const SystemScan& scan);
+DriveTable buildSystemDriveTable(
+    const std::vector<std::string>& discDirectories, const FloppyChoice& driveA, const SystemPaths& paths = {});
+// The same with A: chosen from the machine alone, as without --floppy.
 DriveTable buildSystemDriveTable(const std::vector<std::string>& discDirectories, const SystemPaths& paths = {});
 
 // The volume identifier of an iso9660 primary volume descriptor read from a device
 // or image file, trimmed; empty when the file is no iso9660 volume or unreadable.
 std::string readIso9660VolumeId(const std::string& deviceOrImage);
+
+// The volume label of a FAT boot sector, trimmed; empty when none or unreadable.
+std::string readFatVolumeLabel(const std::string& deviceOrImage);
 
 }  // namespace iradudo

@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "floppy/floppy_drive.h"
+#include "floppy/format_floppy.h"
 #include "floppy/format_terminal.h"
 #include "platform/linux_platform.h"
 #include "platform/mtools.h"
@@ -7,6 +8,9 @@
 #include "support/test_drives.h"
 
 #include <gtest/gtest.h>
+
+#include <filesystem>
+#include <sstream>
 
 using namespace iradudo;
 using iradudo::test::TempDir;
@@ -49,7 +53,7 @@ TEST(FloppyDevice, FoundUnderSysBlock)
         const SystemPaths paths = fakeSystem(dir);
         for (const auto& disk : c.disks)
             fakeDisk(dir, disk[0], disk[1], disk[2]);
-        EXPECT_EQ(findFloppyDevice(paths), c.found) << c.what;
+        EXPECT_EQ(resolveFloppy("", paths).device, c.found) << c.what;
     }
 }
 
@@ -62,17 +66,22 @@ TEST(FloppyDrive, OptionMakesARemovableDriveA)
     EXPECT_EQ(floppy.device.front(), '/');
     EXPECT_EQ(floppy.device.substr(floppy.device.size() - 6), "/a.img");
 
-    const DriveTable table = withFloppyDrive(DriveTable({{'C', DriveFixed, "/", "", ""}}), floppy);
+    // A: is the image; the machine's own floppy drive stays, as B:.
+    const DriveTable table = buildDriveTable({}, floppy, paths);
     ASSERT_NE(table.find('A'), nullptr);
     EXPECT_EQ(table.find('A')->type, DriveRemovable);
     EXPECT_EQ(table.find('A')->root, "");
-    EXPECT_EQ(table.presentMask(), 0b101u);
+    EXPECT_EQ(table.find('A')->floppy, floppy.device);
+    ASSERT_NE(table.find('B'), nullptr);
+    EXPECT_EQ(table.find('B')->floppy, "");
+    EXPECT_EQ(table.presentMask(), 0b111u);
 
     EXPECT_EQ(resolveFloppy("", paths).device, "/dev/sdb");
     TempDir empty;
-    const DriveTable without
-        = withFloppyDrive(DriveTable({{'C', DriveFixed, "/", "", ""}}), resolveFloppy("", fakeSystem(empty)));
+    const SystemPaths nothing = fakeSystem(empty);
+    const DriveTable without = buildDriveTable({}, resolveFloppy("", nothing), nothing);
     EXPECT_EQ(without.find('A'), nullptr);
+    EXPECT_EQ(without.presentMask(), 0b100u);
 }
 
 TEST(FloppyDrive, AMountedImageIsReachedThroughItsMountPoint)
@@ -85,7 +94,80 @@ TEST(FloppyDrive, AMountedImageIsReachedThroughItsMountPoint)
     dir.writeFile("mountinfo", "40 25 7:0 / /mnt/floppy rw - vfat /dev/loop0 rw\n");
     const FloppyTarget floppy = resolveFloppy(image, paths);
     EXPECT_EQ(floppy.mountPoint, "/mnt/floppy");
-    EXPECT_EQ(withFloppyDrive(DriveTable(), floppy).find('A')->root, "/mnt/floppy");
+    EXPECT_EQ(buildDriveTable({}, floppy, paths).find('A')->root, "/mnt/floppy");
+}
+
+// What the kernel writes for a blank, a tab, a newline or a backslash in mountinfo.
+std::string kernelEscaped(const std::string& path)
+{
+    std::string out;
+    for (const char c : path) {
+        switch (c) {
+        case ' ': out += "\\040"; break;
+        case '\t': out += "\\011"; break;
+        case '\n': out += "\\012"; break;
+        case '\\': out += "\\134"; break;
+        default: out += c;
+        }
+    }
+    return out;
+}
+
+// A floppy the desktop mounted at a folder whose name has a blank in it: found
+// as mounted, written through that folder, and refused by the format program.
+TEST(FloppyDrive, MountedAtAPathWithABlank)
+{
+    const struct {
+        const char* what;
+        const char* folder;  // the mount point, under the fixture
+        bool option;         // given with --floppy, else the machine's drive
+        bool loopImage;      // an image file mounted through a loop device
+    } cases[] = {
+        {"USB floppy drive", "media/MY DISK", false, false},
+        {"--floppy device", "media/tab\there\\and more", true, false},
+        {"--floppy image on a loop device", "media/MY DISK", true, true},
+    };
+    for (const auto& c : cases) {
+        TempDir dir;
+        SystemPaths paths = fakeSystem(dir);
+        paths.dev = dir.makeDir("dev").string();
+        const std::string mountPoint = std::filesystem::canonical(dir.makeDir(c.folder)).string();
+        std::string floppy;
+        std::string source = "/dev/sdb";
+        if (c.loopImage) {
+            floppy = dir.writeFile("a b.img", std::string(1474560, '\0')).string();
+            dir.writeFile("sys/block/loop0/loop/backing_file", std::filesystem::canonical(floppy).string() + "\n");
+            source = "/dev/loop0";
+        } else {
+            fakeDisk(dir, "sdb", "1", "2880");
+            floppy = dir.writeFile("dev/sdb", std::string(1474560, '\0')).string();  // stands in for the node
+        }
+        dir.writeFile("mountinfo",
+            "22 1 8:1 / / rw - ext4 /dev/sda1 rw\n36 22 8:16 / " + kernelEscaped(mountPoint)
+                + " rw,nosuid,nodev shared:7 - vfat " + source + " rw,uid=1000\n");
+        const std::string before = iradudo::test::readFile(floppy);
+
+        const FloppyTarget target = resolveFloppy(c.option ? floppy : std::string(), paths);
+        EXPECT_EQ(target.device, floppy) << c.what;
+        EXPECT_EQ(target.mountPoint, mountPoint) << c.what;
+        const DriveTable table = buildDriveTable({}, target, paths);
+        ASSERT_NE(table.find('A'), nullptr) << c.what;
+        EXPECT_EQ(table.find('A')->root, mountPoint) << c.what;
+
+        const std::string file = dir.writeFile("GAME.LHA", "game bytes").string();
+        copyToFloppy(target, file, "GAME.LHA");
+        EXPECT_EQ(iradudo::test::readFile(mountPoint + "/GAME.LHA"), "game bytes") << c.what;
+
+        std::vector<std::string> arguments = {"--yes", "A:", "/Q"};
+        if (c.option)
+            arguments.insert(arguments.begin(), {"--floppy", floppy});
+        std::istringstream in;
+        std::ostringstream out;
+        EXPECT_EQ(runFormat(parseFormatArguments(arguments), in, out, paths), 1) << c.what;
+        EXPECT_NE(out.str().find("in uso (montat"), std::string::npos) << out.str();
+        EXPECT_NE(out.str().find(mountPoint + "): smontar"), std::string::npos) << out.str();
+        EXPECT_EQ(iradudo::test::readFile(floppy), before) << c.what;
+    }
 }
 
 TEST(FormatTerminal, ArgumentVectors)

@@ -28,7 +28,8 @@ public:
         paths.mountInfo = (dir.path() / "mountinfo").string();
         paths.sysBlock = (dir.path() / "sys/block").string();
         paths.diskByLabel = (dir.path() / "dev/disk/by-label").string();
-        paths.dev = "/dev";
+        // Mount sources name /dev as the kernel keeps them; device nodes are read here.
+        paths.dev = (dir.path() / "dev").string();
         dir.makeDir("sys/block");
         dir.makeDir("dev/disk/by-label");
     }

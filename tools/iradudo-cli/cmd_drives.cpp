@@ -19,7 +19,7 @@ int run(const Invocation& invocation)
         return 2;
     }
     const auto platform = std::make_unique<LinuxPlatform>(
-        withFloppyDrive(buildSystemDriveTable(invocation.discDirectories), resolveFloppy(invocation.floppy)));
+        buildDriveTable(invocation.discDirectories, resolveFloppy(invocation.floppy)));
     const DriveList drives(*platform);
     for (int i = 0; i < drives.count(); ++i) {
         const char letter = drives.letterAt(i);

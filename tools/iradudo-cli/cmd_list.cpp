@@ -58,7 +58,7 @@ int run(const Invocation& invocation)
     }
 
     const auto platform = std::make_unique<LinuxPlatform>(
-        withFloppyDrive(buildSystemDriveTable(invocation.discDirectories), resolveFloppy(invocation.floppy)));
+        buildDriveTable(invocation.discDirectories, resolveFloppy(invocation.floppy)));
     char drive = driveLetterOf(path);
     std::vector<std::string> drawers;
     if (drive != 0) {
