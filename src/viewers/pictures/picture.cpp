@@ -8,6 +8,11 @@ TPicture::~TPicture() = default;
 
 void TPicture::LoadFile(const std::string& fileName)
 {
+    LoadFile(iradudo::openRegularFile(fileName), fileName);
+}
+
+void TPicture::LoadFile(iradudo::FileHandle file, const std::string& fileName)
+{
     const std::string extension = iradudo::pictureExtension(fileName);
     const TGraphicClass graphicClass = iradudo::fileFormats().FindExtension(extension);
     if (!graphicClass)
@@ -18,7 +23,7 @@ void TPicture::LoadFile(const std::string& fileName)
         if (onProgress_)
             onProgress_(*this, percent);
     });
-    graphic->LoadFile(fileName);
+    graphic->LoadFile(std::move(file), fileName);
 
     graphic_ = std::move(graphic);
     graphic_->SetOnChange([this](TGraphic&) { changed(); });
