@@ -129,6 +129,7 @@ void TForm1::SpeedButton7Click()
         return;
     // Copied: a GIF decode lets events run, and they may rebuild the listing.
     const std::string name = picked->caption;
+    TPicture::CheckFormat(name);
     ListedFile file = platform_.openListedFile(DirectoryListBox1.directory(), name);
     // Loaded means the control, and so this window, still exists.
     if (loadPicture(Image11, Panel9, std::move(file.handle), name) != LoadOutcome::Loaded)

@@ -50,6 +50,7 @@ int run(const Invocation& invocation)
     const std::string extension = latin1Lower(pictureExtension(file));
     const auto application = extension == "wmf" || extension == "emf" ? startGuiApplication() : nullptr;
     initialisePictureFormats(assumedScreenDepth);
+    TPicture::CheckFormat(file);
     ListedFile opened = openListedArgument(*makePlatform(invocation), file);
     TPicture picture;
     picture.LoadFile(std::move(opened.handle), file);

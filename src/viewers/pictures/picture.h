@@ -26,6 +26,10 @@ public:
     // The same for a file already open at its start (a file of a drive, opened
     // through it): the name picks the class and names the file in messages.
     void LoadFile(iradudo::FileHandle file, const std::string& fileName);
+    // The extension check that LoadFile makes first, for callers that open the
+    // file themselves: a name no format reads is reported as such, whether or not
+    // it could be opened.
+    static void CheckFormat(const std::string& fileName);
 
     // Null until a load succeeds.
     TGraphic* Graphic() const { return graphic_.get(); }
