@@ -378,9 +378,13 @@ std::optional<LinuxPlatform::Location> LinuxPlatform::directoryLocation(const st
     const Resolved target = resolveIn(Location{}, directory, false);
     if (target.errorCode != 0)
         return std::nullopt;
-    const std::optional<FileEntry> entry = backendOf(target.location.drive)->entry(target.location.components);
-    if (!entry || !entry->isDirectory())
+    try {
+        const std::optional<FileEntry> entry = backendOf(target.location.drive)->entry(target.location.components);
+        if (!entry || !entry->isDirectory())
+            return std::nullopt;
+    } catch (const EInOutError&) {
         return std::nullopt;
+    }
     return target.location;
 }
 
