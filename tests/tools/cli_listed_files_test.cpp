@@ -160,6 +160,22 @@ TEST_P(CliListedFilesTest, TextComesFromTheMedium)
     }
 }
 
+TEST_P(CliListedFilesTest, PrintJobComesFromTheMedium)
+{
+    if (!programExists("pdftotext"))
+        GTEST_SKIP() << "pdftotext is not installed";
+    TempDir out;
+    for (const std::string& path : pathsOf("Leggimi.txt")) {
+        const fs::path pdf = out.path() / "listed.pdf";
+        const Result result = run({"print", path, "--pdf", pdf.string()});
+        EXPECT_EQ(result.status, 0) << path << ": " << result.err;
+        ASSERT_TRUE(runQuietly({"pdftotext", pdf.string(), (out.path() / "listed.txt").string()})) << path;
+        const std::string printed = readFile(out.path() / "listed.txt");
+        EXPECT_NE(printed.find("riga uno"), std::string::npos) << path << ": " << printed;
+        EXPECT_EQ(printed.find("ESCA"), std::string::npos) << path << ": " << printed;
+    }
+}
+
 TEST_P(CliListedFilesTest, PictureAndGifHandOffComeFromTheMedium)
 {
     TempDir out;
