@@ -72,5 +72,5 @@ void TForm1::DirectoryListBox1Change()
 void TForm1::SpeedButton5Click()
 {
     if (const ListingItem* picked = pickedEntry())
-        platform_.runCommandLine("Start " + picked->caption);
+        platform_.startListedFile(DirectoryListBox1.directory(), picked->caption);
 }

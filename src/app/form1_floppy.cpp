@@ -152,12 +152,9 @@ void TForm1::SpeedButton3Click()
     // A directory ("[..]" too) is no file: nothing to copy and nothing to say.
     if (item.imageIndex == IconDirectory)
         return;
-    // The entry as the directory holds it (the lookup ignores ASCII case), relative
-    // to the browsed directory, which is the process's own now; "./" keeps a name
-    // starting with "-" from being read as an option. A file gone since the
-    // listing is reported as unreadable by the copy.
-    const std::optional<FileEntry> entry = platform_.findEntry(item.caption);
-    copyToFloppy(floppy, "./" + (entry ? entry->name : item.caption), item.caption);
+    // Read through the browsed directory's drive; a file gone since the listing
+    // is reported as unreadable by the copy.
+    copyToFloppy(floppy, platform_, DirectoryListBox1.directory(), item.caption);
 }
 
 void TForm1::ToolButton3Click()

@@ -99,7 +99,9 @@ void TForm1::SpeedButton4Click()
     const ListingItem* picked = pickedEntry();
     if (!picked)
         return;
-    RichEdit1->LoadFromFile(picked->caption);
+    // The browsed directory, not the process's: the folder selection may have moved that.
+    ListedFile file = platform_.openListedFile(DirectoryListBox1.directory(), picked->caption);
+    RichEdit1->LoadFromFile(file.handle, picked->caption);
     Panel5->show();
     Panel5->raise();
 }
@@ -127,8 +129,10 @@ void TForm1::SpeedButton7Click()
         return;
     // Copied: a GIF decode lets events run, and they may rebuild the listing.
     const std::string name = picked->caption;
+    TPicture::CheckFormat(name);
+    ListedFile file = platform_.openListedFile(DirectoryListBox1.directory(), name);
     // Loaded means the control, and so this window, still exists.
-    if (loadPicture(Image11, Panel9, name) != LoadOutcome::Loaded)
+    if (loadPicture(Image11, Panel9, std::move(file.handle), name) != LoadOutcome::Loaded)
         return;
     Panel9->show();
     Panel9->raise();

@@ -5,6 +5,7 @@
 #include "floppy/floppy_geometry.h"
 #include "platform/file_copy.h"
 #include "platform/mtools.h"
+#include "platform/platform.h"
 
 #include <cerrno>
 #include <cstring>
@@ -39,7 +40,7 @@ std::string firstLine(const std::string& output)
     return line.empty() ? "errore sconosciuto" : line;
 }
 
-void copyToMountedFloppy(const std::string& mountPoint, const std::string& source, const std::string& utf8Name)
+void copyToMountedFloppy(const std::string& mountPoint, FileHandle& source, const std::string& utf8Name)
 {
     const std::string shown = quoted(utf8Name);
     errno = 0;
@@ -54,6 +55,46 @@ void copyToMountedFloppy(const std::string& mountPoint, const std::string& sourc
             + " non \xC3\xA8 stato copiato");
     fail("Copia di " + shown + " sul dischetto non riuscita: " + std::strerror(error));
 }
+
+enum class Staged { Done, Unreadable, TooLarge };
+
+// mcopy reads a host path, so the bytes wait in a file of the drive's private
+// directory, which goes with it. At most limit bytes are taken: a file that grew
+// since its size was checked against the free space is refused, not cut short.
+Staged stageForMcopy(FileHandle& source, const std::string& path, std::int64_t limit)
+{
+    const int out = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+    if (out < 0)
+        return Staged::Unreadable;
+    Staged result = Staged::Done;
+    char buffer[1 << 16];
+    std::int64_t total = 0;
+    for (;;) {
+        const ssize_t n = source.read(buffer, sizeof buffer);
+        if (n <= 0) {
+            if (n < 0)
+                result = Staged::Unreadable;
+            break;
+        }
+        total += n;
+        if (total > limit) {
+            result = Staged::TooLarge;
+            break;
+        }
+        if (!writeAll(out, buffer, static_cast<std::size_t>(n))) {
+            result = Staged::Unreadable;
+            break;
+        }
+    }
+    ::close(out);
+    return result;
+}
+
+// Removes the staged bytes however the copy ends.
+struct StagedFile {
+    std::string path;
+    ~StagedFile() { ::unlink(path.c_str()); }
+};
 
 }  // namespace
 
@@ -71,19 +112,26 @@ bool fatCanHoldName(const std::string& utf8Name)
     return characters <= 255;
 }
 
-void copyToFloppy(const FloppyTarget& target, const std::string& sourceHostPath, const std::string& name)
+void copyToFloppy(
+    const FloppyTarget& target, const Platform& platform, const std::string& directory, const std::string& name)
+{
+    ListedFile source;
+    try {
+        source = platform.openListedFile(directory, name);
+    } catch (const EFOpenError&) {
+        // Left invalid: the copy names the file as unreadable in its own words.
+    }
+    copyToFloppy(target, source, name);
+}
+
+void copyToFloppy(const FloppyTarget& target, ListedFile& source, const std::string& name)
 {
     const std::string utf8Name = toDisplayUtf8(name);
     const std::string shown = quoted(utf8Name);
 
-    const int fd = ::open(sourceHostPath.c_str(), O_RDONLY | O_CLOEXEC);
-    struct stat source { };
-    const bool readable = fd >= 0 && ::fstat(fd, &source) == 0 && S_ISREG(source.st_mode);
+    // One byte read at the start tells an unreadable medium before anything is written.
     char probe = 0;
-    const bool bytesReadable = readable && ::read(fd, &probe, 1) >= 0;
-    if (fd >= 0)
-        ::close(fd);
-    if (!bytesReadable)
+    if (!source.handle.valid() || source.size < 0 || ::pread(source.handle.fd(), &probe, 1, 0) < 0)
         fail("Impossibile leggere il file " + shown + ": non \xC3\xA8 stato copiato sul dischetto");
     if (!fatCanHoldName(utf8Name))
         fail("Il nome " + shown
@@ -93,7 +141,7 @@ void copyToFloppy(const FloppyTarget& target, const std::string& sourceHostPath,
     if (target.device.empty() && target.mountPoint.empty())
         fail("Nessuna unit\xC3\xA0 A: su questo computer: " + shown + " non \xC3\xA8 stato copiato (usare --floppy)");
     if (!target.mountPoint.empty()) {
-        copyToMountedFloppy(target.mountPoint, sourceHostPath, utf8Name);
+        copyToMountedFloppy(target.mountPoint, source.handle, utf8Name);
         return;
     }
 
@@ -128,11 +176,11 @@ void copyToFloppy(const FloppyTarget& target, const std::string& sourceHostPath,
     // Room for the whole new copy beside the old one: the old file goes only after.
     // mformat gives 720 KB disks clusters of two sectors, 1.44 MB disks of one.
     const std::int64_t clusterBytes = floppy.bytes == kFloppy720.bytes ? 1024 : 512;
-    const std::int64_t needed = roundUpToClusters(source.st_size, clusterBytes);
+    const std::int64_t needed = roundUpToClusters(source.size, clusterBytes);
     if (needed > info.bytesFree) {
         const std::int64_t freedByOld = info.fileSize < 0 ? 0 : roundUpToClusters(info.fileSize, clusterBytes);
         const std::string numbers
-            = " (servono " + std::to_string(source.st_size) + " byte, liberi " + std::to_string(info.bytesFree) + ")";
+            = " (servono " + std::to_string(source.size) + " byte, liberi " + std::to_string(info.bytesFree) + ")";
         if (info.fileSize >= 0 && needed <= info.bytesFree + freedByOld)
             fail("Spazio insufficiente sul dischetto nell'unit\xC3\xA0 A: per sostituire " + shown
                 + " senza cancellare prima la copia che vi si trova" + numbers
@@ -141,7 +189,17 @@ void copyToFloppy(const FloppyTarget& target, const std::string& sourceHostPath,
             + ": il file non \xC3\xA8 stato copiato");
     }
 
-    const ProgramResult copied = drive.run("mcopy", {"-o", sourceHostPath, temporary});
+    // Read only once the file is known to fit.
+    const StagedFile staged{drive.directory() + "/source"};
+    switch (stageForMcopy(source.handle, staged.path, info.bytesFree)) {
+    case Staged::Done: break;
+    case Staged::TooLarge:
+        fail("Spazio insufficiente sul dischetto nell'unit\xC3\xA0 A: per " + shown
+            + ": il file non \xC3\xA8 stato copiato");
+    case Staged::Unreadable:
+        fail("Impossibile leggere il file " + shown + ": non \xC3\xA8 stato copiato sul dischetto");
+    }
+    const ProgramResult copied = drive.run("mcopy", {"-o", staged.path, temporary});
     if (copied.exitCode != 0) {
         drive.run("mdel", {temporary});
         if (copied.output.find("Disk full") != std::string::npos)

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "base/exception.h"
+#include "base/listed_file.h"
 
 #include <string>
 
@@ -24,10 +25,18 @@ struct FloppyTarget {
 // none of \ / : * ? " < > |, not only dots and blanks, at most 255 characters.
 bool fatCanHoldName(const std::string& utf8Name);
 
-// Copies a host file into the root of the floppy under name (bytes as on the disc;
-// ISO-8859-1 names are converted to the UTF-8 long names FAT keeps). The new copy
-// is written under a temporary name and only then takes the place of a file of
-// that name, so a failure never loses the old file. Throws EFloppyError.
-void copyToFloppy(const FloppyTarget& target, const std::string& sourceHostPath, const std::string& name);
+class Platform;
+
+// Copies an open file (read from its start) into the root of the floppy under
+// name (bytes as on the disc; ISO-8859-1 names are converted to the UTF-8 long
+// names FAT keeps). The new copy is written under a temporary name and only then
+// takes the place of a file of that name, so a failure never loses the old file.
+// An invalid handle is a file that could not be read. Throws EFloppyError.
+void copyToFloppy(const FloppyTarget& target, ListedFile& source, const std::string& name);
+
+// "Copia su dischetto" for a listed name: the file that name finds in directory
+// (see Platform::openListedFile), opened through its drive and copied as above.
+void copyToFloppy(
+    const FloppyTarget& target, const Platform& platform, const std::string& directory, const std::string& name);
 
 }  // namespace iradudo

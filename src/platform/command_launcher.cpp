@@ -84,7 +84,11 @@ std::vector<std::string> commandArguments(const CommandLine& command)
 {
     switch (command.kind) {
     case CommandLine::Kind::Start:
-        return {"xdg-open", command.name.front() == '/' ? command.name : "./" + command.name};
+        // Only a host path the platform resolved is opened: a relative name
+        // might start with "-" or read as a "scheme:", and names nothing here.
+        if (command.name.empty() || command.name.front() != '/')
+            return {};
+        return {"xdg-open", command.name};
     case CommandLine::Kind::Program: return command.argv;
     }
     return {};

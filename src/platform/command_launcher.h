@@ -40,8 +40,8 @@ struct CommandLine {
 std::optional<CommandLine> parseCommandLine(std::string_view commandLine);
 
 // The argument vector that runs a command line:
-// Start NAME -> {"xdg-open", "./NAME"} (NAME relative to the working directory,
-// so neither a leading "-" nor a "scheme:" can be taken for something else);
+// Start PATH -> {"xdg-open", PATH} for an absolute host path, which the platform
+// has resolved the listed name to, and no vector (nothing starts) otherwise;
 // Program -> the translator's vector as it is.
 std::vector<std::string> commandArguments(const CommandLine& command);
 

@@ -10,6 +10,7 @@
 #include <climits>
 #include <cstdlib>
 #include <exception>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace iradudo {
@@ -179,18 +180,26 @@ bool LinuxPlatform::isLeafInCurrentDirectory(const std::string& name) const
     return !hasDriveLetter(name);
 }
 
-std::optional<LinuxPlatform::Location> LinuxPlatform::literalLocation(const std::string& path) const
+LinuxPlatform::Location LinuxPlatform::currentLocation() const
+{
+    if (currentDrive_ == 0)
+        return {};
+    return {currentDrive_, driveDirectories_[static_cast<std::size_t>(currentDrive_ - 'A')]};
+}
+
+std::optional<LinuxPlatform::Location> LinuxPlatform::literalLocation(
+    const Location& base, const std::string& path) const
 {
     // Only "\\" and ":" make a DOS path out of one name; without them the name
     // resolves below as the one component it is (most lookups stop here).
-    if (currentDrive_ == 0 || path.find_first_of("\\:") == std::string::npos)
+    if (base.drive == 0 || path.find_first_of("\\:") == std::string::npos)
         return std::nullopt;
-    Location location{currentDrive_, driveDirectories_[static_cast<std::size_t>(currentDrive_ - 'A')]};
+    Location location = base;
     if (path == dosPathOf(location))
         return location;
     if (path.find('/') != std::string::npos)
         return std::nullopt;
-    const DriveBackend* backend = backendOf(currentDrive_);
+    const DriveBackend* backend = backendOf(base.drive);
     if (!backend)
         return std::nullopt;
     location.components.push_back(path);
@@ -206,18 +215,24 @@ std::optional<LinuxPlatform::Location> LinuxPlatform::literalLocation(const std:
 
 LinuxPlatform::Resolved LinuxPlatform::resolve(const std::string& path, bool lastMayBeMissing) const
 {
+    return resolveIn(currentLocation(), path, lastMayBeMissing);
+}
+
+LinuxPlatform::Resolved LinuxPlatform::resolveIn(
+    const Location& base, const std::string& path, bool lastMayBeMissing) const
+{
     Resolved result;
-    // A name taken from a file list is that entry of the current directory before
-    // it is read as a path: on Linux and on Amiga discs "C:X" and "A\\B" are names.
-    // The current directory's own path is taken as it stands, since a name in it
-    // may hold the separator.
-    if (const std::optional<Location> literal = literalLocation(path)) {
+    // A name taken from a file list is that entry of its directory before it is
+    // read as a path: on Linux and on Amiga discs "C:X" and "A\\B" are names.
+    // The directory's own path is taken as it stands, since a name in it may hold
+    // the separator.
+    if (const std::optional<Location> literal = literalLocation(base, path)) {
         result.location = *literal;
         result.hostPath = hostPathOf(result.location);
         return result;
     }
     std::string_view rest = path;
-    char letter = currentDrive_;
+    char letter = base.drive;
     if (hasDriveLetter(rest)) {
         letter = driveLetterOf(rest);
         rest.remove_prefix(2);
@@ -234,9 +249,13 @@ LinuxPlatform::Resolved LinuxPlatform::resolve(const std::string& path, bool las
     }
     result.location.drive = letter;
     const bool absolute = !rest.empty() && isDosSeparator(rest.front());
-    if (!absolute)
-        result.location.components = driveDirectories_[static_cast<std::size_t>(letter - 'A')];
-    const bool startsInCurrent = !absolute && letter == currentDrive_;
+    if (!absolute) {
+        result.location.components
+            = letter == base.drive ? base.components : driveDirectories_[static_cast<std::size_t>(letter - 'A')];
+    }
+    // Only the current directory itself may be answered from a name batch.
+    const bool startsInCurrent = !absolute && letter == currentDrive_
+        && result.location.components == driveDirectories_[static_cast<std::size_t>(letter - 'A')];
 
     std::vector<std::string>& components = result.location.components;
     // ".." takes back the component before it in the text itself, whether or not
@@ -346,6 +365,51 @@ FileHandle LinuxPlatform::openFile(const std::string& name) const
     return backendOf(target.location.drive)->open(target.location.components);
 }
 
+std::optional<LinuxPlatform::Location> LinuxPlatform::directoryLocation(const std::string& directory) const
+{
+    // The current directory's own path stands for it as it is, since a name in it
+    // may hold the separator.
+    if (directory.empty() || directory == currentDirectory())
+        return currentDrive_ == 0 ? std::nullopt : std::optional<Location>(currentLocation());
+    // Any other directory is a path with its drive, as the directory source
+    // reports it, and never an entry name of the current directory.
+    if (!hasDriveLetter(directory))
+        return std::nullopt;
+    const Resolved target = resolveIn(Location{}, directory, false);
+    if (target.errorCode != 0)
+        return std::nullopt;
+    try {
+        const std::optional<FileEntry> entry = backendOf(target.location.drive)->entry(target.location.components);
+        if (!entry || !entry->isDirectory())
+            return std::nullopt;
+    } catch (const EInOutError&) {
+        return std::nullopt;
+    }
+    return target.location;
+}
+
+ListedFile LinuxPlatform::openListedFile(const std::string& directory, const std::string& name) const
+{
+    const std::optional<Location> base = directoryLocation(directory);
+    if (!base || name.empty())
+        throw EFOpenError(name);
+    const Resolved target = resolveIn(*base, name, false);
+    if (target.errorCode != 0 || target.location.components.empty())
+        throw EFOpenError(name);
+    ListedFile file;
+    try {
+        file.handle = backendOf(target.location.drive)->open(target.location.components);
+    } catch (const EInOutError&) {
+        throw EFOpenError(name);
+    }
+    struct stat status { };
+    if (!file.handle.valid() || ::fstat(file.handle.fd(), &status) != 0 || !S_ISREG(status.st_mode))
+        throw EFOpenError(name);
+    file.name = target.location.components.back();
+    file.size = status.st_size;
+    return file;
+}
+
 void LinuxPlatform::beginNameBatch()
 {
     if (batchDepth_++ == 0) {
@@ -378,31 +442,36 @@ bool LinuxPlatform::copyFile(const std::string& source, const std::string& desti
 
 bool LinuxPlatform::runCommandLine(const std::string& commandLine)
 {
-    std::optional<CommandLine> command = parseCommandLine(commandLine);
+    const std::optional<CommandLine> command = parseCommandLine(commandLine);
     if (!command)
         return false;
-    // An opener cannot reach into an image or an unmounted floppy: it gets a copy.
+    if (command->kind == CommandLine::Kind::Start)
+        return currentDrive_ != 0 && startIn(currentLocation(), command->name);
+    return launcher_->launch(
+        commandArguments(*command), currentDrive_ == 0 ? std::string() : hostPathOf(currentLocation()));
+}
+
+bool LinuxPlatform::startListedFile(const std::string& directory, const std::string& name)
+{
+    const std::optional<Location> base = directoryLocation(directory);
+    return base && !name.empty() && startIn(*base, name);
+}
+
+bool LinuxPlatform::startIn(const Location& base, const std::string& name)
+{
     // The name is resolved first, so "C:X" listed on an image is that file.
-    if (command->kind == CommandLine::Kind::Start) {
-        const Resolved target = resolve(command->name, false);
-        const char letter = target.errorCode == 0 ? target.location.drive
-            : hasDriveLetter(command->name)       ? driveLetterOf(command->name)
-                                                  : currentDrive_;
-        const DriveBackend* backend = backendOf(letter);
-        if (backend && !backend->hasHostPaths())
-            return target.errorCode == 0 && backend->startCopy(target.location.components, *fileCopies_, *launcher_);
-    }
-    // A bare name opens the file its case-insensitive lookup finds, as listed.
-    const bool bareName = command->name.find_first_of("\\/:") == std::string::npos;
-    if (command->kind == CommandLine::Kind::Start && bareName && currentDrive_ != 0) {
-        const Resolved target = resolve(command->name, true);
-        if (target.errorCode == 0 && target.lastExists)
-            command->name = target.location.components.back();
-    }
-    const std::string workingDirectory = currentDrive_ == 0
-        ? std::string()
-        : hostPathOf({currentDrive_, driveDirectories_[static_cast<std::size_t>(currentDrive_ - 'A')]});
-    return launcher_->launch(commandArguments(*command), workingDirectory);
+    const Resolved target = resolveIn(base, name, true);
+    DriveBackend* backend = target.errorCode == 0 ? backendOf(target.location.drive) : nullptr;
+    if (!backend || target.location.components.empty())
+        return false;
+    // An opener cannot reach into an image or an unmounted floppy: it gets a copy.
+    if (!backend->hasHostPaths())
+        return target.lastExists && backend->startCopy(target.location.components, *fileCopies_, *launcher_);
+    // The opener is handed the host path the name resolved to, absolute, so neither
+    // a leading "-" nor a "scheme:" in a name is read as anything else. A name that
+    // finds nothing goes too: the opener says what it cannot open, as for any file.
+    const CommandLine start{CommandLine::Kind::Start, target.hostPath, {}};
+    return launcher_->launch(commandArguments(start), hostPathOf(base));
 }
 
 }  // namespace iradudo

@@ -48,11 +48,13 @@ public:
     std::optional<FileEntry> findEntry(const std::string& name) const override;
     bool fileExists(const std::string& name) const override;
     FileHandle openFile(const std::string& name) const override;
+    ListedFile openListedFile(const std::string& directory, const std::string& name) const override;
     void beginNameBatch() override;
     void endNameBatch() override;
 
     bool copyFile(const std::string& source, const std::string& destination) override;
     bool runCommandLine(const std::string& commandLine) override;
+    bool startListedFile(const std::string& directory, const std::string& name) override;
 
     // A position on a drive: the letter and the directory names below its root.
     struct Location {
@@ -64,8 +66,12 @@ private:
     struct Resolved;
 
     std::optional<Location> locationOfHostPath(const std::string& canonicalPath) const;
+    Location currentLocation() const;
     Resolved resolve(const std::string& path, bool lastMayBeMissing) const;
-    std::optional<Location> literalLocation(const std::string& path) const;
+    Resolved resolveIn(const Location& base, const std::string& path, bool lastMayBeMissing) const;
+    std::optional<Location> directoryLocation(const std::string& directory) const;
+    std::optional<Location> literalLocation(const Location& base, const std::string& path) const;
+    bool startIn(const Location& base, const std::string& name);
     std::string hostPathOf(const Location& location) const;
     static std::string dosPathOf(const Location& location);
     bool isLeafInCurrentDirectory(const std::string& name) const;

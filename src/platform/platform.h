@@ -2,6 +2,7 @@
 #pragma once
 
 #include "base/file_handle.h"
+#include "base/listed_file.h"
 
 #include <cstdint>
 #include <functional>
@@ -92,6 +93,15 @@ public:
     // handle for a directory, FIFO, device, socket or a name that finds nothing.
     virtual FileHandle openFile(const std::string& name) const = 0;
 
+    // The one way to a file a listing names: name (an entry name, or a path) is
+    // resolved in directory (an absolute DOS path; empty: the current directory)
+    // by the rules above, so a name holding "\\" or ":" first finds exactly its
+    // own entry, then one equal but for ASCII case. The file is opened through the
+    // drive that holds it and comes with its stored name and size. Throws
+    // EFOpenError with name as given when that finds no readable regular file
+    // (the directory missing too). The current directory does not move.
+    virtual ListedFile openListedFile(const std::string& directory, const std::string& name) const = 0;
+
     // While a batch is open, case-insensitive fallbacks in the current directory use
     // one cached read of its names instead of reading the directory per lookup, and
     // openFile consults that cache before trying a name. Batches nest. Use
@@ -108,6 +118,11 @@ public:
     // Runs one of the program's command lines ("Start NAME") detached, without a
     // shell, in the current directory. True when a program was started.
     virtual bool runCommandLine(const std::string& commandLine) = 0;
+
+    // "Start" for a listed name resolved in directory as openListedFile resolves
+    // it: the desktop's opener gets the file's host path, or a private copy of a
+    // file other programs cannot reach. True when a program was started.
+    virtual bool startListedFile(const std::string& directory, const std::string& name) = 0;
 };
 
 // Keeps a name-lookup batch open for its lifetime.

@@ -22,6 +22,19 @@ ProgramResult mtool(const std::string& program, const std::vector<std::string>& 
     return runProgram(argv, {"LC_ALL=C.UTF-8", "MTOOLSRC=/dev/null"});
 }
 
+// A host file opened as a drive hands it over.
+void copyHostFile(const FloppyTarget& target, const std::string& path, const std::string& name)
+{
+    ListedFile source;
+    source.handle = openRegularFile(path);
+    struct stat status { };
+    if (source.handle.valid() && ::fstat(source.handle.fd(), &status) == 0)
+        source.size = status.st_size;
+    else
+        source.handle = FileHandle();
+    copyToFloppy(target, source, name);
+}
+
 class FloppyCopy : public ::testing::Test {
 protected:
     void SetUp() override
@@ -44,7 +57,7 @@ protected:
     std::string copyFailure(const std::string& source, const std::string& name) const
     {
         try {
-            copyToFloppy({image, {}}, source, name);
+            copyHostFile({image, {}}, source, name);
         } catch (const EFloppyError& error) {
             return error.what();
         }
@@ -58,22 +71,22 @@ protected:
 TEST_F(FloppyCopy, CopiesIntoAnEmptyImage)
 {
     const auto source = dir.writeFile("README.TXT", "hello amiga\n");
-    copyToFloppy({image, {}}, source.string(), "README.TXT");
+    copyHostFile({image, {}}, source.string(), "README.TXT");
     EXPECT_EQ(onImage("README.TXT"), "hello amiga\n");
     EXPECT_EQ(bareListing(), "::/README.TXT\n");
 }
 
 TEST_F(FloppyCopy, ReplacesAFileAndLeavesNoTemporaryName)
 {
-    copyToFloppy({image, {}}, dir.writeFile("old/GAME.LHA", "old content").string(), "GAME.LHA");
-    copyToFloppy({image, {}}, dir.writeFile("new/game.lha", "new, longer content").string(), "game.lha");
+    copyHostFile({image, {}}, dir.writeFile("old/GAME.LHA", "old content").string(), "GAME.LHA");
+    copyHostFile({image, {}}, dir.writeFile("new/game.lha", "new, longer content").string(), "game.lha");
     EXPECT_EQ(onImage("GAME.LHA"), "new, longer content");
     EXPECT_EQ(bareListing(), "::/GAME.LHA\n");
 }
 
 TEST_F(FloppyCopy, FullImageKeepsTheOldFileAndSaysWhy)
 {
-    copyToFloppy({image, {}}, dir.writeFile("a/BIG", std::string(1000000, 'o')).string(), "BIG");
+    copyHostFile({image, {}}, dir.writeFile("a/BIG", std::string(1000000, 'o')).string(), "BIG");
     // Fits in place of the old copy, but not beside it.
     const std::string message = copyFailure(dir.writeFile("b/BIG", std::string(900000, 'n')).string(), "BIG");
     EXPECT_NE(message.find("\xC2\xAB"
@@ -115,7 +128,7 @@ TEST_F(FloppyCopy, FailuresNameTheFileAndTheCause)
     for (const auto& c : cases) {
         std::string message;
         try {
-            copyToFloppy(c.target, c.source, c.name);
+            copyHostFile(c.target, c.source, c.name);
         } catch (const EFloppyError& error) {
             message = error.what();
         }
@@ -129,7 +142,7 @@ TEST_F(FloppyCopy, FailuresNameTheFileAndTheCause)
 TEST_F(FloppyCopy, Latin1NameArrivesAsItsCharacter)
 {
     const std::string latin1 = "CAF\xC9.TXT";  // É in ISO-8859-1
-    copyToFloppy({image, {}}, dir.writeFile(latin1, "menu").string(), latin1);
+    copyHostFile({image, {}}, dir.writeFile(latin1, "menu").string(), latin1);
     EXPECT_EQ(onImage("CAF\xC3\x89.TXT"), "menu");
     EXPECT_EQ(bareListing(), "::/CAF\xC3\x89.TXT\n");
 }
@@ -137,7 +150,7 @@ TEST_F(FloppyCopy, Latin1NameArrivesAsItsCharacter)
 TEST_F(FloppyCopy, LongNameKeepsItsLongEntry)
 {
     const std::string name = "Una descrizione lunga.readme";
-    copyToFloppy({image, {}}, dir.writeFile(name, "x").string(), name);
+    copyHostFile({image, {}}, dir.writeFile(name, "x").string(), name);
     EXPECT_NE(bareListing().find("::/" + name), std::string::npos) << bareListing();
 }
 

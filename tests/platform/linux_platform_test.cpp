@@ -343,13 +343,107 @@ TEST_F(LinuxPlatformTest, StartOpensTheResolvedNameInTheCurrentDirectory)
     EXPECT_TRUE(platform->runCommandLine("Start CAFF\xE8.LHA"));
     EXPECT_FALSE(platform->runCommandLine("Format.com A: /F:720"));
     ASSERT_EQ(launcher->calls.size(), 5u);
-    EXPECT_EQ(launcher->calls[4].argv, (std::vector<std::string>{"xdg-open", "./Caff\xE8.lha"}));
+    // The opener always gets an absolute host path: no name reads as an option or a URL.
     const std::string games = canonical(disc.path() / "GAMES");
-    EXPECT_EQ(launcher->calls[0].argv, (std::vector<std::string>{"xdg-open", "./Foo.lha"}));
+    EXPECT_EQ(launcher->calls[4].argv, (std::vector<std::string>{"xdg-open", games + "/Caff\xE8.lha"}));
+    EXPECT_EQ(launcher->calls[0].argv, (std::vector<std::string>{"xdg-open", games + "/Foo.lha"}));
     EXPECT_EQ(launcher->calls[0].workingDirectory, games);
-    EXPECT_EQ(launcher->calls[1].argv, (std::vector<std::string>{"xdg-open", "./-rf"}));
-    EXPECT_EQ(launcher->calls[2].argv, (std::vector<std::string>{"xdg-open", "./mailto:x"}));
-    EXPECT_EQ(launcher->calls[3].argv, (std::vector<std::string>{"xdg-open", "./[Sub]"}));
+    EXPECT_EQ(launcher->calls[1].argv, (std::vector<std::string>{"xdg-open", games + "/-rf"}));
+    EXPECT_EQ(launcher->calls[2].argv, (std::vector<std::string>{"xdg-open", games + "/mailto:x"}));
+    EXPECT_EQ(launcher->calls[3].argv, (std::vector<std::string>{"xdg-open", games + "/[Sub]"}));
+}
+
+TEST_F(LinuxPlatformTest, StartListedFileOpensTheNameInTheGivenDirectory)
+{
+    other.writeFile("Foo.lha", "decoy");
+    platform->setCurrentDirectory("F:\\");
+    struct Case {
+        std::string directory;
+        std::string name;
+        bool started;
+        std::string path;  // below the disc
+    };
+    const Case cases[] = {
+        {"D:\\GAMES", "foo.lha", true, "GAMES/Foo.lha"}, {"D:\\", "README.TXT", true, "README.TXT"},
+        {"D:\\GAMES\\Sub", "deep.txt", true, "GAMES/Sub/deep.txt"}, {"D:\\NOWHERE", "Foo.lha", false, ""},
+        {"", "Foo.lha", true, ""},  // the current directory, F:
+    };
+    for (const Case& c : cases) {
+        launcher->calls.clear();
+        EXPECT_EQ(platform->startListedFile(c.directory, c.name), c.started) << c.directory << " " << c.name;
+        if (!c.started) {
+            EXPECT_TRUE(launcher->calls.empty());
+            continue;
+        }
+        ASSERT_EQ(launcher->calls.size(), 1u);
+        const std::string expected
+            = c.path.empty() ? canonical(other.path() / "Foo.lha") : canonical(disc.path() / c.path);
+        EXPECT_EQ(launcher->calls[0].argv, (std::vector<std::string>{"xdg-open", expected})) << c.directory;
+    }
+    EXPECT_EQ(platform->currentDirectory(), "F:\\");
+}
+
+TEST_F(LinuxPlatformTest, OpenListedFileReadsTheNameInTheGivenDirectoryWhereverTheCurrentOneIs)
+{
+    disc.writeFile("GAMES/C:X", "colon");
+    disc.writeFile("GAMES/A\\B", "backslash");
+    disc.writeFile("GAMES/[Sub]", "brackets");
+    disc.writeFile("GAMES/a*?", "wild");
+    disc.writeFile("GAMES/MIXED.Txt", "mixed case");
+    other.writeFile("Foo.lha", "decoy");
+    other.writeFile("C:X", "decoy colon");
+    platform->setCurrentDirectory("F:\\");
+    const std::string currentBefore = workingDirectory();
+    struct Case {
+        std::string name;
+        std::string storedName;
+        std::string bytes;
+    };
+    const Case cases[] = {
+        {"Foo.lha", "Foo.lha", "archive"},
+        {"FOO.LHA", "Foo.lha", "archive"},
+        {"C:X", "C:X", "colon"},
+        {"A\\B", "A\\B", "backslash"},
+        {"[Sub]", "[Sub]", "brackets"},
+        {"a*?", "a*?", "wild"},
+        {"mixed.txt", "MIXED.Txt", "mixed case"},
+        {"Sub\\deep.txt", "deep.txt", "deep"},
+        {"D:\\README.TXT", "README.TXT", "top"},
+    };
+    for (const Case& c : cases) {
+        ListedFile file = platform->openListedFile("D:\\GAMES", c.name);
+        EXPECT_EQ(file.name, c.storedName) << c.name;
+        EXPECT_EQ(file.size, static_cast<std::int64_t>(c.bytes.size())) << c.name;
+        EXPECT_EQ(readAllBytes(file.handle), c.bytes) << c.name;
+    }
+    // Nothing moved: neither the platform's directory nor the process's.
+    EXPECT_EQ(platform->currentDirectory(), "F:\\");
+    EXPECT_EQ(workingDirectory(), currentBefore);
+    // The current directory is the one used without a directory.
+    ListedFile current = platform->openListedFile("", "foo.lha");
+    EXPECT_EQ(readAllBytes(current.handle), "decoy");
+}
+
+TEST_F(LinuxPlatformTest, OpenListedFileRefusesWhatIsNoReadableFileWithTheNameAsGiven)
+{
+    ASSERT_EQ(::mkfifo((disc.path() / "GAMES" / "pipe").c_str(), 0600), 0);
+    struct Case {
+        std::string directory;
+        std::string name;
+    };
+    const Case cases[] = {
+        {"D:\\GAMES", "missing.lha"}, {"D:\\GAMES", "Sub"}, {"D:\\GAMES", "[Sub]"}, {"D:\\GAMES", "pipe"},
+        {"D:\\GAMES", ""}, {"D:\\NOWHERE", "Foo.lha"}, {"D:\\GAMES\\Foo.lha", "x"}, {"E:\\", "Foo.lha"},
+        {"Q:\\", "Foo.lha"}, {"GAMES", "Foo.lha"},  // a directory is a path with its drive
+    };
+    for (const Case& c : cases) {
+        try {
+            platform->openListedFile(c.directory, c.name);
+            ADD_FAILURE() << c.directory << " " << c.name << " opened";
+        } catch (const EFOpenError& error) {
+            EXPECT_EQ(std::string(error.what()), "Cannot open file " + c.name) << c.directory;
+        }
+    }
 }
 
 TEST(CommandLine, StartBecomesXdgOpenAndOthersAreUnknown)
@@ -364,8 +458,8 @@ TEST(CommandLine, StartBecomesXdgOpenAndOthersAreUnknown)
         Arguments arguments;
     };
     const Case cases[] = {
-        {"Start a b.txt", std::vector<std::string>{"xdg-open", "./a b.txt"}},
-        {"start x;rm -rf ~", std::vector<std::string>{"xdg-open", "./x;rm -rf ~"}},
+        {"Start a b.txt", std::vector<std::string>{}},
+        {"start x;rm -rf ~", std::vector<std::string>{}},
         {"START /abs", std::vector<std::string>{"xdg-open", "/abs"}},
         {"Start ", std::nullopt},
         {"Starter x", std::nullopt},

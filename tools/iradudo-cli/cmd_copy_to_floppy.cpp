@@ -2,12 +2,12 @@
 // iradudo-cli [--floppy PATH] copy-to-floppy FILE: what "Copia su dischetto"
 // does with a file, its failure message on standard error and exit status 1.
 #include "cli.h"
+#include "listed_file.h"
 
 #include "floppy/floppy_copy.h"
 #include "floppy/floppy_drive.h"
 
 #include <ostream>
-#include <sys/stat.h>
 
 namespace iradudo::cli {
 namespace {
@@ -18,19 +18,20 @@ int run(const Invocation& invocation)
         invocation.err << "usage: copy-to-floppy FILE\n";
         return 2;
     }
-    const std::string& path = invocation.arguments.front();
+    const std::unique_ptr<LinuxPlatform> platform = makePlatform(invocation);
+    const ListedPath path = listedPathOf(*platform, invocation.arguments.front());
     // A directory is no file: nothing is copied and nothing is said, as in the window.
-    struct stat info { };
-    if (::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode))
+    if (path.name.empty())
         return 0;
-    const std::size_t slash = path.find_last_of('/');
-    const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
-    copyToFloppy(resolveFloppy(invocation.floppy), path, name);
+    platform->setCurrentDirectory(path.directory);
+    if (const std::optional<FileEntry> entry = platform->findEntry(path.name); entry && entry->isDirectory())
+        return 0;
+    copyToFloppy(resolveFloppy(invocation.floppy), *platform, path.directory, path.name);
     return 0;
 }
 
-const CommandRegistration reg{
-    {"copy-to-floppy", "copy-to-floppy FILE    copy FILE into the root of drive A: (see --floppy)", &run}};
+const CommandRegistration reg{{"copy-to-floppy",
+    "copy-to-floppy FILE    copy FILE (a host or drive path) into the root of drive A: (see --floppy)", &run}};
 
 }  // namespace
 }  // namespace iradudo::cli

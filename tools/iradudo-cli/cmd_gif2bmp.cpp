@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // gif2bmp FILE OUT: the GIF decoder's bitmap hand-off, written verbatim.
 #include "cli.h"
+#include "listed_file.h"
 
 #include "base/exception.h"
 #include "base/file_stream.h"
@@ -23,7 +24,8 @@ int run(const Invocation& invocation)
     const std::string& fileName = invocation.arguments[0];
     const std::string& outName = invocation.arguments[1];
 
-    FileStreamBuffer file(openPictureFile(fileName), kMaxPictureFileSize);
+    ListedFile opened = openListedArgument(*makePlatform(invocation), fileName);
+    FileStreamBuffer file(checkPictureFile(std::move(opened.handle), fileName), kMaxPictureFileSize);
     std::istream in(&file);
     TGif decoder;
     decoder.Load(&in);

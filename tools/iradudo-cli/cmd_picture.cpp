@@ -4,6 +4,7 @@
 
 #include "cli.h"
 #include "gui_application.h"
+#include "listed_file.h"
 
 #include "viewers/pictures/file_formats.h"
 #include "viewers/pictures/graphic.h"
@@ -49,8 +50,10 @@ int run(const Invocation& invocation)
     const std::string extension = latin1Lower(pictureExtension(file));
     const auto application = extension == "wmf" || extension == "emf" ? startGuiApplication() : nullptr;
     initialisePictureFormats(assumedScreenDepth);
+    TPicture::CheckFormat(file);
+    ListedFile opened = openListedArgument(*makePlatform(invocation), file);
     TPicture picture;
-    picture.LoadFile(file);
+    picture.LoadFile(std::move(opened.handle), file);
     TGraphic& graphic = *picture.Graphic();
     graphic.Decode();
     invocation.out << graphic.Width() << ' ' << graphic.Height() << '\n';
@@ -72,7 +75,8 @@ int run(const Invocation& invocation)
     return 0;
 }
 
-const CommandRegistration registration{{"picture", "picture FILE [--png OUT]", &run}};
+const CommandRegistration registration{
+    {"picture", "picture FILE [--png OUT]   decode FILE (a host or drive path) as the image viewer does", &run}};
 
 }  // namespace
 }  // namespace iradudo::cli

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "cli.h"
 #include "gui_application.h"
+#include "listed_file.h"
 
 #include "app/program_fonts.h"
 #include "viewers/printing/text_print_job.h"
@@ -24,7 +25,8 @@ int run(const iradudo::cli::Invocation& invocation)
     }
     const auto application = iradudo::cli::startGuiApplication();
     iradudo::installProgramFonts();
-    const iradudo::LoadedText loaded = iradudo::loadTextFile(args[0], iradudo::fixedSysFont());
+    iradudo::ListedFile opened = iradudo::cli::openListedArgument(*iradudo::cli::makePlatform(invocation), args[0]);
+    const iradudo::LoadedText loaded = iradudo::loadTextFile(opened.handle, args[0], iradudo::fixedSysFont());
 
     QPrinter printer(QPrinter::HighResolution);
     printer.setOutputFormat(QPrinter::PdfFormat);
@@ -34,7 +36,7 @@ int run(const iradudo::cli::Invocation& invocation)
     return 0;
 }
 
-const iradudo::cli::CommandRegistration reg{
-    {"print", "print FILE --pdf OUT   the text viewer's print job of FILE into a PDF file", &run}};
+const iradudo::cli::CommandRegistration reg{{"print",
+    "print FILE --pdf OUT   the text viewer's print job of FILE (a host or drive path) into a PDF file", &run}};
 
 }  // namespace

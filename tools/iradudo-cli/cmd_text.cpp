@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "cli.h"
 #include "gui_application.h"
+#include "listed_file.h"
 
 #include "app/program_fonts.h"
 #include "viewers/text/document_text.h"
@@ -33,7 +34,8 @@ int run(const iradudo::cli::Invocation& invocation)
     }
     const auto application = iradudo::cli::startGuiApplication();
     iradudo::installProgramFonts();
-    const iradudo::LoadedText loaded = iradudo::loadTextFile(file, iradudo::fixedSysFont());
+    iradudo::ListedFile opened = iradudo::cli::openListedArgument(*iradudo::cli::makePlatform(invocation), file);
+    const iradudo::LoadedText loaded = iradudo::loadTextFile(opened.handle, file, iradudo::fixedSysFont());
     const QString text = html ? loaded.document->toHtml() : iradudo::documentPlainText(*loaded.document);
     const QByteArray bytes = text.toUtf8();
     invocation.out.write(bytes.constData(), bytes.size());
@@ -41,7 +43,7 @@ int run(const iradudo::cli::Invocation& invocation)
     return 0;
 }
 
-const iradudo::cli::CommandRegistration reg{
-    {"text", "text FILE [--html]   the text viewer's content of FILE, as plain text or Qt's HTML", &run}};
+const iradudo::cli::CommandRegistration reg{{"text",
+    "text FILE [--html]   the text viewer's content of FILE (a host or drive path), as plain text or Qt's HTML", &run}};
 
 }  // namespace

@@ -126,19 +126,21 @@ bool startImageFile(
     } catch (const EInOutError&) {
         return false;
     }
-    if (!file || file->directory || !copies.copy(image, *file))
+    if (!file || file->directory)
         return false;
-    CommandLine command;
-    command.name = file->name;
+    const std::optional<std::string> copy = copies.copy(image, *file);
+    if (!copy)
+        return false;
+    const CommandLine command{CommandLine::Kind::Start, *copy, {}};
     return launcher.launch(commandArguments(command), copies.directory());
 }
 
 bool startCopiedFile(const std::string& name, FileHandle& file, ImageCopies& copies, CommandLauncher& launcher)
 {
-    if (!copies.copy(name, file))
+    const std::optional<std::string> copy = copies.copy(name, file);
+    if (!copy)
         return false;
-    CommandLine command;
-    command.name = name;
+    const CommandLine command{CommandLine::Kind::Start, *copy, {}};
     return launcher.launch(commandArguments(command), copies.directory());
 }
 

@@ -13,7 +13,11 @@
 
 iradudo::FileHandle iradudo::openPictureFile(const std::string& fileName)
 {
-    FileHandle file = openRegularFile(fileName);
+    return checkPictureFile(openRegularFile(fileName), fileName);
+}
+
+iradudo::FileHandle iradudo::checkPictureFile(FileHandle file, const std::string& fileName)
+{
     struct stat info { };
     if (!file.valid() || ::fstat(file.fd(), &info) != 0
         || static_cast<std::uintmax_t>(info.st_size) > kMaxPictureFileSize)
@@ -25,7 +29,12 @@ TGraphic::~TGraphic() = default;
 
 void TGraphic::LoadFile(const std::string& fileName)
 {
-    iradudo::FileHandle handle = iradudo::openPictureFile(fileName);
+    LoadFile(iradudo::openRegularFile(fileName), fileName);
+}
+
+void TGraphic::LoadFile(iradudo::FileHandle opened, const std::string& fileName)
+{
+    iradudo::FileHandle handle = iradudo::checkPictureFile(std::move(opened), fileName);
     struct stat info { };
     const std::size_t bound = std::min(MaxFileSize(), iradudo::kMaxPictureFileSize);
     if (::fstat(handle.fd(), &info) != 0 || static_cast<std::uintmax_t>(info.st_size) > bound)

@@ -34,7 +34,11 @@ constexpr std::size_t kMaxPictureFileSize = std::size_t(256) << 20;
 // A picture file opened as every load opens it: a regular file of at most
 // kMaxPictureFileSize bytes. Anything else (missing, a directory, FIFO, device
 // or socket, too large) throws EFOpenError with the name as given, at once.
+// For a host file named on a command line or by a test; a file of a drive
+// comes opened through its drive (Platform::openListedFile).
 FileHandle openPictureFile(const std::string& fileName);
+// The same checks for a file already open, which is handed back.
+FileHandle checkPictureFile(FileHandle file, const std::string& fileName);
 
 }  // namespace iradudo
 
@@ -71,6 +75,9 @@ public:
     // position 0, as a stream that ends at MaxFileSize. A regular file larger than
     // that fails with the format's own failure (FileTooLarge) before any read.
     void LoadFile(const std::string& fileName);
+    // The same for a file already open at its start; the name only names it in
+    // messages.
+    void LoadFile(iradudo::FileHandle file, const std::string& fileName);
     // The largest file of the format that a load reads: kMaxPictureFileSize unless
     // the format cannot sensibly be that large.
     virtual std::size_t MaxFileSize() const { return iradudo::kMaxPictureFileSize; }

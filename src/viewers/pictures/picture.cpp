@@ -8,17 +8,37 @@ TPicture::~TPicture() = default;
 
 void TPicture::LoadFile(const std::string& fileName)
 {
+    LoadFile(iradudo::openRegularFile(fileName), fileName);
+}
+
+namespace {
+
+TGraphicClass graphicClassOf(const std::string& fileName)
+{
     const std::string extension = iradudo::pictureExtension(fileName);
     const TGraphicClass graphicClass = iradudo::fileFormats().FindExtension(extension);
     if (!graphicClass)
         throw EInvalidGraphic("Unknown picture file extension (." + extension + ")");
+    return graphicClass;
+}
+
+}  // namespace
+
+void TPicture::CheckFormat(const std::string& fileName)
+{
+    graphicClassOf(fileName);
+}
+
+void TPicture::LoadFile(iradudo::FileHandle file, const std::string& fileName)
+{
+    const TGraphicClass graphicClass = graphicClassOf(fileName);
 
     std::unique_ptr<TGraphic> graphic = graphicClass->create();
     graphic->SetOnProgress([this](TGraphic&, int percent) {
         if (onProgress_)
             onProgress_(*this, percent);
     });
-    graphic->LoadFile(fileName);
+    graphic->LoadFile(std::move(file), fileName);
 
     graphic_ = std::move(graphic);
     graphic_->SetOnChange([this](TGraphic&) { changed(); });

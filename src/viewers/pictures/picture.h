@@ -23,6 +23,13 @@ public:
     // The registry chooses the graphic class by the name's extension
     // ("Unknown picture file extension (.%s)" when none is registered).
     void LoadFile(const std::string& fileName);
+    // The same for a file already open at its start (a file of a drive, opened
+    // through it): the name picks the class and names the file in messages.
+    void LoadFile(iradudo::FileHandle file, const std::string& fileName);
+    // The extension check that LoadFile makes first, for callers that open the
+    // file themselves: a name no format reads is reported as such, whether or not
+    // it could be opened.
+    static void CheckFormat(const std::string& fileName);
 
     // Null until a load succeeds.
     TGraphic* Graphic() const { return graphic_.get(); }

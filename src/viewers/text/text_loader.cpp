@@ -38,6 +38,11 @@ bool fitsUnderMemoryLimit(std::uintmax_t fileSize)
 QByteArray readTextFileBytes(const std::string& fileName)
 {
     FileHandle file = openRegularFile(fileName);
+    return readTextFileBytes(file, fileName);
+}
+
+QByteArray readTextFileBytes(FileHandle& file, const std::string& fileName)
+{
     if (!file.valid())
         throw EFOpenError(fileName);
     struct stat info { };
@@ -76,7 +81,13 @@ TextKind loadTextBytes(QByteArrayView bytes, QTextDocument& document, const QFon
 
 LoadedText loadTextFile(const std::string& fileName, const QFont& plainFont)
 {
-    const QByteArray bytes = readTextFileBytes(fileName);
+    FileHandle file = openRegularFile(fileName);
+    return loadTextFile(file, fileName, plainFont);
+}
+
+LoadedText loadTextFile(FileHandle& file, const std::string& fileName, const QFont& plainFont)
+{
+    const QByteArray bytes = readTextFileBytes(file, fileName);
     auto document = std::make_unique<QTextDocument>();
     const TextKind kind = loadTextBytes(bytes, *document, plainFont);
     return {std::move(document), kind};
@@ -84,7 +95,13 @@ LoadedText loadTextFile(const std::string& fileName, const QFont& plainFont)
 
 TextKind loadTextFile(const std::string& fileName, QTextDocument& document, const QFont& plainFont)
 {
-    const QByteArray bytes = readTextFileBytes(fileName);
+    FileHandle file = openRegularFile(fileName);
+    return loadTextFile(file, fileName, document, plainFont);
+}
+
+TextKind loadTextFile(FileHandle& file, const std::string& fileName, QTextDocument& document, const QFont& plainFont)
+{
+    const QByteArray bytes = readTextFileBytes(file, fileName);
     return loadTextBytes(bytes, document, plainFont);
 }
 

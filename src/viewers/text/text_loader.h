@@ -2,6 +2,7 @@
 #pragma once
 
 #include "base/exception.h"
+#include "base/file_handle.h"
 
 #include <QByteArray>
 #include <QByteArrayView>
@@ -42,6 +43,10 @@ constexpr std::size_t kMaxRichTextFileSize = std::size_t(64) << 20;
 // (missing, a directory, a device or pipe, no permission) throws EFOpenError with
 // the name as given; a read that fails afterwards throws ELoadStreamError.
 QByteArray readTextFileBytes(const std::string& fileName);
+// The same for a file already open at its start (a file of a drive, opened
+// through it); an invalid handle is a file that cannot be opened. The name only
+// names the file in messages.
+QByteArray readTextFileBytes(FileHandle& file, const std::string& fileName);
 
 // Fills the document with the bytes, replacing all it held: rich text when they
 // open as RTF, otherwise plain text in plainFont. Cannot fail.
@@ -57,9 +62,11 @@ struct LoadedText {
 // takes the new document with setDocument: a document shown while it is filled
 // is laid out as it grows, many times slower.
 LoadedText loadTextFile(const std::string& fileName, const QFont& plainFont);
+LoadedText loadTextFile(FileHandle& file, const std::string& fileName, const QFont& plainFont);
 
 // The same load into an existing document (one that no view shows), which keeps
 // its content when the file cannot be read.
 TextKind loadTextFile(const std::string& fileName, QTextDocument& document, const QFont& plainFont);
+TextKind loadTextFile(FileHandle& file, const std::string& fileName, QTextDocument& document, const QFont& plainFont);
 
 }  // namespace iradudo

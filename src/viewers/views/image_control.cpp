@@ -142,14 +142,14 @@ void ImageControl::paintEvent(QPaintEvent* event)
     painting_ = false;
 }
 
-LoadOutcome loadPicture(ImageControl* control, QWidget* window, const std::string& fileName)
+LoadOutcome loadPicture(ImageControl* control, QWidget* window, FileHandle file, const std::string& fileName)
 {
     ActiveLoad load(control, window);
     // The control's own picture is not touched until the load has succeeded:
     // the control may be gone by then.
     auto picture = std::make_unique<TPicture>();
     try {
-        picture->LoadFile(fileName);
+        picture->LoadFile(std::move(file), fileName);
     } catch (const LoadAbandoned&) {
         return LoadOutcome::Abandoned;
     } catch (...) {

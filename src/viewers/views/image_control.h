@@ -55,7 +55,7 @@ inline constexpr std::chrono::microseconds kGifEventInterval{10000};
 
 enum class LoadOutcome { Loaded, Abandoned };
 
-// Loads the file into a new picture with TPicture::LoadFile and, on success,
+// Loads the open file (named fileName) into a new picture with TPicture::LoadFile and, on success,
 // gives it to the control; a failure leaves the control's picture in place and
 // passes the exception on. While a GIF decodes, pending events run (see
 // installGifEventHook) and may start another load, close the window or delete
@@ -63,7 +63,7 @@ enum class LoadOutcome { Loaded, Abandoned };
 // at its next row, and so is a load whose control is deleted, whose window
 // (visible when it started) is closed, or whose main window is closed.
 // Abandoned loads release everything, report nothing and answer Abandoned.
-LoadOutcome loadPicture(ImageControl* control, QWidget* window, const std::string& fileName);
+LoadOutcome loadPicture(ImageControl* control, QWidget* window, FileHandle file, const std::string& fileName);
 
 // How many loads are in progress: more than one only while a load started
 // from the row hook of another runs.

@@ -111,7 +111,13 @@ RichTextView::~RichTextView()
 
 void RichTextView::LoadFromFile(const std::string& fileName)
 {
-    auto fill = std::make_unique<TextFill>(fileName, plainTextFont_);
+    FileHandle file = openRegularFile(fileName);
+    LoadFromFile(file, fileName);
+}
+
+void RichTextView::LoadFromFile(FileHandle& file, const std::string& fileName)
+{
+    auto fill = std::make_unique<TextFill>(readTextFileBytes(file, fileName), plainTextFont_);
     auto document = std::make_unique<QTextDocument>();
     if (fill->kind() == TextKind::Plain)
         document->setDocumentLayout(new QPlainTextDocumentLayout(document.get()));

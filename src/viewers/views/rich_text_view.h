@@ -44,6 +44,9 @@ public:
     // viewer's load procedure. On failure the view keeps what it showed and
     // the exception says why.
     void LoadFromFile(const std::string& fileName);
+    // The same for a file already open at its start (a file of a drive, opened
+    // through it); the name only names it in messages.
+    void LoadFromFile(FileHandle& file, const std::string& fileName);
     // Takes over a loaded document as the whole new content (shown as rich text
     // unless kind says plain).
     void setLoadedDocument(std::unique_ptr<QTextDocument> document, TextKind kind = TextKind::Rich);

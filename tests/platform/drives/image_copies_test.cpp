@@ -79,7 +79,7 @@ TEST_F(ImageCopiesTest, StartOpensACopyInAPrivateDirectoryThatGoesWithThePlatfor
     for (const auto& [line, name] : cases) {
         ASSERT_TRUE(platform->runCommandLine(line)) << line;
         const RecordingLauncher::Call& call = launcher->calls.back();
-        EXPECT_EQ(call.argv, (std::vector<std::string>{"xdg-open", "./" + name})) << line;
+        EXPECT_EQ(call.argv, (std::vector<std::string>{"xdg-open", call.workingDirectory + "/" + name})) << line;
         EXPECT_EQ(fs::path(call.workingDirectory).parent_path(), dir.path() / "tmp") << line;
         struct stat status { };
         ASSERT_EQ(::lstat(call.workingDirectory.c_str(), &status), 0);
