@@ -3,6 +3,7 @@
 // program's private configuration).
 #include "floppy/floppy_copy.h"
 #include "platform/run_program.h"
+#include "support/host_listed_file.h"
 #include "support/temp_dir.h"
 
 #include <gtest/gtest.h>
@@ -25,13 +26,7 @@ ProgramResult mtool(const std::string& program, const std::vector<std::string>& 
 // A host file opened as a drive hands it over.
 void copyHostFile(const FloppyTarget& target, const std::string& path, const std::string& name)
 {
-    ListedFile source;
-    source.handle = openRegularFile(path);
-    struct stat status { };
-    if (source.handle.valid() && ::fstat(source.handle.fd(), &status) == 0)
-        source.size = status.st_size;
-    else
-        source.handle = FileHandle();
+    ListedFile source = iradudo::test::openHostListedFile(path);
     copyToFloppy(target, source, name);
 }
 

@@ -4,6 +4,7 @@
 #include "floppy/format_terminal.h"
 #include "platform/linux_platform.h"
 #include "platform/mtools.h"
+#include "support/host_listed_file.h"
 #include "support/temp_dir.h"
 #include "support/test_drives.h"
 
@@ -155,7 +156,8 @@ TEST(FloppyDrive, MountedAtAPathWithABlank)
         EXPECT_EQ(table.find('A')->root, mountPoint) << c.what;
 
         const std::string file = dir.writeFile("GAME.LHA", "game bytes").string();
-        copyToFloppy(target, file, "GAME.LHA");
+        ListedFile game = iradudo::test::openHostListedFile(file);
+        copyToFloppy(target, game, "GAME.LHA");
         EXPECT_EQ(iradudo::test::readFile(mountPoint + "/GAME.LHA"), "game bytes") << c.what;
 
         std::vector<std::string> arguments = {"--yes", "A:", "/Q"};

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // iradudo-cli [--cd DIR]... drives: the drive list as the browser builds it.
 #include "cli.h"
+#include "listed_file.h"
 
 #include "base/text_encoding.h"
 #include "browser/directory_source.h"
@@ -18,8 +19,7 @@ int run(const Invocation& invocation)
         invocation.err << "usage: drives\n";
         return 2;
     }
-    const auto platform = std::make_unique<LinuxPlatform>(
-        buildDriveTable(invocation.discDirectories, resolveFloppy(invocation.floppy)));
+    const auto platform = makePlatform(invocation);
     const DriveList drives(*platform);
     for (int i = 0; i < drives.count(); ++i) {
         const char letter = drives.letterAt(i);

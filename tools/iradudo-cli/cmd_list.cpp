@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // iradudo-cli [--floppy PATH] [--cd DIR]... list PATH [--info]: a directory as the browser lists it.
 #include "cli.h"
+#include "listed_file.h"
 
 #include "base/text_encoding.h"
 #include "browser/directory_source.h"
@@ -57,8 +58,7 @@ int run(const Invocation& invocation)
         return 2;
     }
 
-    const auto platform = std::make_unique<LinuxPlatform>(
-        buildDriveTable(invocation.discDirectories, resolveFloppy(invocation.floppy)));
+    const auto platform = makePlatform(invocation);
     char drive = driveLetterOf(path);
     std::vector<std::string> drawers;
     if (drive != 0) {

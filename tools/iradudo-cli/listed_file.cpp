@@ -12,7 +12,7 @@ namespace iradudo::cli {
 std::unique_ptr<LinuxPlatform> makePlatform(const Invocation& invocation)
 {
     return std::make_unique<LinuxPlatform>(
-        withFloppyDrive(buildSystemDriveTable(invocation.discDirectories), resolveFloppy(invocation.floppy)));
+        buildDriveTable(invocation.discDirectories, resolveFloppy(invocation.floppy)));
 }
 
 ListedPath listedPathOf(const LinuxPlatform& platform, const std::string& argument)
