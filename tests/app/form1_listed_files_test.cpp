@@ -156,11 +156,6 @@ TEST_P(ListedFilesTest, OnlyAHostDriveTakesTheProcessAlong)
 }
 
 INSTANTIATE_TEST_SUITE_P(EveryDriveKind, ListedFilesTest, ::testing::ValuesIn(allMediumKinds()),
-    [](const ::testing::TestParamInfo<MediumCase>& info) {
-        std::string name;
-        for (const char c : std::string(info.param.label))
-            name += std::isalnum(static_cast<unsigned char>(c)) ? c : '_';
-        return name;
-    });
+    [](const ::testing::TestParamInfo<MediumCase>& info) { return mediumCaseName(info.param); });
 
 }  // namespace

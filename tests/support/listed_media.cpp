@@ -4,6 +4,7 @@
 #include "support/disc_images.h"
 #include "support/temp_dir.h"
 
+#include <cctype>
 #include <gtest/gtest.h>
 
 namespace fs = std::filesystem;
@@ -19,6 +20,14 @@ std::vector<std::string> mtool(const std::string& program, std::vector<std::stri
 }
 
 }  // namespace
+
+std::string mediumCaseName(const MediumCase& medium)
+{
+    std::string name;
+    for (const char c : std::string(medium.label))
+        name += std::isalnum(static_cast<unsigned char>(c)) ? c : '_';
+    return name;
+}
 
 const std::vector<MediumCase>& allMediumKinds()
 {

@@ -18,6 +18,9 @@ struct MediumCase {
 // One of each kind, for tables of cases.
 const std::vector<MediumCase>& allMediumKinds();
 
+// A case's label as a test name (letters, digits and underscores).
+std::string mediumCaseName(const MediumCase& medium);
+
 // A medium holding files, made from a tree by xorriso or mtools, and read back
 // by the same tools, never by the program.
 class ListedMedium {

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Runs iradudo-cli's drives, list and copy-to-floppy commands.
 #include "platform/run_program.h"
+#include "support/cli_runner.h"
 #include "support/temp_dir.h"
 
 #include <algorithm>
@@ -21,40 +22,7 @@ namespace fs = std::filesystem;
 
 namespace {
 
-struct Result {
-    int status = -1;
-    std::string out;
-    std::string err;
-};
-
-Result runCli(std::vector<std::string> args)
-{
-    const std::string program = IRADUDO_BINARY_DIR "/iradudo-cli";
-    TempDir capture;
-    const std::string outPath = (capture.path() / "out").string();
-    const std::string errPath = (capture.path() / "err").string();
-    args.insert(args.begin(), program);
-    std::vector<char*> argv;
-    for (std::string& arg : args)
-        argv.push_back(arg.data());
-    argv.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 1, outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    posix_spawn_file_actions_addopen(&actions, 2, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    Result result;
-    pid_t pid = -1;
-    const int spawned = posix_spawn(&pid, program.c_str(), &actions, nullptr, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    if (spawned != 0)
-        return result;
-    int status = 0;
-    ::waitpid(pid, &status, 0);
-    result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    result.out = readFile(outPath);
-    result.err = readFile(errPath);
-    return result;
-}
+using Result = CliResult;
 
 const std::string demo = IRADUDO_SOURCE_DIR "/demo";
 

@@ -2,6 +2,7 @@
 // iradudo-cli's text, picture, gif2bmp and copy-to-floppy read a drive path
 // through its drive, on every kind of drive, whatever its working directory holds.
 #include "platform/run_program.h"
+#include "support/cli_runner.h"
 #include "support/disc_images.h"
 #include "support/listed_media.h"
 #include "support/temp_dir.h"
@@ -22,48 +23,12 @@ namespace fs = std::filesystem;
 
 namespace {
 
-struct Result {
-    int status = -1;
-    std::string out;
-    std::string err;
-};
+using Result = CliResult;
 
 // The tool run in a working directory of the test's choice.
 Result runCliIn(const fs::path& workingDirectory, std::vector<std::string> args)
 {
-    const std::string program = IRADUDO_BINARY_DIR "/iradudo-cli";
-    TempDir capture;
-    const std::string outPath = (capture.path() / "out").string();
-    const std::string errPath = (capture.path() / "err").string();
-    args.insert(args.begin(), program);
-    std::vector<char*> argv;
-    for (std::string& arg : args)
-        argv.push_back(arg.data());
-    argv.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 1, outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    posix_spawn_file_actions_addopen(&actions, 2, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    posix_spawn_file_actions_addchdir_np(&actions, workingDirectory.c_str());
-    std::vector<std::string> environment{"QT_QPA_PLATFORM=offscreen", "MTOOLSRC=/dev/null"};
-    for (char** variable = environ; *variable; ++variable)
-        environment.emplace_back(*variable);
-    std::vector<char*> envp;
-    for (std::string& variable : environment)
-        envp.push_back(variable.data());
-    envp.push_back(nullptr);
-    Result result;
-    pid_t pid = -1;
-    const int spawned = posix_spawn(&pid, program.c_str(), &actions, nullptr, argv.data(), envp.data());
-    posix_spawn_file_actions_destroy(&actions);
-    if (spawned != 0)
-        return result;
-    int status = 0;
-    ::waitpid(pid, &status, 0);
-    result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    result.out = readFile(outPath);
-    result.err = readFile(errPath);
-    return result;
+    return runCli(std::move(args), workingDirectory, {"QT_QPA_PLATFORM=offscreen", "MTOOLSRC=/dev/null"});
 }
 
 // The width and height a GIF's logical screen descriptor states.
@@ -219,11 +184,6 @@ TEST_P(CliListedFilesTest, AMissingDrivePathIsNamedAsGiven)
 }
 
 INSTANTIATE_TEST_SUITE_P(EveryDriveKind, CliListedFilesTest, ::testing::ValuesIn(allMediumKinds()),
-    [](const ::testing::TestParamInfo<MediumCase>& info) {
-        std::string name;
-        for (const char c : std::string(info.param.label))
-            name += std::isalnum(static_cast<unsigned char>(c)) ? c : '_';
-        return name;
-    });
+    [](const ::testing::TestParamInfo<MediumCase>& info) { return mediumCaseName(info.param); });
 
 }  // namespace
