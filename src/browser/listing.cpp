@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "browser/listing.h"
 
+#include "base/folded_name_index.h"
 #include "base/text_encoding.h"
 #include "browser/directory_source.h"
 #include "platform/dos_path.h"
@@ -161,73 +162,29 @@ std::string companionComment(std::string_view fileBytes)
 
 namespace {
 
-// The files among a directory's entries, found by name: the exact name first,
-// else the one name equal but for ASCII case (a case-folded name that two files
-// share finds neither). An open-addressing table of indices into the entries,
-// hashed as the names are folded: a listing of thousands of files copies no name
-// and allocates one block to index them.
+// The files among a directory's entries, found by name as the disc's names are.
 class FileNames {
+    struct NameAt {
+        const std::vector<std::string>& entries;
+        std::string_view operator()(std::uint32_t index) const { return entries[index]; }
+    };
+
 public:
     explicit FileNames(const std::vector<std::string>& entries) : entries_(entries) { }
 
     void add(std::size_t index) { added_.push_back(static_cast<std::uint32_t>(index)); }
-
-    void buildIndex()
-    {
-        std::size_t capacity = 16;
-        while (capacity < added_.size() * 2)
-            capacity *= 2;
-        slots_.assign(capacity, Slot{0, 0});
-        for (const std::uint32_t index : added_) {
-            const std::uint64_t hash = foldedHash(entries_[index]);
-            std::size_t slot = hash & (capacity - 1);
-            while (slots_[slot].entry != 0)
-                slot = (slot + 1) & (capacity - 1);
-            slots_[slot] = Slot{index + 1, static_cast<std::uint32_t>(hash >> 32)};
-        }
-    }
+    void buildIndex() { index_.build(added_, NameAt{entries_}); }
 
     const std::string* find(std::string_view wanted) const
     {
-        const std::size_t mask = slots_.size() - 1;
-        const std::string* match = nullptr;
-        bool ambiguous = false;
-        const std::uint64_t hash = foldedHash(wanted);
-        const auto tag = static_cast<std::uint32_t>(hash >> 32);
-        for (std::size_t slot = hash & mask; slots_[slot].entry != 0; slot = (slot + 1) & mask) {
-            if (slots_[slot].tag != tag)
-                continue;
-            const std::string& candidate = entries_[slots_[slot].entry - 1];
-            if (candidate == wanted)
-                return &candidate;
-            if (equalsIgnoringAsciiCase(candidate, wanted)) {
-                ambiguous = ambiguous || match;
-                match = &candidate;
-            }
-        }
-        return ambiguous ? nullptr : match;
+        const std::optional<std::uint32_t> found = index_.find(wanted, NameAt{entries_});
+        return found ? &entries_[*found] : nullptr;
     }
 
 private:
-    struct Slot {
-        std::uint32_t entry;  // index into the entries + 1; 0 is empty
-        std::uint32_t tag;    // high half of the hash, to skip most comparisons
-    };
-
-    static std::uint64_t foldedHash(std::string_view name)
-    {
-        std::uint64_t hash = 14695981039346656037ull;
-        for (const char c : name)
-            hash = (hash ^ static_cast<unsigned char>(asciiLower(c))) * 1099511628211ull;
-        // FNV's low bits cluster for names that differ in one digit; mix them.
-        hash ^= hash >> 33;
-        hash *= 0xff51afd7ed558ccdull;
-        return hash ^ (hash >> 33);
-    }
-
     const std::vector<std::string>& entries_;
     std::vector<std::uint32_t> added_;
-    std::vector<Slot> slots_;
+    FoldedNameIndex index_;
 };
 
 }  // namespace

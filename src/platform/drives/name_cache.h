@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "base/folded_name_index.h"
+
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -9,8 +11,8 @@
 namespace iradudo {
 
 // The names of one directory, read once for a batch of lookups: the names in one
-// buffer and an open-addressing table over their case-folded hashes, so a listing
-// of thousands of entries costs one directory read and no allocation per lookup.
+// buffer and a folded-name index over them, so a listing of thousands of entries
+// costs one directory read and no allocation per lookup.
 class NameCache {
 public:
     explicit NameCache(std::string hostDirectory) : hostDirectory_(std::move(hostDirectory)) { }
@@ -33,18 +35,12 @@ private:
         std::uint32_t length;
         unsigned char type;
     };
-    struct Slot {
-        std::uint32_t index;  // into names_ + 1; 0 is empty
-        std::uint32_t tag;    // high half of the hash, to skip most comparisons
-    };
-
-    static std::uint64_t foldedHash(std::string_view name);
     std::string_view name(std::uint32_t index) const;
 
     std::string hostDirectory_;
     std::string buffer_;  // the names, each followed by a zero byte
     std::vector<Name> names_;
-    std::vector<Slot> slots_;
+    FoldedNameIndex index_;
 };
 
 }  // namespace iradudo
