@@ -103,9 +103,9 @@ public:
     virtual ListedFile openListedFile(const std::string& directory, const std::string& name) const = 0;
 
     // While a batch is open, case-insensitive fallbacks in the current directory use
-    // one cached read of its names instead of reading the directory per lookup, and
-    // openFile consults that cache before trying a name. Batches nest. Use
-    // NameLookupBatch rather than calling these directly.
+    // one cached read of its names instead of reading the directory per lookup
+    // (the exact name is tried first, as names from a listing exist as given).
+    // Batches nest. Use NameLookupBatch rather than calling these directly.
     virtual void beginNameBatch() = 0;
     virtual void endNameBatch() = 0;
 
