@@ -40,12 +40,20 @@ enum : std::uint32_t {
     kSrcAnd = 0x008800C6,
     kSrcInvert = 0x00660046,
     kNotSrcCopy = 0x00330008,
-    kDstInvert = 0x00550009,
-    kBlackness = 0x00000042,
-    kWhiteness = 0x00FF0062,
-    kPatCopy = 0x00F00021,
-    kPatInvert = 0x005A0049,
 };
+// The ternary raster operation's truth table (bits 16-23 of the code) has
+// one bit for each combination of pattern, source and destination bits.
+enum : std::uint32_t { kRopPattern = 0xF0, kRopSource = 0xCC, kRopDestination = 0xAA };
+
+// Whether the operation's result depends on the operand whose column is `operand`.
+bool ropUses(std::uint32_t rop, std::uint32_t operand)
+{
+    const std::uint32_t table = rop >> 16 & 0xFF;
+    const int shift = operand == kRopPattern ? 4 : operand == kRopSource ? 2 : 1;
+    const std::uint32_t low = ~operand & 0xFF;  // rows where the operand is 0
+    return ((table >> shift) & low) != (table & low);
+}
+
 constexpr int kTaUpdateCp = 1;
 constexpr int kTaHorizontal = 6;
 constexpr int kTaRight = 2;
@@ -644,6 +652,10 @@ private:
     // ---- bitmaps ----
     void blit(const QImage& image, QRectF dest, QRectF source, std::uint32_t rop)
     {
+        if (!ropUses(rop, kRopSource)) {
+            patternBlit(dest, rop);
+            return;
+        }
         if (image.isNull() || dest.width() == 0 || dest.height() == 0)
             return;
         QImage picture = image;
@@ -668,29 +680,32 @@ private:
         painter_.restore();
     }
 
-    // A raster operation without a source bitmap.
+    // A raster operation without a source bitmap. The operations Qt has no
+    // equivalent for are left out: painting them with the brush would cover
+    // what is below, and GDI+ ends its files with a destination-only BitBlt
+    // over the whole picture (to give the file its bounds).
     void patternBlit(const QRectF& dest, std::uint32_t rop)
     {
         painter_.save();
         painter_.setTransform(transform_);
         painter_.setPen(Qt::NoPen);
         const QRectF box = dest.normalized();
-        switch (rop) {
-        case kBlackness: painter_.fillRect(box, Qt::black); break;
-        case kWhiteness: painter_.fillRect(box, Qt::white); break;
-        case kDstInvert:
+        switch (rop >> 16 & 0xFF) {
+        case 0x00: painter_.fillRect(box, Qt::black); break;
+        case 0xFF: painter_.fillRect(box, Qt::white); break;
+        case 0x55:
             painter_.setCompositionMode(QPainter::RasterOp_NotDestination);
             painter_.fillRect(box, Qt::black);
             break;
-        case kPatInvert:
+        case 0x5A:
             painter_.setCompositionMode(QPainter::RasterOp_SourceXorDestination);
             painter_.fillRect(box, qbrush());
             break;
-        case kPatCopy:
-        default:
+        case 0xF0:
             if (state_.brush.style != kBsNull)
                 painter_.fillRect(box, qbrush());
             break;
+        default: break;  // 0xAA (the destination unchanged) among them
         }
         painter_.restore();
     }

@@ -20,7 +20,9 @@
 // spacing, opaque and clipped rectangles), bitmaps (WMF StretchDIB,
 // DIBStretchBlt, DIBBitBlt, PatBlt; EMF StretchDIBits, SetDIBitsToDevice,
 // BitBlt, StretchBlt) with SRCCOPY, SRCPAINT, SRCAND, SRCINVERT, NOTSRCCOPY,
-// DSTINVERT, BLACKNESS, WHITENESS, PATCOPY and PATINVERT, and clipping by
+// DSTINVERT, BLACKNESS, WHITENESS, PATCOPY and PATINVERT (other operations
+// without a source, such as the destination-only BitBlt that closes GDI+
+// files, draw nothing), and clipping by
 // rectangles (IntersectClipRect, ExcludeClipRect), EMF rectangle regions
 // (ExtSelectClipRgn) and paths.
 //
