@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "viewers/metafile/metafile_player.h"
 
+#include "viewers/metafile/emf_plus.h"
 #include "viewers/quiet_decode.h"
 
 #include <QFont>
@@ -245,12 +246,21 @@ public:
 
     void run()
     {
+        // Where the file's EMF+ records are played, its EMF records play only
+        // after a GetDC record, as GDI+ plays them.
+        std::optional<EmfPlusPlayer> plus;
+        if (emf_ && playsEmfPlus(file_))
+            plus.emplace(painter_, base_, baseClip_);
         for (const Record& record : file_.records) {
             const RecordReader r = readerFor(file_, record);
-            if (emf_)
-                emfRecord(record.type, r);
-            else
+            if (!emf_) {
                 wmfRecord(record.type, r);
+            } else if (plus && isEmfPlusComment(r)) {
+                plus->comment(r);
+                applyClip();
+            } else if (!plus || plus->emfEnabled()) {
+                emfRecord(record.type, r);
+            }
         }
     }
 

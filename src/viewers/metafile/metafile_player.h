@@ -29,8 +29,10 @@
 // modes: the fixed ones at the placeable header's units per inch (else 96);
 // MM_TEXT maps the window onto the picture as MM_ANISOTROPIC does.
 //
-// Skipped: comments (so EMF+ records, whose EMF fallbacks follow them, and
-// embedded spool data), palettes, FrameRgn and InvertRgn, flood fills,
+// EMF+ records in comments are played by emf_plus.h, which also says when the
+// EMF records are played beside them.
+//
+// Skipped: other comments (embedded spool data), palettes, FrameRgn and InvertRgn, flood fills,
 // MaskBlt, PlgBlt, AlphaBlend, TransparentBlt, escapes, colour adjustment, WidenPath and FlattenPath, and
 // any record the player does not know. Nothing in a record is fatal.
 
