@@ -339,8 +339,17 @@ struct EmfPlusPlayer::State {
             gradient.setSpread(QGradient::RepeatSpread);
             return QBrush(gradient);
         }
+        case 2: {  // texture: flags, wrap mode, a transform when flagged, an image
+            const std::size_t imageAt = at + 16 + ((r.u32(at + 8) & 0x02) ? 24 : 0);
+            if (!r.has(imageAt, 28))
+                return QBrush(QColor(128, 128, 128));
+            const QImage image = readImage(RecordReader(r.bytes(imageAt, r.size() - imageAt), r.size() - imageAt));
+            if (image.isNull())
+                return QBrush(QColor(128, 128, 128));
+            return QBrush(image);
+        }
         case 3:  // path gradient: its centre colour
-            return QBrush(argb(r.u32(at + 12)));
+            return QBrush(argb(r.u32(at + 16)));
         default: return QBrush(QColor(128, 128, 128));
         }
     }

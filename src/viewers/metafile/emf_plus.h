@@ -9,7 +9,8 @@
 // records instead (see playsEmfPlus).
 //
 // Drawn: the header (the reference resolution), objects (brushes: solid,
-// hatched, linear gradients, others as their first colour; pens: width,
+// hatched without their background, linear gradients, textures, path
+// gradients as their centre colour; pens: width,
 // unit, caps, joins, dash styles and patterns; paths; regions; images:
 // bitmaps in 24- and 32-bit pixel formats and compressed PNG, JPEG, GIF,
 // BMP; fonts; string formats' alignment), Clear, FillRects, DrawRects,
@@ -37,7 +38,7 @@ namespace iradudo::metafile {
 // their depth), and saved states.
 constexpr std::size_t kMaxPlusObjectBytes = std::size_t(16) << 20;
 constexpr std::size_t kMaxPlusPathPoints = std::size_t(1) << 20;
-constexpr std::size_t kMaxPlusRegionNodes = 4096;
+constexpr std::size_t kMaxPlusRegionNodes = 512;
 constexpr std::size_t kMaxPlusSavedStates = 1024;
 
 // Whether the file holds EMF+ records that should be played in place of its

@@ -104,6 +104,14 @@ std::vector<std::int64_t> pngImageData()
     return data;
 }
 
+PlusRecord textureBrush(int slot)
+{
+    std::vector<std::int64_t> data{kVersion, 2, 0, 0};
+    const std::vector<std::int64_t> image = pngImageData();
+    data.insert(data.end(), image.begin(), image.end());
+    return {0x4008, std::uint16_t(slot | 1 << 8), data};
+}
+
 QImage playImage(const std::vector<std::uint8_t>& bytes)
 {
     const mf::Metafile m = mf::parse(bytes.data(), bytes.size());
@@ -196,6 +204,12 @@ INSTANTIATE_TEST_SUITE_P(Table, EmfPlusRecords,
             {{40, 40, 0x00C800}, {10, 10, 0xFFFFFF}, {80, 80, 0xFFFFFF}}},
         PlusCase{"a brush object continued over two records",
             {{0x4008, 1 | 1 << 8 | 0x8000, {12, kVersion, 0}}, {0x4008, 1 | 1 << 8 | 0x8000, {12, kRed}},
+                {0x400A, 0, {1, 1, fl(0), fl(0), fl(50), fl(50)}}},
+            {{25, 25, 0xFF0000}}},
+        PlusCase{"a texture brush of a PNG", {textureBrush(1), {0x400A, 0, {1, 1, fl(0), fl(0), fl(50), fl(50)}}},
+            {{25, 25, 0x00C800}, {75, 75, 0xFFFFFF}}},
+        PlusCase{"a path gradient brush by its centre colour",
+            {{0x4008, 1 | 1 << 8, {kVersion, 3, 0, 0, kRed, fl(50), fl(50)}},
                 {0x400A, 0, {1, 1, fl(0), fl(0), fl(50), fl(50)}}},
             {{25, 25, 0xFF0000}}},
         PlusCase{"Clear", {{0x4009, 0, {kBlue}}}, {{5, 5, 0x0000FF}, {95, 95, 0x0000FF}}},
