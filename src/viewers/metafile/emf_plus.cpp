@@ -119,6 +119,7 @@ struct Object {
     double fontEm = 0;  // world units
     int fontUnit = 2;
     int alignment = 0, lineAlignment = 0;
+    bool noWrap = false;
 };
 
 struct Graphics {
@@ -328,8 +329,15 @@ struct EmfPlusPlayer::State {
         case 1: {  // hatch: style, fore, back
             static const Qt::BrushStyle styles[] = {Qt::HorPattern, Qt::VerPattern, Qt::FDiagPattern, Qt::BDiagPattern,
                 Qt::CrossPattern, Qt::DiagCrossPattern};
+            // A tile of the background with the pattern over it: Qt's
+            // pattern brushes leave the background out.
             const std::uint32_t style = r.u32(at + 8);
-            return QBrush(argb(r.u32(at + 12)), style < 6 ? styles[style] : Qt::Dense4Pattern);
+            QImage tile(8, 8, QImage::Format_ARGB32_Premultiplied);
+            tile.fill(argb(r.u32(at + 16)));
+            QPainter onTile(&tile);
+            onTile.fillRect(tile.rect(), QBrush(argb(r.u32(at + 12)), style < 6 ? styles[style] : Qt::Dense4Pattern));
+            onTile.end();
+            return QBrush(tile);
         }
         case 4: {  // linear gradient: flags, wrap, rect, start, end colours
             const QRectF rect = rectAt(r, at + 16, false);
@@ -637,6 +645,7 @@ struct EmfPlusPlayer::State {
         }
         case 7:
             o.type = ObjectType::StringFormat;
+            o.noWrap = (r.u32(4) & 0x1000) != 0;
             o.alignment = int(r.u32(12));
             o.lineAlignment = int(r.u32(16));
             break;
@@ -828,7 +837,7 @@ struct EmfPlusPlayer::State {
             const QFontMetricsF metrics(qfont);
             painter.drawText(box.topLeft() + QPointF(0, metrics.ascent()), text);
         } else {
-            painter.drawText(box, align | Qt::TextWordWrap, text);
+            painter.drawText(box, align | (format && format->noWrap ? 0 : int(Qt::TextWordWrap)), text);
         }
     }
 

@@ -9,11 +9,11 @@
 // records instead (see playsEmfPlus).
 //
 // Drawn: the header (the reference resolution), objects (brushes: solid,
-// hatched without their background, linear gradients, textures, path
+// hatched, linear gradients, textures, path
 // gradients as their centre colour; pens: width,
 // unit, caps, joins, dash styles and patterns; paths; regions; images:
 // bitmaps in 24- and 32-bit pixel formats and compressed PNG, JPEG, GIF,
-// BMP; fonts; string formats' alignment), Clear, FillRects, DrawRects,
+// BMP; fonts; string formats' alignment and wrapping), Clear, FillRects, DrawRects,
 // FillPolygon, DrawLines, FillEllipse, DrawEllipse, FillPie, DrawPie,
 // DrawArc, FillPath, DrawPath, FillRegion, FillClosedCurve, DrawClosedCurve,
 // DrawCurve, DrawBeziers, DrawString, DrawImage, DrawImagePoints, the world

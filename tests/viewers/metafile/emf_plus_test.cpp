@@ -276,3 +276,25 @@ TEST(EmfPlusOnly, TheTestChartDrawsItsBackgroundShapesAndText)
 }
 
 }  // namespace
+
+namespace {
+
+TEST(EmfPlusBrushes, HatchesFillTheirBackgroundToo)
+{
+    const QImage image = playImage(makeEmf({plusComment({header(false),
+        {0x4008, 1 | 1 << 8, {kVersion, 1, 0, kRed, kBlue}}, {0x400A, 0, {1, 1, fl(0), fl(0), fl(40), fl(40)}}})}));
+    int red = 0, blue = 0, white = 0;
+    for (int y = 2; y < 38; ++y)
+        for (int x = 2; x < 38; ++x) {
+            // Smooth scaling blends the lines' edges.
+            const QRgb p = rgb(image, x, y);
+            red += qRed(p) > 160 && qBlue(p) < 96;
+            blue += qBlue(p) > 160 && qRed(p) < 96;
+            white += qRed(p) > 200 && qGreen(p) > 200 && qBlue(p) > 200;
+        }
+    EXPECT_GT(red, 36 * 36 / 16);
+    EXPECT_GT(blue, 36 * 36 / 2);
+    EXPECT_EQ(white, 0);
+}
+
+}  // namespace
