@@ -38,7 +38,7 @@ namespace iradudo::metafile {
 // their depth), and saved states.
 constexpr std::size_t kMaxPlusObjectBytes = std::size_t(16) << 20;
 constexpr std::size_t kMaxPlusPathPoints = std::size_t(1) << 20;
-constexpr std::size_t kMaxPlusRegionNodes = 512;
+constexpr std::size_t kMaxPlusRegionNodes = 64;
 constexpr std::size_t kMaxPlusSavedStates = 1024;
 
 // Whether the file holds EMF+ records that should be played in place of its

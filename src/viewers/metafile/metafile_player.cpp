@@ -9,6 +9,7 @@
 #include <QPainter>
 #include <QPainterPath>
 #include <QPen>
+#include <QRegion>
 #include <QTransform>
 
 #include <algorithm>
@@ -69,7 +70,7 @@ constexpr double kMaxFontPixels = 2048;
 constexpr double kMaxTextStretch = 16;
 constexpr std::size_t kMaxTextChars = 8192;
 // Rectangles read from one region record.
-constexpr std::size_t kMaxRegionRects = 4096;
+constexpr std::size_t kMaxRegionRects = 1024;
 
 QColor colorRef(std::uint32_t value)
 {
@@ -952,20 +953,39 @@ private:
         o.type = Object::Type::Region;
         const std::size_t scans = r.u16(10);
         std::size_t at = 22;
-        std::size_t rects = 0;
-        for (std::size_t i = 0; i < scans && r.has(at, 6) && rects < kMaxRegionRects; ++i) {
+        std::vector<QRect> rects;
+        for (std::size_t i = 0; i < scans && r.has(at, 6) && rects.size() < kMaxRegionRects; ++i) {
             const std::size_t count = r.u16(at);  // 16-bit values in the pairs
-            const double top = r.i16(at + 2), bottom = r.i16(at + 4);
+            const int top = r.i16(at + 2), bottom = r.i16(at + 4);
             if (!r.has(at + 6, count * 2 + 2))
                 break;
-            for (std::size_t k = 0; k + 1 < count && rects < kMaxRegionRects; k += 2, ++rects)
-                o.region.addRect(rectOf(r.i16(at + 6 + 2 * k), top, r.i16(at + 8 + 2 * k), bottom));
+            for (std::size_t k = 0; k + 1 < count && rects.size() < kMaxRegionRects; k += 2)
+                rects.push_back(regionRect(r.i16(at + 6 + 2 * k), top, r.i16(at + 8 + 2 * k), bottom));
             at += 6 + count * 2 + 2;
         }
         if (scans == 0 && r.has(14, 8))  // an empty scan list: the bounds
-            o.region.addRect(rectOf(r.i16(14), r.i16(16), r.i16(18), r.i16(20)));
-        o.region = o.region.simplified();
+            rects.push_back(regionRect(r.i16(14), r.i16(16), r.i16(18), r.i16(20)));
+        o.region.addRegion(unite(rects));
         return o;
+    }
+
+    // Region rectangles are united as QRegion bands: uniting them as paths
+    // costs far more for many overlapping rectangles.
+    static QRect regionRect(std::int64_t left, std::int64_t top, std::int64_t right, std::int64_t bottom)
+    {
+        static constexpr std::int64_t limit = std::int64_t(1) << 28;  // QRect's arithmetic stays in int
+        auto c = [](std::int64_t v) { return int(std::clamp(v, -limit, limit)); };
+        return QRect(QPoint(c(std::min(left, right)), c(std::min(top, bottom))),
+            QPoint(c(std::max(left, right)) - 1, c(std::max(top, bottom)) - 1));
+    }
+
+    static QRegion unite(const std::vector<QRect>& rects)
+    {
+        QRegion region;
+        for (const QRect& rect : rects)
+            if (rect.isValid())
+                region += rect;
+        return region;
     }
 
     void selectClipRegion(const Object* region)
@@ -1007,11 +1027,13 @@ private:
         const std::uint64_t count = r.u32(at + 8);
         if (bytes < 32 || !r.has(at, bytes) || count > (bytes - 32) / 16)
             return area;
+        std::vector<QRect> rects;
         for (std::size_t i = 0; i < count && i < kMaxRegionRects; ++i) {
             const std::size_t p = at + 32 + 16 * i;
-            area.addRect(rectOf(r.i32(p), r.i32(p + 4), r.i32(p + 8), r.i32(p + 12)));
+            rects.push_back(regionRect(r.i32(p), r.i32(p + 4), r.i32(p + 8), r.i32(p + 12)));
         }
-        return area.simplified();
+        area.addRegion(unite(rects));
+        return area;
     }
 
     // ---- WMF ----
