@@ -88,8 +88,15 @@ void parseWmf(Metafile& m)
         const std::uint16_t function = file.u16(at + 4);
         if (function == kWmfEof)
             break;
-        if (bytes < kWmfRecordHeaderBytes || bytes > m.data.size() - at || m.records.size() >= kMaxRecords) {
+        if (bytes < kWmfRecordHeaderBytes || m.records.size() >= kMaxRecords) {
             m.truncated = true;
+            break;
+        }
+        if (bytes > m.data.size() - at) {
+            // A record cut short by the end of the file (GDI+ writes such
+            // bitmaps into its metafile images): keep what there is of it.
+            m.truncated = true;
+            m.records.push_back(Record{std::uint32_t(at), std::uint32_t(m.data.size() - at), function});
             break;
         }
         m.records.push_back(Record{std::uint32_t(at), std::uint32_t(bytes), function});

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "viewers/metafile/metafile_player.h"
 
+#include "viewers/metafile/emf_plus.h"
 #include "viewers/quiet_decode.h"
 
 #include <QFont>
@@ -8,6 +9,7 @@
 #include <QPainter>
 #include <QPainterPath>
 #include <QPen>
+#include <QRegion>
 #include <QTransform>
 
 #include <algorithm>
@@ -40,12 +42,20 @@ enum : std::uint32_t {
     kSrcAnd = 0x008800C6,
     kSrcInvert = 0x00660046,
     kNotSrcCopy = 0x00330008,
-    kDstInvert = 0x00550009,
-    kBlackness = 0x00000042,
-    kWhiteness = 0x00FF0062,
-    kPatCopy = 0x00F00021,
-    kPatInvert = 0x005A0049,
 };
+// The ternary raster operation's truth table (bits 16-23 of the code) has
+// one bit for each combination of pattern, source and destination bits.
+enum : std::uint32_t { kRopPattern = 0xF0, kRopSource = 0xCC, kRopDestination = 0xAA };
+
+// Whether the operation's result depends on the operand whose column is `operand`.
+bool ropUses(std::uint32_t rop, std::uint32_t operand)
+{
+    const std::uint32_t table = rop >> 16 & 0xFF;
+    const int shift = operand == kRopPattern ? 4 : operand == kRopSource ? 2 : 1;
+    const std::uint32_t low = ~operand & 0xFF;  // rows where the operand is 0
+    return ((table >> shift) & low) != (table & low);
+}
+
 constexpr int kTaUpdateCp = 1;
 constexpr int kTaHorizontal = 6;
 constexpr int kTaRight = 2;
@@ -59,6 +69,8 @@ constexpr int kEtoClipped = 4;
 constexpr double kMaxFontPixels = 2048;
 constexpr double kMaxTextStretch = 16;
 constexpr std::size_t kMaxTextChars = 8192;
+// Rectangles read from one region record.
+constexpr std::size_t kMaxRegionRects = 1024;
 
 QColor colorRef(std::uint32_t value)
 {
@@ -88,10 +100,11 @@ struct Font {
 };
 
 struct Object {
-    enum class Type : std::uint8_t { None, Pen, Brush, Font, Other } type = Type::None;
+    enum class Type : std::uint8_t { None, Pen, Brush, Font, Region, Other } type = Type::None;
     Pen pen;
     Brush brush;
     Font font;
+    QPainterPath region;  // WMF: logical units
 };
 
 struct DcState {
@@ -212,11 +225,20 @@ public:
                 * QTransform::fromTranslate(target.left(), target.top());
             objects_.resize(std::min<std::size_t>(std::max(file.handleCount, 1), kMaxObjects));
         } else {
-            // WMF: the window is mapped onto the target; it starts as the
-            // picture's own extent and the window records move it.
-            target_ = target;
-            state_.windowOrg = QPointF(file.originX, file.originY);
-            state_.windowExt = QSizeF(file.extentX, file.extentY);
+            // WMF: the picture's own extent (the placeable box, or the first
+            // window) is the device space, mapped onto the target. Window and
+            // viewport both start as that extent, so the window records move
+            // and scale the picture as before and the viewport records act in
+            // the same units. The fixed map modes take the placeable header's
+            // units per inch, else 96, as the device's resolution.
+            base_ = QTransform::fromTranslate(-file.originX, -file.originY)
+                * QTransform::fromScale(target.width() / file.extentX, target.height() / file.extentY)
+                * QTransform::fromTranslate(target.left(), target.top());
+            state_.windowOrg = state_.viewportOrg = QPointF(file.originX, file.originY);
+            state_.windowExt = state_.viewportExt = QSizeF(file.extentX, file.extentY);
+            state_.mapMode = kMmAnisotropic;
+            const double perMm = (file.placeable && file.unitsPerInch > 0 ? file.unitsPerInch : 96) / 25.4;
+            pixelsPerMmX_ = pixelsPerMmY_ = perMm;
             objects_.resize(std::size_t(file.objectCount));
         }
         baseClip_ = target;
@@ -225,12 +247,21 @@ public:
 
     void run()
     {
+        // Where the file's EMF+ records are played, its EMF records play only
+        // after a GetDC record, as GDI+ plays them.
+        std::optional<EmfPlusPlayer> plus;
+        if (emf_ && playsEmfPlus(file_))
+            plus.emplace(painter_, base_, baseClip_);
         for (const Record& record : file_.records) {
             const RecordReader r = readerFor(file_, record);
-            if (emf_)
-                emfRecord(record.type, r);
-            else
+            if (!emf_) {
                 wmfRecord(record.type, r);
+            } else if (plus && isEmfPlusComment(r)) {
+                plus->comment(r);
+                applyClip();
+            } else if (!plus || plus->emfEnabled()) {
+                emfRecord(record.type, r);
+            }
         }
     }
 
@@ -240,19 +271,6 @@ private:
     {
         const DcState& s = state_;
         QTransform page;
-        if (!emf_) {
-            double sx = s.windowExt.width() != 0 ? target_.width() / s.windowExt.width() : 1;
-            double sy = s.windowExt.height() != 0 ? target_.height() / s.windowExt.height() : 1;
-            if (s.mapMode == kMmIsotropic) {
-                const double m = std::min(std::abs(sx), std::abs(sy));
-                sx = std::copysign(m, sx);
-                sy = std::copysign(m, sy);
-            }
-            page = QTransform::fromTranslate(-s.windowOrg.x(), -s.windowOrg.y()) * QTransform::fromScale(sx, sy)
-                * QTransform::fromTranslate(target_.left(), target_.top());
-            transform_ = page;
-            return;
-        }
         double sx = 1, sy = 1;
         auto metric = [&](double mmPerUnit) {
             sx = mmPerUnit * pixelsPerMmX_;
@@ -264,6 +282,12 @@ private:
         case kMmLoEnglish: metric(0.254); break;
         case kMmHiEnglish: metric(0.0254); break;
         case kMmTwips: metric(25.4 / 1440); break;
+        case kMmText:
+            if (emf_)
+                break;
+            // A WMF's MM_TEXT still maps its window onto the picture, as the
+            // viewers it is drawn for do: fall through.
+            [[fallthrough]];
         case kMmIsotropic:
         case kMmAnisotropic:
             sx = s.windowExt.width() != 0 ? s.viewportExt.width() / s.windowExt.width() : 1;
@@ -279,6 +303,14 @@ private:
         page = QTransform::fromTranslate(-s.windowOrg.x(), -s.windowOrg.y()) * QTransform::fromScale(sx, sy)
             * QTransform::fromTranslate(s.viewportOrg.x(), s.viewportOrg.y());
         transform_ = s.world * page * base_;
+    }
+
+    void setMapMode(std::uint32_t mode)
+    {
+        if (mode < kMmText || mode > kMmAnisotropic)
+            return;  // GDI refuses it and keeps the mode
+        state_.mapMode = int(mode);
+        updateTransform();
     }
 
     double linearScale() const { return std::sqrt(std::abs(transform_.determinant())); }
@@ -644,6 +676,10 @@ private:
     // ---- bitmaps ----
     void blit(const QImage& image, QRectF dest, QRectF source, std::uint32_t rop)
     {
+        if (!ropUses(rop, kRopSource)) {
+            patternBlit(dest, rop);
+            return;
+        }
         if (image.isNull() || dest.width() == 0 || dest.height() == 0)
             return;
         QImage picture = image;
@@ -668,29 +704,32 @@ private:
         painter_.restore();
     }
 
-    // A raster operation without a source bitmap.
+    // A raster operation without a source bitmap. The operations Qt has no
+    // equivalent for are left out: painting them with the brush would cover
+    // what is below, and GDI+ ends its files with a destination-only BitBlt
+    // over the whole picture (to give the file its bounds).
     void patternBlit(const QRectF& dest, std::uint32_t rop)
     {
         painter_.save();
         painter_.setTransform(transform_);
         painter_.setPen(Qt::NoPen);
         const QRectF box = dest.normalized();
-        switch (rop) {
-        case kBlackness: painter_.fillRect(box, Qt::black); break;
-        case kWhiteness: painter_.fillRect(box, Qt::white); break;
-        case kDstInvert:
+        switch (rop >> 16 & 0xFF) {
+        case 0x00: painter_.fillRect(box, Qt::black); break;
+        case 0xFF: painter_.fillRect(box, Qt::white); break;
+        case 0x55:
             painter_.setCompositionMode(QPainter::RasterOp_NotDestination);
             painter_.fillRect(box, Qt::black);
             break;
-        case kPatInvert:
+        case 0x5A:
             painter_.setCompositionMode(QPainter::RasterOp_SourceXorDestination);
             painter_.fillRect(box, qbrush());
             break;
-        case kPatCopy:
-        default:
+        case 0xF0:
             if (state_.brush.style != kBsNull)
                 painter_.fillRect(box, qbrush());
             break;
+        default: break;  // 0xAA (the destination unchanged) among them
         }
         painter_.restore();
     }
@@ -904,6 +943,99 @@ private:
         shape(path, closed, true);
     }
 
+    // ---- regions ----
+    // A WMF region object: a header, its bounds, then scans of left-right
+    // pairs between a top and a bottom, as many as the record holds. Kept in
+    // logical units and mapped when selected, as the player's other shapes.
+    Object wmfRegion(const RecordReader& r)
+    {
+        Object o;
+        o.type = Object::Type::Region;
+        const std::size_t scans = r.u16(10);
+        std::size_t at = 22;
+        std::vector<QRect> rects;
+        for (std::size_t i = 0; i < scans && r.has(at, 6) && rects.size() < kMaxRegionRects; ++i) {
+            const std::size_t count = r.u16(at);  // 16-bit values in the pairs
+            const int top = r.i16(at + 2), bottom = r.i16(at + 4);
+            if (!r.has(at + 6, count * 2 + 2))
+                break;
+            for (std::size_t k = 0; k + 1 < count && rects.size() < kMaxRegionRects; k += 2)
+                rects.push_back(regionRect(r.i16(at + 6 + 2 * k), top, r.i16(at + 8 + 2 * k), bottom));
+            at += 6 + count * 2 + 2;
+        }
+        if (scans == 0 && r.has(14, 8))  // an empty scan list: the bounds
+            rects.push_back(regionRect(r.i16(14), r.i16(16), r.i16(18), r.i16(20)));
+        o.region.addRegion(unite(rects));
+        return o;
+    }
+
+    // Region rectangles are united as QRegion bands: uniting them as paths
+    // costs far more for many overlapping rectangles.
+    static QRect regionRect(std::int64_t left, std::int64_t top, std::int64_t right, std::int64_t bottom)
+    {
+        static constexpr std::int64_t limit = std::int64_t(1) << 28;  // QRect's arithmetic stays in int
+        auto c = [](std::int64_t v) { return int(std::clamp(v, -limit, limit)); };
+        return QRect(QPoint(c(std::min(left, right)), c(std::min(top, bottom))),
+            QPoint(c(std::max(left, right)) - 1, c(std::max(top, bottom)) - 1));
+    }
+
+    static QRegion unite(const std::vector<QRect>& rects)
+    {
+        QRegion region;
+        for (const QRect& rect : rects)
+            if (rect.isValid())
+                region += rect;
+        return region;
+    }
+
+    void selectClipRegion(const Object* region)
+    {
+        if (region == nullptr || region->type != Object::Type::Region) {
+            state_.clip.reset();  // a null region: no clipping
+            applyClip();
+            return;
+        }
+        setClip(transform_.map(region->region), 5);
+    }
+
+    void offsetClip(QPointF logical)
+    {
+        if (!state_.clip)
+            return;
+        const QPointF delta = transform_.map(logical) - transform_.map(QPointF(0, 0));
+        state_.clip->translate(delta);
+        applyClip();
+    }
+
+    // FillRgn (with `brush`) or PaintRgn (the selected brush).
+    void paintRegion(const Object* region, const Object* brush)
+    {
+        if (region == nullptr || region->type != Object::Type::Region)
+            return;
+        const Brush saved = state_.brush;
+        if (brush != nullptr && brush->type == Object::Type::Brush)
+            state_.brush = brush->brush;
+        shape(region->region, true, false);
+        state_.brush = saved;
+    }
+
+    // The rectangles of an EMF RegionData at `at` (its header, then the
+    // rectangles), in device units; `bytes` is the size the record gives it.
+    static QPainterPath emfRegion(const RecordReader& r, std::size_t at, std::size_t bytes)
+    {
+        QPainterPath area;
+        const std::uint64_t count = r.u32(at + 8);
+        if (bytes < 32 || !r.has(at, bytes) || count > (bytes - 32) / 16)
+            return area;
+        std::vector<QRect> rects;
+        for (std::size_t i = 0; i < count && i < kMaxRegionRects; ++i) {
+            const std::size_t p = at + 32 + 16 * i;
+            rects.push_back(regionRect(r.i32(p), r.i32(p + 4), r.i32(p + 8), r.i32(p + 12)));
+        }
+        area.addRegion(unite(rects));
+        return area;
+    }
+
     // ---- WMF ----
     Font wmfFont(const RecordReader& r)
     {
@@ -928,10 +1060,7 @@ private:
         switch (function) {
         case 0x0201: state_.bkColor = colorRef(r.u32(0)); break;
         case 0x0102: state_.bkMode = r.u16(0); break;
-        case 0x0103:
-            state_.mapMode = r.u16(0);
-            updateTransform();
-            break;
+        case 0x0103: setMapMode(r.u16(0)); break;
         case 0x0104: state_.rop2 = r.u16(0); break;
         case 0x0106: state_.fillMode = r.u16(0); break;
         case 0x012E: state_.textAlign = r.u16(0); break;
@@ -955,17 +1084,36 @@ private:
             }
             break;
         case 0x0410:
+        case 0x0412:
             if (r.has(0, 8) && r.i16(0) != 0 && r.i16(4) != 0) {
-                state_.windowExt = QSizeF(
-                    state_.windowExt.width() * r.i16(6) / r.i16(4), state_.windowExt.height() * r.i16(2) / r.i16(0));
+                QSizeF& ext = function == 0x0410 ? state_.windowExt : state_.viewportExt;
+                ext = QSizeF(ext.width() * r.i16(6) / r.i16(4), ext.height() * r.i16(2) / r.i16(0));
+                updateTransform();
+            }
+            break;
+        case 0x020D:
+        case 0x0211:
+            if (r.has(0, 4)) {
+                const QPointF p(r.i16(2), r.i16(0));
+                state_.viewportOrg = function == 0x020D ? p : state_.viewportOrg + p;
+                updateTransform();
+            }
+            break;
+        case 0x020E:
+            if (r.has(0, 4)) {
+                state_.viewportExt = QSizeF(r.i16(2), r.i16(0));
                 updateTransform();
             }
             break;
         case 0x001E: saveDc(); break;
         case 0x0127: restoreDc(r.i16(0)); break;
         case 0x012D:
-            if (Object* o = slot(r.u16(0)))
-                select(*o);
+            if (Object* o = slot(r.u16(0))) {
+                if (o->type == Object::Type::Region)
+                    selectClipRegion(o);
+                else
+                    select(*o);
+            }
             break;
         case 0x01F0: release(r.u16(0)); break;
         case 0x02FA: {
@@ -1009,17 +1157,23 @@ private:
             wmfStore(std::move(o));
             break;
         }
-        case 0x00F7:    // CreatePalette
-        case 0x06FF: {  // CreateRegion
+        case 0x00F7: {  // CreatePalette
             Object o;
             o.type = Object::Type::Other;
             wmfStore(std::move(o));
             break;
         }
-        case 0x012C:  // SelectClipRegion: regions are not kept; any selection resets the clip
-            state_.clip.reset();
-            applyClip();
+        case 0x06FF: wmfStore(wmfRegion(r)); break;
+        case 0x012C: selectClipRegion(slot(r.u16(0))); break;
+        case 0x0220:  // OffsetClipRgn
+            if (r.has(0, 4))
+                offsetClip(QPointF(r.i16(2), r.i16(0)));
             break;
+        case 0x0228:  // FillRegion: region, brush
+            if (r.has(0, 4))
+                paintRegion(slot(r.u16(0)), slot(r.u16(2)));
+            break;
+        case 0x012B: paintRegion(slot(r.u16(0)), nullptr); break;
         case 0x0415:
         case 0x0416:
             if (r.has(0, 8))
@@ -1256,10 +1410,7 @@ private:
             painter_.setTransform(transform_);
             painter_.fillRect(QRectF(r.i32(8), r.i32(12), 1, 1), colorRef(r.u32(16)));
             break;
-        case 17:
-            state_.mapMode = int(r.u32(8));
-            updateTransform();
-            break;
+        case 17: setMapMode(r.u32(8)); break;
         case 18: state_.bkMode = int(r.u32(8)); break;
         case 19: state_.fillMode = int(r.u32(8)); break;
         case 20: state_.rop2 = int(r.u32(8)); break;
@@ -1353,8 +1504,8 @@ private:
             emfStore(r.u32(8), std::move(o));
             break;
         }
-        case 49: emfStore(r.u32(8), Object{Object::Type::Other, {}, {}, {}}); break;  // CreatePalette
-        case 41: {                                                                    // AngleArc
+        case 49: emfStore(r.u32(8), Object{Object::Type::Other, {}, {}, {}, {}}); break;  // CreatePalette
+        case 41: {                                                                        // AngleArc
             const QPointF c(r.i32(8), r.i32(12));
             const double radius = r.u32(16);
             const double start = r.f32(20), sweep = r.f32(24);
@@ -1436,15 +1587,35 @@ private:
                 }
                 break;
             }
-            const std::uint64_t count = r.u32(24);
-            if (!r.has(16, bytes) || count > (bytes - 32) / 16)
-                break;
-            QPainterPath area;
-            for (std::size_t i = 0; i < count; ++i) {
-                const std::size_t at = 48 + 16 * i;
-                area.addRect(rectOf(r.i32(at), r.i32(at + 4), r.i32(at + 8), r.i32(at + 12)));
+            if (r.has(16, bytes))
+                setClip(base_.map(emfRegion(r, 16, bytes)), mode);
+            break;
+        }
+        case 26:  // OffsetClipRgn
+            offsetClip(QPointF(r.i32(8), r.i32(12)));
+            break;
+        case 71:    // FillRgn: bounds, data size, brush, data
+        case 74: {  // PaintRgn: bounds, data size, data
+            Object region;
+            region.type = Object::Type::Region;
+            // The region is in device units: bring it to logical ones.
+            const QPainterPath device = base_.map(emfRegion(r, type == 71 ? 32 : 28, r.u32(24)));
+            region.region = transform_.inverted().map(device);
+            Object* brush = nullptr;
+            if (type == 71) {
+                const std::uint32_t index = r.u32(28);
+                if (index & 0x80000000u) {
+                    const Brush saved = state_.brush;
+                    stock(index & 0x7FFFFFFFu);
+                    paintRegion(&region, nullptr);
+                    state_.brush = saved;
+                    break;
+                }
+                brush = slot(index);
+                if (brush == nullptr)
+                    break;
             }
-            setClip(base_.map(area.simplified()), mode);
+            paintRegion(&region, brush);
             break;
         }
         case 76:
@@ -1481,7 +1652,6 @@ private:
     const Metafile& file_;
     QPainter& painter_;
     bool emf_;
-    QRectF target_;
     QRectF baseClip_;
     QTransform base_;
     QTransform transform_;  // logical to target coordinates

@@ -20,14 +20,20 @@
 // spacing, opaque and clipped rectangles), bitmaps (WMF StretchDIB,
 // DIBStretchBlt, DIBBitBlt, PatBlt; EMF StretchDIBits, SetDIBitsToDevice,
 // BitBlt, StretchBlt) with SRCCOPY, SRCPAINT, SRCAND, SRCINVERT, NOTSRCCOPY,
-// DSTINVERT, BLACKNESS, WHITENESS, PATCOPY and PATINVERT, and clipping by
-// rectangles (IntersectClipRect, ExcludeClipRect), EMF rectangle regions
-// (ExtSelectClipRgn) and paths.
+// DSTINVERT, BLACKNESS, WHITENESS, PATCOPY and PATINVERT (other operations
+// without a source, such as the destination-only BitBlt that closes GDI+
+// files, draw nothing), clipping by rectangles (IntersectClipRect,
+// ExcludeClipRect), regions (WMF CreateRegion with SelectClipRegion or
+// SelectObject, EMF ExtSelectClipRgn, OffsetClipRgn of both) and paths, and
+// region painting (FillRegion, PaintRegion; EMF FillRgn, PaintRgn). WMF map
+// modes: the fixed ones at the placeable header's units per inch (else 96);
+// MM_TEXT maps the window onto the picture as MM_ANISOTROPIC does.
 //
-// Skipped: comments (so EMF+ records, whose EMF fallbacks follow them, and
-// embedded spool data), palettes, WMF regions (a selected WMF region resets
-// the clip), region painting, flood fills, MaskBlt, PlgBlt, AlphaBlend,
-// TransparentBlt, escapes, colour adjustment, WidenPath and FlattenPath, and
+// EMF+ records in comments are played by emf_plus.h, which also says when the
+// EMF records are played beside them.
+//
+// Skipped: other comments (embedded spool data), palettes, FrameRgn and InvertRgn, flood fills,
+// MaskBlt, PlgBlt, AlphaBlend, TransparentBlt, escapes, colour adjustment, WidenPath and FlattenPath, and
 // any record the player does not know. Nothing in a record is fatal.
 
 #include "viewers/metafile/metafile.h"

@@ -12,6 +12,7 @@
 #include <QTextBlock>
 #include <QTextDocument>
 #include <QTextDocumentFragment>
+#include <QTextFormat>
 #include <QTextFrame>
 #include <QTextTable>
 
@@ -170,6 +171,37 @@ void splitLongCells(QTextDocument& document)
         splitLongRows(*table);
 }
 
+// Pictures are sized in pixels of 1/96 inch (the rich text reader's goal
+// sizes), the view shows them at that many pixels, while the print layout's
+// pixels are the screen's (1/119 inch at a scaling of 124 %): bring the
+// pictures to layout pixels, so that they print at the size the view gives
+// them whatever the screen's resolution.
+void scalePictures(QTextDocument& document, QPointF resolution)
+{
+    const double sx = resolution.x() / 96.0, sy = resolution.y() / 96.0;
+    struct Found {
+        int position, length;
+        QTextImageFormat format;
+    };
+    std::vector<Found> pictures;
+    for (QTextBlock block = document.begin(); block.isValid(); block = block.next())
+        for (auto it = block.begin(); !it.atEnd(); ++it)
+            if (it.fragment().charFormat().isImageFormat())
+                pictures.push_back(
+                    {it.fragment().position(), it.fragment().length(), it.fragment().charFormat().toImageFormat()});
+    QTextCursor cursor(&document);
+    for (Found& picture : pictures) {
+        if (!picture.format.hasProperty(QTextFormat::ImageWidth)
+            || !picture.format.hasProperty(QTextFormat::ImageHeight))
+            continue;
+        picture.format.setWidth(picture.format.width() * sx);
+        picture.format.setHeight(picture.format.height() * sy);
+        cursor.setPosition(picture.position);
+        cursor.setPosition(picture.position + picture.length, QTextCursor::KeepAnchor);
+        cursor.setCharFormat(picture.format);
+    }
+}
+
 }  // namespace
 
 std::unique_ptr<QTextDocument> printableCopy(const QTextDocument& document)
@@ -205,6 +237,8 @@ int printTextDocument(const QTextDocument& document, QPrinter& printer)
 
     // A copy keeps the view's layout untouched by the page size and the printer's fonts.
     const std::unique_ptr<QTextDocument> copy = printableCopy(document);
+    if (source != QPointF(96.0, 96.0))
+        scalePictures(*copy, source);
     copy->setDocumentMargin(0);
     copy->setPageSize(page);
     QAbstractTextDocumentLayout* layout = copy->documentLayout();

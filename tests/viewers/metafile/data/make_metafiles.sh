@@ -29,3 +29,24 @@ for f in "$here"/pictures/*.emf; do
   emf2svg-conv -i "$f" -o "$work/$name.svg"
   rsvg-convert -b white "$work/$name.svg" -o "$here/reference/${name}_emf.png"
 done
+
+# real/: public test files of other projects (origins in real/README.md),
+# rendered at their size fitted into 800 x 800 pixels, as the test renders them.
+fit() {
+  read -r w h < <("$cli" picture "$1" 2>/dev/null)
+  if (( w > 800 || h > 800 )); then
+    if (( w >= h )); then h=$(( (h * 800 + w / 2) / w )); w=800; else w=$(( (w * 800 + h / 2) / h )); h=800; fi
+  fi
+  echo "$w $h"
+}
+for f in "$here"/real/*.wmf; do
+  name="$(basename "$f" .wmf)"
+  read -r w h < <(fit "$f")
+  wmf2gd --maxwidth="$w" --maxheight="$h" --maxsize -o "$here/reference/${name}_wmf.png" "$f" >/dev/null 2>&1
+done
+for f in "$here"/real/*.emf; do
+  name="$(basename "$f" .emf)"
+  read -r w h < <(fit "$f")
+  emf2svg-conv -i "$f" -o "$work/$name.svg"
+  rsvg-convert -b white -w "$w" -h "$h" "$work/$name.svg" -o "$here/reference/${name}_emf.png"
+done
