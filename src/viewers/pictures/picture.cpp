@@ -6,7 +6,7 @@
 TPicture::TPicture() = default;
 TPicture::~TPicture() = default;
 
-void TPicture::LoadFile(const std::string& fileName)
+void TPicture::LoadFile(const std::string& fileName, const iradudo::DecodeContext& context)
 {
     const std::string extension = iradudo::pictureExtension(fileName);
     const TGraphicClass graphicClass = iradudo::fileFormats().FindExtension(extension);
@@ -14,11 +14,14 @@ void TPicture::LoadFile(const std::string& fileName)
         throw EInvalidGraphic("Unknown picture file extension (." + extension + ")");
 
     std::unique_ptr<TGraphic> graphic = graphicClass->create();
+    graphic->SetDecodeContext(context);
     graphic->SetOnProgress([this](TGraphic&, int percent) {
         if (onProgress_)
             onProgress_(*this, percent);
     });
     graphic->LoadFile(fileName);
+    // The progress belongs to this load only; a later lazy decode keeps the limits.
+    graphic->SetDecodeContext({context.limits, nullptr});
 
     graphic_ = std::move(graphic);
     graphic_->SetOnChange([this](TGraphic&) { changed(); });

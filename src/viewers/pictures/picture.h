@@ -21,8 +21,9 @@ public:
     TPicture& operator=(const TPicture&) = delete;
 
     // The registry chooses the graphic class by the name's extension
-    // ("Unknown picture file extension (.%s)" when none is registered).
-    void LoadFile(const std::string& fileName);
+    // ("Unknown picture file extension (.%s)" when none is registered). The
+    // graphic decodes under the context's limits and reports to its progress.
+    void LoadFile(const std::string& fileName, const iradudo::DecodeContext& context = {});
 
     // Null until a load succeeds.
     TGraphic* Graphic() const { return graphic_.get(); }

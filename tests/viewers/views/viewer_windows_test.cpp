@@ -119,9 +119,6 @@ protected:
         (void)registered;
         installProgramFonts();
     }
-    void SetUp() override { installGifEventHook(); }
-    void TearDown() override { setGifRowHook(nullptr); }
-
     void openDisc()
     {
         fx.showForm();
@@ -152,8 +149,8 @@ protected:
         f.Image11->repaint();
         return f.Image11->grab().toImage();
     }
-    // Runs the action once a picture load is under way, from the row hook's
-    // processing of pending events.
+    // Runs the action once a picture load is under way, from the events its
+    // progress lets run.
     void duringLoad(std::function<void()> action)
     {
         auto* timer = new QTimer(f.Panel1);
@@ -623,8 +620,8 @@ TEST_F(ViewerWindows, ASecondLoadDuringAGifDecodeWins)
 
 TEST_F(ViewerWindows, EventsAfterEveryRowStillLetTheLastLoadWin)
 {
-    installGifEventHook(std::chrono::microseconds(0));
     openDisc();
+    f.Image11->setEventInterval(std::chrono::microseconds(0));
     showPicture("BIG.GIF");
     focus("TALL.GIF");
     int rowsSeen = 0;
