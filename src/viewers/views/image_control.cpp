@@ -155,6 +155,8 @@ LoadOutcome loadPicture(ImageControl* control, QWidget* window, const std::strin
     DecodeProgress progress([&](DecodeProgress& self) {
         if (clock.isValid() && (++reports % reportsPerRead != 0 || clock.nsecsElapsed() < intervalNs))
             return;
+        if (ImageControl* shown = load.control())
+            shown->reportLoadProgress(self.percent());
         QCoreApplication::processEvents();
         clock.start();
         if (load.abandoned())

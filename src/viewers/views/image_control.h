@@ -46,6 +46,16 @@ public:
     std::chrono::microseconds eventInterval() const { return eventInterval_; }
     void setEventInterval(std::chrono::microseconds interval) { eventInterval_ = interval; }
 
+    // Told how far a load into this control is (percent, 0 to 100) each time
+    // the load lets events run.
+    using ProgressSink = std::function<void(int percent)>;
+    void setProgressSink(ProgressSink sink) { progressSink_ = std::move(sink); }
+    void reportLoadProgress(int percent)
+    {
+        if (progressSink_)
+            progressSink_(percent);
+    }
+
 protected:
     void paintEvent(QPaintEvent* event) override;
 
@@ -57,6 +67,7 @@ private:
     ErrorSink errorSink_;
     bool painting_ = false;
     std::chrono::microseconds eventInterval_ = kPictureEventInterval;
+    ProgressSink progressSink_;
 };
 
 enum class LoadOutcome { Loaded, Abandoned };
