@@ -42,10 +42,14 @@ public:
     static constexpr qsizetype kInitialBlocks = 4096;
     static constexpr qsizetype kMaxBlockChars = 32768;
 
+    // With fewer initial blocks, short lines share blocks sooner (for tests and
+    // fuzzing, which cannot afford files of megabytes).
+    explicit PlainBlocks(qsizetype initialBlocks = kInitialBlocks) : credit_(qint64(kCharsPerBlock) * initialBlocks) { }
+
     void shape(QString& text);
 
 private:
-    qint64 credit_ = qint64(kCharsPerBlock) * kInitialBlocks;
+    qint64 credit_;
     qsizetype blockChars_ = 0;
 };
 

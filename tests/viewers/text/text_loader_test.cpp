@@ -24,6 +24,7 @@
 
 using namespace iradudo;
 using namespace iradudo::test;
+using namespace Qt::StringLiterals;
 
 namespace {
 
@@ -336,4 +337,42 @@ TEST(PlainText, OrdinaryTextKeepsOneBlockALine)
     readPlainText(text, document, fixedSysFont());
     EXPECT_EQ(document.blockCount(), lines + 1);
     EXPECT_FALSE(document.toPlainText().contains(QChar::LineSeparator));
+}
+
+TEST(PlainText, LineEndsStartBlocksOnlyWhileTheTextHasEarnedThem)
+{
+    const QString sep(QChar::LineSeparator);
+    const QString line63 = QString(63, u'x');
+    const struct {
+        const char* name;
+        QString in;
+        QString out;
+    } table[] = {
+        {"no credit yet", u"a\nb\n"_s, "a" + sep + "b" + sep},
+        {"63 characters and the line end earn a block", line63 + "\nz\n", line63 + "\nz" + sep},
+        {"credit carries over short lines", QString(130, u'y') + "\n\n\n", QString(130, u'y') + "\n\n" + sep},
+    };
+    for (const auto& row : table) {
+        QString text = row.in;
+        PlainBlocks(0).shape(text);
+        EXPECT_TRUE(text == row.out) << row.name;
+    }
+
+    // Pieces carry the state: the same text shaped whole and in two pieces.
+    QString whole = QString(40, u'w') + "\n" + QString(30, u'v') + "\n\n";
+    QString first = whole.first(20), second = whole.sliced(20);
+    PlainBlocks(0).shape(whole);
+    PlainBlocks pieces(0);
+    pieces.shape(first);
+    pieces.shape(second);
+    EXPECT_TRUE(first + second == whole);
+
+    // A long line is cut after a blank near the limit, or at the limit.
+    QString words = QString(PlainBlocks::kMaxBlockChars - 100, u'k') + " tail";
+    PlainBlocks().shape(words);
+    EXPECT_EQ(words.indexOf(u'\n'), PlainBlocks::kMaxBlockChars - 99);
+    QString solid(PlainBlocks::kMaxBlockChars * 2 + 5, u'k');
+    PlainBlocks().shape(solid);
+    EXPECT_EQ(solid.count(u'\n'), 2);
+    EXPECT_EQ(solid.indexOf(u'\n'), PlainBlocks::kMaxBlockChars);
 }
