@@ -46,15 +46,24 @@ LoadCost costOfLoading(const std::string& file)
     if (child == 0) {
         ::close(fds[0]);
         LoadCost cost;
-        const long long before = maxRssKb();
-        const auto start = std::chrono::steady_clock::now();
-        try {
-            iradudo::TextFill fill(file, iradudo::fixedSysFont());
+        const auto load = [](iradudo::TextFill& fill) {
             QTextDocument document;
             if (fill.kind() == iradudo::TextKind::Plain)
                 document.setDocumentLayout(new QPlainTextDocumentLayout(&document));
             fill.start(document);
             while (!fill.step(128 * 1024)) { }
+        };
+        // A small load first: what every load pays once (fonts, Qt's text engine)
+        // is not a cost per byte of the file.
+        {
+            iradudo::TextFill warmUp(QByteArray("uno\r\ndue\r\n"), iradudo::fixedSysFont());
+            load(warmUp);
+        }
+        const long long before = maxRssKb();
+        const auto start = std::chrono::steady_clock::now();
+        try {
+            iradudo::TextFill fill(file, iradudo::fixedSysFont());
+            load(fill);
             cost.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
             cost.peakGrowthKb = maxRssKb() - before;
         } catch (const std::exception&) {
@@ -109,6 +118,46 @@ void BM_RtfMemory(benchmark::State& state)
     measure(state, iradudo::bench::makeRichText(qsizetype(state.range(0)) << 20, 20));
 }
 BENCHMARK(BM_RtfMemory)->Arg(10)->Arg(50)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(1);
+
+// Files no text editor writes but a disc may hold: what each costs must stay
+// within kTextLoadCostPerByte too, whatever the bytes.
+enum class Pathology { AllNul, AllCr, AllLf, OneLongLine, RandomBytes };
+
+QByteArray makePathological(Pathology kind, qsizetype size)
+{
+    switch (kind) {
+    case Pathology::AllNul: return QByteArray(size, '\0');
+    case Pathology::AllCr: return QByteArray(size, '\r');
+    case Pathology::AllLf: return QByteArray(size, '\n');
+    case Pathology::OneLongLine: {
+        QByteArray text = iradudo::bench::makePlainText(size);
+        text.replace("\r\n", "  ");
+        return text;
+    }
+    case Pathology::RandomBytes: {
+        QByteArray bytes(size, Qt::Uninitialized);
+        unsigned seed = 99;
+        for (char& c : bytes) {
+            seed = seed * 1103515245 + 12345;
+            c = char(seed >> 23);
+        }
+        return bytes;
+    }
+    }
+    return {};
+}
+
+void BM_PathologicalTextMemory(benchmark::State& state)
+{
+    static const char* const kNames[] = {"all NUL", "all CR", "all LF", "one long line", "random bytes"};
+    state.SetLabel(kNames[state.range(0)]);
+    measure(state, makePathological(Pathology(state.range(0)), qsizetype(state.range(1)) << 20));
+}
+BENCHMARK(BM_PathologicalTextMemory)
+    ->ArgsProduct({{0, 1, 2, 3, 4}, {10, 50}})
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(1);
 
 }  // namespace
 

@@ -1,18 +1,18 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Image viewer benchmarks on the 2048 x 2048 GIFs, run offscreen:
-//  - DecodeAlone: TPicture::LoadFile without any row hook: read, decode, hand-off
-//    to the bitmap class.
-//  - DecodeWithHook/us:N: the same load with the window program's row hook,
-//    letting pending events run at most every N microseconds (0: every row),
-//    without a window.
+//  - DecodeAlone: TPicture::LoadFile without a progress: read, decode, hand-off
+//    to the 8-bit picture.
+//  - DecodeWithEvents/us:N: the viewer's load (loadPicture) into a bare image
+//    control, its progress letting pending events run at most every N
+//    microseconds (0: every row), without a window.
 //  - ShowPicture/us:N: "Mostra immagine" on the focused entry until the
 //    picture's first frame is painted, in the main window.
 //  - Split/us:N: both paths timed in each iteration, with the window's share
-//    (hook, hand-off to the control, paint) as a counter.
+//    (events, hand-off to the control, paint) as a counter.
 #include "app/error_box.h"
 #include "app/form1.h"
 #include "app/program_fonts.h"
-#include "gif/gif.h"
+#include "base/file_handle.h"
 #include "platform/linux_platform.h"
 #include "viewers/pictures/picture.h"
 #include "viewers/pictures/picture_formats.h"
@@ -83,7 +83,6 @@ public:
 
 void DecodeAlone(benchmark::State& state)
 {
-    iradudo::setGifRowHook(nullptr);
     const std::string path = picturePath(static_cast<int>(state.range(0)));
     for (auto _ : state) {
         TPicture picture;
@@ -94,19 +93,22 @@ void DecodeAlone(benchmark::State& state)
 }
 BENCHMARK(DecodeAlone)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->Iterations(20)->UseRealTime();
 
-void DecodeWithHook(benchmark::State& state)
+void DecodeWithEvents(benchmark::State& state)
 {
-    iradudo::installGifEventHook(std::chrono::microseconds(state.range(1)));
+    iradudo::ImageControl control;
+    control.setEventInterval(std::chrono::microseconds(state.range(1)));
     const std::string path = picturePath(static_cast<int>(state.range(0)));
     for (auto _ : state) {
-        TPicture picture;
-        picture.LoadFile(path);
-        benchmark::DoNotOptimize(picture.Graphic());
+        if (iradudo::loadPicture(&control, nullptr, iradudo::openRegularFile(path), path)
+            != iradudo::LoadOutcome::Loaded) {
+            state.SkipWithError("the picture was not loaded");
+            break;
+        }
+        benchmark::DoNotOptimize(control.Picture().Graphic());
     }
-    iradudo::setGifRowHook(nullptr);
     state.SetLabel(kPictures[state.range(0)]);
 }
-BENCHMARK(DecodeWithHook)
+BENCHMARK(DecodeWithEvents)
     ->ArgNames({"picture", "us"})
     ->Args({0, 0})
     ->Args({0, 10000})
@@ -118,8 +120,8 @@ BENCHMARK(DecodeWithHook)
 
 void ShowPicture(benchmark::State& state)
 {
-    iradudo::installGifEventHook(std::chrono::microseconds(state.range(1)));
     ShownForm shown(static_cast<int>(state.range(0)));
+    shown.form.Image11->setEventInterval(std::chrono::microseconds(state.range(1)));
     for (auto _ : state) {
         if (!shown.showPicture()) {
             state.SkipWithError("the picture was not shown");
@@ -129,7 +131,6 @@ void ShowPicture(benchmark::State& state)
         shown.closeViewer();
         state.ResumeTiming();
     }
-    iradudo::setGifRowHook(nullptr);
     state.SetLabel(kPictures[state.range(0)]);
 }
 BENCHMARK(ShowPicture)
@@ -145,9 +146,8 @@ BENCHMARK(ShowPicture)
 // Alternates the two paths within one run, so that both see the same machine load.
 void Split(benchmark::State& state)
 {
-    const std::chrono::microseconds interval(state.range(1));
-    iradudo::installGifEventHook(interval);
     ShownForm shown(static_cast<int>(state.range(0)));
+    shown.form.Image11->setEventInterval(std::chrono::microseconds(state.range(1)));
     const std::string path = picturePath(static_cast<int>(state.range(0)));
     double windowNs = 0;
     double decodeNs = 0;
@@ -161,17 +161,14 @@ void Split(benchmark::State& state)
         windowNs += static_cast<double>(timer.nsecsElapsed());
         state.PauseTiming();
         shown.closeViewer();
-        iradudo::setGifRowHook(nullptr);
         timer.restart();
         {
             TPicture picture;
             picture.LoadFile(path);
         }
         decodeNs += static_cast<double>(timer.nsecsElapsed());
-        iradudo::installGifEventHook(interval);
         state.ResumeTiming();
     }
-    iradudo::setGifRowHook(nullptr);
     const double n = static_cast<double>(state.iterations());
     state.counters["show_ms"] = windowNs / n / 1e6;
     state.counters["decode_ms"] = decodeNs / n / 1e6;

@@ -9,7 +9,6 @@
 #include "platform/run_program.h"
 #include "program_version.h"
 #include "viewers/pictures/picture_formats.h"
-#include "viewers/views/image_control.h"
 
 #include <QScreen>
 
@@ -42,7 +41,6 @@ int main(int argc, char** argv)
     QGuiApplication::setDesktopFileName(QString::fromLatin1(iradudo::kDesktopId));
     const QScreen* screen = app.primaryScreen();
     iradudo::initialisePictureFormats(screen ? screen->depth() : 24);
-    iradudo::installGifEventHook();
 
     // Qt has taken its own options out of argv by now.
     const iradudo::WindowOptions options = iradudo::parseWindowOptions(std::vector<std::string>(argv + 1, argv + argc));

@@ -19,19 +19,12 @@ namespace {
 
 constexpr int kTableSize = 4096;  // codes 0 to 4095, widths up to 12 bits
 constexpr int kMaxCodeSize = 12;
-constexpr std::int64_t kMaxPixels = 64'000'000;
 constexpr std::uint32_t kPixelDataOffset = 14 + 40 + 256 * 4;
 
 // Longest string a code can stand for, plus room for the copy loop's 8-byte overshoot.
 constexpr std::size_t kStringSlack = kTableSize + 16;
 // Roots range up to 511 (minimum code size 9).
 constexpr std::size_t kRootArea = 512;
-
-std::function<void()>& rowHook()
-{
-    static std::function<void()> hook;
-    return hook;
-}
 
 void putU16(std::uint8_t* at, std::uint32_t value)
 {
@@ -86,6 +79,7 @@ const char* EGifException::messageFor(GifFailure failure)
 
 struct TGif::Decoder {
     std::istream* source = nullptr;
+    iradudo::DecodeContext context;
 
     int width = 0;
     int height = 0;
@@ -150,16 +144,16 @@ struct TGif::Decoder {
     unsigned ReadCode(BitReader& bits, unsigned codeSize);
     void refill(BitReader& bits, unsigned needed);
     template <bool Keeps>
-    bool expand(Expansion& state, const std::function<void()>& hook);
+    bool expand(Expansion& state);
 
-    // A row is complete. Its pixels are already in place, so it is only counted;
-    // the window program's hook lets pending events run.
-    void StoreRow(const std::function<void()>& hook, std::size_t& rowEnd)
+    // A row is complete. Its pixels are already in place, so it is only counted
+    // and reported; the load's progress may cancel the decode here. Rows beyond
+    // the image's height (pixel data longer than the image) count as the last.
+    void StoreRow(std::size_t& rowEnd)
     {
-        if (hook)
-            hook();
         ++completedRows;
         rowEnd += static_cast<std::size_t>(width);
+        context.advance(std::min<std::int64_t>(completedRows, height), height);
     }
 
     // readSome takes what arrives, up to `count` bytes, and says how many came;
@@ -232,7 +226,7 @@ void TGif::Decoder::ReadHeader()
     // A bitmap needs at least one pixel; the limit keeps a forged header from
     // claiming gigabytes before a single code has been read.
     const std::int64_t pixelCount = static_cast<std::int64_t>(width) * height;
-    if (width == 0 || height == 0 || pixelCount > kMaxPixels)
+    if (width == 0 || height == 0 || pixelCount > context.limits.gifPixels)
         GifError(GifFailure::BadBitmap);
     imageBytes = static_cast<std::size_t>(pixelCount);
     pixels = std::make_unique_for_overwrite<std::uint8_t[]>(kRootArea + imageBytes + kStringSlack);
@@ -322,7 +316,7 @@ inline unsigned TGif::Decoder::ReadCode(BitReader& bits, unsigned codeSize)
 // image's last row is complete (returns false): from then on the pixels only
 // count towards rows, but the codes are still checked up to the end code.
 template <bool Keeps>
-bool TGif::Decoder::expand(Expansion& state, const std::function<void()>& hook)
+bool TGif::Decoder::expand(Expansion& state)
 {
     unsigned code = state.code;
     unsigned codeSize = state.codeSize;
@@ -393,7 +387,7 @@ bool TGif::Decoder::expand(Expansion& state, const std::function<void()>& hook)
 
         if (position >= rowEnd) [[unlikely]] {
             do
-                StoreRow(hook, rowEnd);
+                StoreRow(rowEnd);
             while (position >= rowEnd);
             if constexpr (Keeps) {
                 if (completedRows >= height) {
@@ -419,9 +413,6 @@ bool TGif::Decoder::expand(Expansion& state, const std::function<void()>& hook)
 void TGif::Decoder::DecodeImage()
 {
     InitDecoder();
-    // The hook may load another picture; each load works on its own decoder.
-    const std::function<void()> hook = rowHook();
-
     Expansion state;
     state.position = kRootArea;
     state.rowEnd = kRootArea + static_cast<std::size_t>(width);
@@ -429,8 +420,8 @@ void TGif::Decoder::DecodeImage()
     // Without a clear code first, the table's bounds are undefined: refuse the stream.
     if (state.code != clearCode)
         GifError(GifFailure::BadCode);
-    if (!expand<true>(state, hook))
-        expand<false>(state, hook);
+    if (!expand<true>(state))
+        expand<false>(state);
 }
 
 // For each image row, the index in completion order of the last row stored for
@@ -524,7 +515,7 @@ void TGif::Decoder::WriteBitmap(std::iostream& stream) const
     stream.seekg(0);
 }
 
-TGif::TGif() : decoder_(std::make_unique<Decoder>())
+TGif::TGif(iradudo::DecodeContext context) : decoder_(std::make_unique<Decoder>()), context_(context)
 {
     decoder_->SetBitmapHeader();
 }
@@ -535,6 +526,7 @@ void TGif::Load(std::istream* source)
 {
     decoder_ = std::make_unique<Decoder>();
     decoder_->source = source;
+    decoder_->context = context_;
     try {
         decoder_->ReadHeader();
         decoder_->SetBitmapHeader();
@@ -562,7 +554,26 @@ int TGif::height() const
     return decoder_->height;
 }
 
-void iradudo::setGifRowHook(std::function<void()> hook)
+void TGif::ReadIndices(std::uint8_t* into, std::size_t stride) const
 {
-    rowHook() = std::move(hook);
+    const Decoder& d = *decoder_;
+    const std::vector<std::int64_t> order = d.completionOrder();
+    const auto rowWidth = static_cast<std::size_t>(d.width);
+    for (std::size_t row = 0; row < order.size(); ++row) {
+        std::uint8_t* line = into + row * stride;
+        const std::int64_t k = order[row];
+        if (k >= 0)
+            std::memcpy(line, d.pixels.get() + kRootArea + static_cast<std::size_t>(k) * rowWidth, rowWidth);
+        else
+            std::memset(line, 0, rowWidth);
+    }
+}
+
+void TGif::ReadPalette(std::uint8_t (&rgb)[256 * 3]) const
+{
+    const Decoder& d = *decoder_;
+    std::memset(rgb, 0, sizeof rgb);
+    const std::uint8_t* table = d.hasLocalTable ? d.localTable : d.globalTable;
+    const int entries = d.hasLocalTable ? d.localEntries : d.globalEntries;
+    std::memcpy(rgb, table, 3 * static_cast<std::size_t>(entries));
 }

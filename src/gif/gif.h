@@ -1,9 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "base/decode_context.h"
 #include "base/exception.h"
 
-#include <functional>
+#include <cstddef>
+#include <cstdint>
 #include <iosfwd>
 #include <memory>
 
@@ -45,7 +47,9 @@ private:
 // table is required and the image descriptor must follow it directly.
 class TGif {
 public:
-    TGif();
+    // The context's GIF limit bounds the image; its progress hears of every
+    // completed row and can cancel the decode there (EDecodeCancelled).
+    explicit TGif(iradudo::DecodeContext context = {});
     ~TGif();
     TGif(const TGif&) = delete;
     TGif& operator=(const TGif&) = delete;
@@ -63,16 +67,17 @@ public:
     int width() const;
     int height() const;
 
+    // The decoded palette indices, top row first, each row `stride` bytes apart
+    // (stride >= width; the bytes past width are left alone). A row that never
+    // arrived reads as index 0, as in the bitmap.
+    void ReadIndices(std::uint8_t* into, std::size_t stride) const;
+    // The 256-entry palette as the bitmap has it (red, green, blue per entry):
+    // the local colour table if there is one, else the global one, black beyond.
+    void ReadPalette(std::uint8_t (&rgb)[256 * 3]) const;
+
 private:
     // The decoding state and tables live out of line, so that this header stays put.
     struct Decoder;
     std::unique_ptr<Decoder> decoder_;
+    iradudo::DecodeContext context_;
 };
-
-namespace iradudo {
-
-// Called once per completed row while a GIF decodes. The window program sets it
-// to process pending events; headless it does nothing.
-void setGifRowHook(std::function<void()> hook);
-
-}  // namespace iradudo

@@ -41,9 +41,9 @@ std::string gifOf(int width, int height, const std::vector<std::uint8_t>& pixels
     return buildGif(partsFor(width, height, minCodeSize, lzwEncode(pixels, minCodeSize)));
 }
 
-std::vector<std::uint8_t> pixelsOf(const std::string& gif)
+std::vector<std::uint8_t> pixelsOf(const std::string& gif, const iradudo::DecodeContext& context = {})
 {
-    return readHandOff(decodeToBitmap(gif)).pixels;
+    return readHandOff(decodeToBitmap(gif, context)).pixels;
 }
 
 std::vector<std::uint8_t> randomPixels(std::mt19937& random, std::size_t count, int colours)
@@ -60,13 +60,11 @@ std::vector<std::uint8_t> randomPixels(std::mt19937& random, std::size_t count, 
     return pixels;
 }
 
-struct HookCounter {
+// Counts the rows a decode reports through its progress.
+struct RowCounter {
     int rows = 0;
-    HookCounter()
-    {
-        iradudo::setGifRowHook([this] { ++rows; });
-    }
-    ~HookCounter() { iradudo::setGifRowHook(nullptr); }
+    iradudo::DecodeProgress progress{[this](iradudo::DecodeProgress&) { ++rows; }};
+    iradudo::DecodeContext context{{}, &progress};
 };
 
 }  // namespace
@@ -405,15 +403,16 @@ TEST(GifRows, ExtraRowsAreIgnoredAndAFinalPartialRowIsDropped)
     for (int i = 0; i < 4 * 5 + 3; ++i)
         pixels.push_back(static_cast<std::uint8_t>(1 + i % 7));
     const std::vector<std::uint8_t> firstRows(pixels.begin(), pixels.begin() + 4 * 3);
-    HookCounter hook;
-    EXPECT_EQ(pixelsOf(gifOf(4, 3, pixels, 3)), firstRows);
+    RowCounter hook;
+    EXPECT_EQ(pixelsOf(gifOf(4, 3, pixels, 3), hook.context), firstRows);
     EXPECT_EQ(hook.rows, 5);
 
     hook.rows = 0;
     std::vector<std::uint8_t> expected(pixels.begin(), pixels.begin() + 4 * 2);
     expected.resize(4 * 3, 0);
     EXPECT_EQ(
-        pixelsOf(gifOf(4, 3, std::vector<std::uint8_t>(pixels.begin(), pixels.begin() + 4 * 2 + 3), 3)), expected);
+        pixelsOf(gifOf(4, 3, std::vector<std::uint8_t>(pixels.begin(), pixels.begin() + 4 * 2 + 3), 3), hook.context),
+        expected);
     EXPECT_EQ(hook.rows, 2);
 }
 
@@ -456,8 +455,8 @@ TEST(GifRows, InterlacedRowsBeyondTheLastPassAreIgnored)
     // Height 2: passes put rows 0 and 1; the rows after them count on past the image.
     GifParts parts = partsFor(2, 2, 2, lzwEncode({1, 1, 2, 2, 3, 3, 0, 3}, 2));
     parts.interlaced = true;
-    HookCounter hook;
-    EXPECT_EQ(pixelsOf(buildGif(parts)), (std::vector<std::uint8_t>{1, 1, 2, 2}));
+    RowCounter hook;
+    EXPECT_EQ(pixelsOf(buildGif(parts), hook.context), (std::vector<std::uint8_t>{1, 1, 2, 2}));
     EXPECT_EQ(hook.rows, 4);
 }
 
@@ -469,12 +468,77 @@ TEST(GifRows, InterlacedRowsThatNeverArriveAreIndexZero)
     EXPECT_EQ(pixelsOf(buildGif(parts)), (std::vector<std::uint8_t>{1, 0, 3, 0, 2}));
 }
 
-TEST(GifRows, HookRunsOncePerCompletedRow)
+TEST(GifProgress, EveryCompletedRowIsReported)
 {
-    HookCounter hook;
+    RowCounter hook;
     std::vector<std::uint8_t> pixels(37 * 19, 4);
-    pixelsOf(gifOf(37, 19, pixels, 3));
+    pixelsOf(gifOf(37, 19, pixels, 3), hook.context);
     EXPECT_EQ(hook.rows, 19);
+    EXPECT_EQ(hook.progress.done(), 19);
+    EXPECT_EQ(hook.progress.total(), 19);
+    EXPECT_EQ(hook.progress.percent(), 100);
+}
+
+TEST(GifProgress, ACancelStopsTheDecodeAtTheNextRowAndLeavesNoPicture)
+{
+    std::vector<std::uint8_t> pixels(37 * 19, 4);
+    const std::string gif = gifOf(37, 19, pixels, 3);
+    for (const int cancelAt : {1, 5, 19}) {
+        SCOPED_TRACE(cancelAt);
+        int reports = 0;
+        iradudo::DecodeProgress progress([&](iradudo::DecodeProgress& self) {
+            if (++reports == cancelAt)
+                self.cancel();
+        });
+        TGif decoder({{}, &progress});
+        std::istringstream in(gif);
+        EXPECT_THROW(decoder.Load(&in), iradudo::EDecodeCancelled);
+        EXPECT_EQ(reports, cancelAt);
+        EXPECT_EQ(progress.done(), cancelAt);
+        EXPECT_EQ(decoder.width(), 0);
+        EXPECT_EQ(decoder.height(), 0);
+    }
+
+    // Cancelled before it starts (from another thread, say): not one row more.
+    iradudo::DecodeProgress early;
+    early.cancel();
+    TGif decoder({{}, &early});
+    std::istringstream in(gif);
+    EXPECT_THROW(decoder.Load(&in), iradudo::EDecodeCancelled);
+    EXPECT_EQ(early.done(), 1);
+}
+
+TEST(GifLimits, TheContextsPixelLimitRefusesOnlyWhatIsOverIt)
+{
+    const struct {
+        int width, height;
+        std::int64_t limit;
+        bool accepted;
+    } table[] = {
+        {10, 10, 100, true},
+        {101, 1, 100, false},
+        {1, 101, 100, false},
+        {25, 4, 100, true},
+        {300, 200, 60'000, true},
+        {300, 201, 60'000, false},
+    };
+    for (const auto& row : table) {
+        SCOPED_TRACE(std::to_string(row.width) + "x" + std::to_string(row.height));
+        iradudo::DecodeContext context;
+        context.limits.gifPixels = row.limit;
+        const std::string gif
+            = gifOf(row.width, row.height, std::vector<std::uint8_t>(std::size_t(row.width) * row.height, 2), 3);
+        if (row.accepted) {
+            EXPECT_EQ(pixelsOf(gif, context).size(), std::size_t(row.width) * row.height);
+        } else {
+            try {
+                pixelsOf(gif, context);
+                ADD_FAILURE() << "accepted";
+            } catch (const EGifException& error) {
+                EXPECT_STREQ(error.what(), "Bad bitmap");
+            }
+        }
+    }
 }
 
 TEST(GifRows, WidthsBeyond2049Decode)

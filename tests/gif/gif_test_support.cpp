@@ -219,10 +219,10 @@ Picture readHandOff(const std::string& bitmap)
     return picture;
 }
 
-std::string decodeToBitmap(const std::string& gif)
+std::string decodeToBitmap(const std::string& gif, const iradudo::DecodeContext& context)
 {
     std::istringstream in(gif);
-    TGif decoder;
+    TGif decoder(context);
     decoder.Load(&in);
     std::stringstream out;
     decoder.WriteBitmap(out);

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "base/decode_context.h"
+
 #include <array>
 #include <cstdint>
 #include <string>
@@ -81,7 +83,7 @@ struct Picture {
 Picture readHandOff(const std::string& bitmap);
 
 // Loads the GIF bytes with TGif and returns the hand-off bytes.
-std::string decodeToBitmap(const std::string& gif);
+std::string decodeToBitmap(const std::string& gif, const iradudo::DecodeContext& context = {});
 
 // The first image through giflib (DGifSlurp), palette padded with black to 256.
 Picture decodeWithGiflib(const std::string& gif);

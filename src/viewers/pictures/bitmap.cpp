@@ -44,7 +44,7 @@ void appendRest(std::istream& stream, QByteArray& data)
 // The uncompressed 8-bit form with a 40-byte header: rows go straight from the
 // stream into the image, bottom-up or top-down. Returns a null image when the
 // file is of another kind (nothing past the headers has been read then).
-QImage readIndexed8(std::istream& stream, const unsigned char* header)
+QImage readIndexed8(std::istream& stream, const unsigned char* header, std::int64_t maxPixels)
 {
     const unsigned char* info = header + fileHeaderSize;
     const std::uint32_t dataOffset = iradudo::readLe32(header + 10);
@@ -61,7 +61,7 @@ QImage readIndexed8(std::istream& stream, const unsigned char* header)
     const std::uint64_t paletteEnd = fileHeaderSize + infoHeaderSize + 4ull * paletteEntries;
     if (dataOffset < paletteEnd)
         return {};
-    if (std::int64_t(width) * height > 64ll * 1024 * 1024)
+    if (std::int64_t(width) * height > maxPixels)
         invalidBitmap();
 
     std::array<unsigned char, 4 * 256> palette{};
@@ -110,11 +110,11 @@ void TBitmap::LoadStream(std::istream& stream)
 
     QImage image;
     if (got == sizeof header)
-        image = readIndexed8(stream, header);
+        image = readIndexed8(stream, header, DecodeContext().limits.bmpPixels);
     if (image.isNull()) {
         QByteArray data(reinterpret_cast<const char*>(header), qsizetype(got));
         appendRest(stream, data);
-        data = iradudo::normalizedBmp(data);
+        data = iradudo::normalizedBmp(data, DecodeContext().limits.bmpPixels);
         const iradudo::QuietDecode quiet;
         if (data.isEmpty() || !image.loadFromData(data, "BMP"))
             invalidBitmap();
@@ -123,12 +123,18 @@ void TBitmap::LoadStream(std::istream& stream)
     Changed();
 }
 
-// A bitmap's bound is the general one: the reader's budget of 64 Mi pixels at
-// 32 bits with the largest headers and palette is 256 MiB and 1162 bytes, just
+// A bitmap's file bound is the general one: the reader's budget of kBmpMaxPixels
+// at 32 bits with the largest headers and palette is 256 MiB and 1162 bytes, just
 // above it.
 void TBitmap::FileTooLarge() const
 {
     invalidBitmap();
+}
+
+void TBitmap::SetImage(QImage image)
+{
+    image_ = std::move(image);
+    Changed();
 }
 
 void TBitmap::Assign(const TBitmap& source)

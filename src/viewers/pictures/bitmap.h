@@ -20,6 +20,8 @@ public:
 
 protected:
     [[noreturn]] void FileTooLarge() const override;
+    // Takes a picture decoded elsewhere as the content, announcing the change.
+    void SetImage(QImage image);
 
 private:
     QImage image_;

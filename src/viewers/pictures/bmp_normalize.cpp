@@ -15,9 +15,6 @@ constexpr std::uint32_t kV3Header = 56;  // the 40-byte header, then the four ch
 constexpr std::uint32_t kV4Header = 108;
 constexpr std::uint32_t kRle8 = 1;
 constexpr std::uint32_t kRle4 = 2;
-// As the bitmap class's own bound: a picture past this many pixels is refused
-// rather than expanded or padded, so a small file cannot claim gigabytes.
-constexpr std::int64_t kMaxPixels = 64ll * 1024 * 1024;
 
 std::uint32_t u32(const QByteArray& bytes, qsizetype at)
 {
@@ -151,12 +148,12 @@ QByteArray uncompressedFromRuns(const QByteArray& file, const Layout& layout)
 
 }  // namespace
 
-QByteArray normalizedBmp(const QByteArray& file)
+QByteArray normalizedBmp(const QByteArray& file, std::int64_t maxPixels)
 {
     Layout layout;
     if (!readLayout(file, layout))
         return file;
-    if (std::int64_t(layout.width) * layout.height > kMaxPixels)
+    if (std::int64_t(layout.width) * layout.height > maxPixels)
         return {};
     if ((layout.compression == kRle8 && layout.bitsPerPixel == 8)
         || (layout.compression == kRle4 && layout.bitsPerPixel == 4))

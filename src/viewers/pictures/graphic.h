@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "base/decode_context.h"
 #include "base/exception.h"
 #include "base/file_handle.h"
 
@@ -99,6 +100,10 @@ public:
     // scaled into the rectangle.
     void Draw(QPainter& painter, const QRect& rect);
 
+    // The limits and progress the next load decodes under (the defaults until set).
+    void SetDecodeContext(const iradudo::DecodeContext& context) { context_ = context; }
+    const iradudo::DecodeContext& DecodeContext() const { return context_; }
+
     // Called after every change of content (a load, a finished decode).
     void SetOnChange(TNotifyEvent handler) { onChange_ = std::move(handler); }
     void SetOnProgress(TProgressEvent handler) { onProgress_ = std::move(handler); }
@@ -112,6 +117,7 @@ protected:
 private:
     TNotifyEvent onChange_;
     TProgressEvent onProgress_;
+    iradudo::DecodeContext context_;
     // Drawing an 8-bit image converts it every time; keep the converted copy.
     mutable QImage drawCache_;
     mutable qint64 drawCacheKey_ = 0;

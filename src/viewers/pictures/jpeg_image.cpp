@@ -146,10 +146,6 @@ void throwIf(int code)
 
 // Upper bound for the decoded bitmap and, separately, for libjpeg's own buffers.
 constexpr long maxDecodeBytes = 512l * 1024 * 1024;
-// Upper bound for the decoded picture's pixels: 8192 x 8192 decodes in about half
-// a second here, and a picture much larger than any screen of the discs' era is
-// more likely a damaged or hostile header than a photograph worth the wait.
-constexpr unsigned long long maxDecodePixels = 8192ull * 8192;
 
 int scaleDenominator(iradudo::JpegScale scale)
 {
@@ -302,7 +298,8 @@ void TJPEGImage::decodeOrThrow()
     const int width = static_cast<int>(cinfo.output_width);
     const int height = static_cast<int>(cinfo.output_height);
     const unsigned long long pixels = static_cast<unsigned long long>(width) * static_cast<unsigned>(height);
-    if (pixels > maxDecodePixels || pixels * (eightBit ? 1u : 3u) > maxDecodeBytes)
+    if (pixels > static_cast<unsigned long long>(DecodeContext().limits.jpegPixels)
+        || pixels * (eightBit ? 1u : 3u) > maxDecodeBytes)
         throw EJPEG(JERR_IMAGE_TOO_BIG);
     throwIf(jpeg.run([&] { jpeg_start_decompress(&cinfo); }));
     QImage bitmap(width, height, eightBit ? QImage::Format_Indexed8 : QImage::Format_RGB888);

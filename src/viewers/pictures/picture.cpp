@@ -6,9 +6,9 @@
 TPicture::TPicture() = default;
 TPicture::~TPicture() = default;
 
-void TPicture::LoadFile(const std::string& fileName)
+void TPicture::LoadFile(const std::string& fileName, const iradudo::DecodeContext& context)
 {
-    LoadFile(iradudo::openRegularFile(fileName), fileName);
+    LoadFile(iradudo::openRegularFile(fileName), fileName, context);
 }
 
 namespace {
@@ -29,16 +29,19 @@ void TPicture::CheckFormat(const std::string& fileName)
     graphicClassOf(fileName);
 }
 
-void TPicture::LoadFile(iradudo::FileHandle file, const std::string& fileName)
+void TPicture::LoadFile(iradudo::FileHandle file, const std::string& fileName, const iradudo::DecodeContext& context)
 {
     const TGraphicClass graphicClass = graphicClassOf(fileName);
 
     std::unique_ptr<TGraphic> graphic = graphicClass->create();
+    graphic->SetDecodeContext(context);
     graphic->SetOnProgress([this](TGraphic&, int percent) {
         if (onProgress_)
             onProgress_(*this, percent);
     });
     graphic->LoadFile(std::move(file), fileName);
+    // The progress belongs to this load only; a later lazy decode keeps the limits.
+    graphic->SetDecodeContext({context.limits, nullptr});
 
     graphic_ = std::move(graphic);
     graphic_->SetOnChange([this](TGraphic&) { changed(); });

@@ -21,11 +21,12 @@ public:
     TPicture& operator=(const TPicture&) = delete;
 
     // The registry chooses the graphic class by the name's extension
-    // ("Unknown picture file extension (.%s)" when none is registered).
-    void LoadFile(const std::string& fileName);
+    // ("Unknown picture file extension (.%s)" when none is registered). The
+    // graphic decodes under the context's limits and reports to its progress.
+    void LoadFile(const std::string& fileName, const iradudo::DecodeContext& context = {});
     // The same for a file already open at its start (a file of a drive, opened
     // through it): the name picks the class and names the file in messages.
-    void LoadFile(iradudo::FileHandle file, const std::string& fileName);
+    void LoadFile(iradudo::FileHandle file, const std::string& fileName, const iradudo::DecodeContext& context = {});
     // The extension check that LoadFile makes first, for callers that open the
     // file themselves: a name no format reads is reported as such, whether or not
     // it could be opened.

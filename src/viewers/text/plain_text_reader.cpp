@@ -8,6 +8,7 @@
 #include <QTextDocument>
 
 #include <string_view>
+#include <vector>
 
 namespace iradudo {
 
@@ -54,6 +55,44 @@ QString decodePlainText(QByteArrayView bytes, PlainEncoding encoding)
     return text;
 }
 
+void PlainBlocks::shape(QString& text)
+{
+    // A long line is cut after these positions: a new block starts there and
+    // no character is lost (rare: one cut per kMaxBlockChars characters at most).
+    std::vector<qsizetype> cuts;
+    // A blank this close to the block's end is taken as the cut.
+    constexpr qsizetype kCutSearch = 256;
+    QChar* data = text.data();
+    for (qsizetype i = 0, size = text.size(); i < size; ++i) {
+        ++credit_;
+        if (data[i] == u'\n') {
+            if (credit_ >= kCharsPerBlock) {
+                credit_ -= kCharsPerBlock;
+                blockChars_ = 0;
+                continue;
+            }
+            data[i] = QChar::LineSeparator;
+        }
+        ++blockChars_;
+        if (blockChars_ >= kMaxBlockChars || (blockChars_ >= kMaxBlockChars - kCutSearch && data[i] == u' ')) {
+            cuts.push_back(i + 1);
+            blockChars_ = 0;
+        }
+    }
+    if (cuts.empty())
+        return;
+    QString cut;
+    cut.reserve(text.size() + qsizetype(cuts.size()));
+    qsizetype from = 0;
+    for (const qsizetype at : cuts) {
+        cut.append(QStringView(text).sliced(from, at - from));
+        cut.append(u'\n');
+        from = at;
+    }
+    cut.append(QStringView(text).sliced(from));
+    text = std::move(cut);
+}
+
 void readPlainText(QByteArrayView bytes, QTextDocument& document, const QFont& font)
 {
     QTextCursor cursor(&document);
@@ -61,7 +100,9 @@ void readPlainText(QByteArrayView bytes, QTextDocument& document, const QFont& f
     QTextCharFormat format;
     format.setFont(font);
     cursor.setBlockCharFormat(format);
-    cursor.insertText(decodePlainText(bytes), format);
+    QString text = decodePlainText(bytes);
+    PlainBlocks().shape(text);
+    cursor.insertText(text, format);
 }
 
 }  // namespace iradudo

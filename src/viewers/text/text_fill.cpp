@@ -70,8 +70,9 @@ bool TextFill::step(qsizetype amount)
         if (end < plain_.size() && plain_.at(end - 1) == '\r' && plain_.at(end) == '\n')
             ++end;
     }
-    cursor_.insertText(
-        decodePlainText(QByteArrayView(plain_).sliced(plainAt_, end - plainAt_), encoding_), plainFormat_);
+    QString piece = decodePlainText(QByteArrayView(plain_).sliced(plainAt_, end - plainAt_), encoding_);
+    blocks_.shape(piece);
+    cursor_.insertText(piece, plainFormat_);
     plainAt_ = end;
     done_ = plainAt_ >= plain_.size();
     if (done_)

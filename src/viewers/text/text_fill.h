@@ -54,6 +54,7 @@ private:
     // document's own copy.
     QByteArray plain_;
     PlainEncoding encoding_ = PlainEncoding::Latin1;
+    PlainBlocks blocks_;
     qsizetype plainAt_ = 0;
     QTextCursor cursor_;
     QTextCharFormat plainFormat_;

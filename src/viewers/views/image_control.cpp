@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "viewers/views/image_control.h"
 
-#include "gif/gif.h"
+#include "base/decode_context.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -17,12 +17,8 @@
 namespace iradudo {
 namespace {
 
-// Thrown from the row hook to end a load nobody waits for any more; the
-// decoder releases its rows as for any decoding error.
-struct LoadAbandoned { };
-
-// One load in progress. Loads nest only through the row hook, so the active
-// ones form a stack and the decoder calling the hook belongs to the innermost.
+// One load in progress. Loads nest only through the events a decode lets run
+// (its progress listener), so the active ones form a stack.
 class ActiveLoad {
 public:
     ActiveLoad(ImageControl* control, QWidget* window)
@@ -145,12 +141,36 @@ void ImageControl::paintEvent(QPaintEvent* event)
 LoadOutcome loadPicture(ImageControl* control, QWidget* window, FileHandle file, const std::string& fileName)
 {
     ActiveLoad load(control, window);
+    const qint64 intervalNs = std::chrono::nanoseconds(control->eventInterval()).count();
+    // The clock is read every few rows only: on a fast-decoding picture reading
+    // it for each row costs a few percent of the decode.
+    constexpr unsigned kReportsPerClockRead = 16;
+    const unsigned reportsPerRead = intervalNs > 0 ? kReportsPerClockRead : 1;
+    QElapsedTimer clock;
+    unsigned reports = 0;
+    // This load's own progress: events run from here (after the first row, then
+    // once the interval has passed), and whatever they did to the load is seen
+    // here too. The decoder then stops at once and releases its rows, as for any
+    // decoding error.
+    DecodeProgress progress([&](DecodeProgress& self) {
+        if (clock.isValid() && (++reports % reportsPerRead != 0 || clock.nsecsElapsed() < intervalNs))
+            return;
+        if (ImageControl* shown = load.control())
+            shown->reportLoadProgress(self.percent());
+        QCoreApplication::processEvents();
+        clock.start();
+        if (load.abandoned())
+            self.cancel();
+    });
+    DecodeContext context;
+    context.progress = &progress;
+
     // The control's own picture is not touched until the load has succeeded:
     // the control may be gone by then.
     auto picture = std::make_unique<TPicture>();
     try {
-        picture->LoadFile(std::move(file), fileName);
-    } catch (const LoadAbandoned&) {
+        picture->LoadFile(std::move(file), fileName, context);
+    } catch (const EDecodeCancelled&) {
         return LoadOutcome::Abandoned;
     } catch (...) {
         // A failure of a load that was given up on meanwhile is stale news.
@@ -167,25 +187,6 @@ LoadOutcome loadPicture(ImageControl* control, QWidget* window, FileHandle file,
 int activePictureLoads()
 {
     return static_cast<int>(ActiveLoad::stack().size());
-}
-
-void installGifEventHook(std::chrono::microseconds interval)
-{
-    const qint64 intervalNs = std::chrono::nanoseconds(interval).count();
-    // Each decode works on its own copy of the hook, and so of the clock. The
-    // clock is read every few rows only: on a fast-decoding picture reading it
-    // for each row costs a few percent of the decode.
-    constexpr unsigned kRowsPerClockRead = 16;
-    const unsigned rowsPerRead = intervalNs > 0 ? kRowsPerClockRead : 1;
-    setGifRowHook([intervalNs, rowsPerRead, clock = QElapsedTimer(), rows = 0u]() mutable {
-        if (clock.isValid() && (++rows % rowsPerRead != 0 || clock.nsecsElapsed() < intervalNs))
-            return;
-        QCoreApplication::processEvents();
-        clock.start();
-        const std::vector<ActiveLoad*>& loads = ActiveLoad::stack();
-        if (!loads.empty() && loads.back()->abandoned())
-            throw LoadAbandoned();
-    });
 }
 
 }  // namespace iradudo

@@ -13,6 +13,11 @@
 
 namespace iradudo {
 
+// Events run at least this often while a picture decodes (about 100 times a
+// second): the window stays responsive, and running them after every row of a
+// large picture would cost a good part of the decoding time.
+inline constexpr std::chrono::microseconds kPictureEventInterval{10000};
+
 // The image viewer's picture control: a picture that auto-sizes the control to
 // a graphic whose width and height are both above 0, stretched into the
 // control's bounds and repainted after every change. Lazy formats decode in
@@ -36,6 +41,21 @@ public:
     using ErrorSink = std::function<void(std::exception_ptr)>;
     void setErrorSink(ErrorSink sink);
 
+    // How often pending events run while a picture loads into this control
+    // (loadPicture); zero: after every decoded row.
+    std::chrono::microseconds eventInterval() const { return eventInterval_; }
+    void setEventInterval(std::chrono::microseconds interval) { eventInterval_ = interval; }
+
+    // Told how far a load into this control is (percent, 0 to 100) each time
+    // the load lets events run.
+    using ProgressSink = std::function<void(int percent)>;
+    void setProgressSink(ProgressSink sink) { progressSink_ = std::move(sink); }
+    void reportLoadProgress(int percent)
+    {
+        if (progressSink_)
+            progressSink_(percent);
+    }
+
 protected:
     void paintEvent(QPaintEvent* event) override;
 
@@ -46,33 +66,25 @@ private:
     std::unique_ptr<TPicture> picture_;
     ErrorSink errorSink_;
     bool painting_ = false;
+    std::chrono::microseconds eventInterval_ = kPictureEventInterval;
+    ProgressSink progressSink_;
 };
-
-// Events run at least this often while a GIF decodes (about 100 times a
-// second): the window stays responsive, and running them after every row of a
-// large picture would cost a good part of the decoding time.
-inline constexpr std::chrono::microseconds kGifEventInterval{10000};
 
 enum class LoadOutcome { Loaded, Abandoned };
 
 // Loads the open file (named fileName) into a new picture with TPicture::LoadFile and, on success,
 // gives it to the control; a failure leaves the control's picture in place and
-// passes the exception on. While a GIF decodes, pending events run (see
-// installGifEventHook) and may start another load, close the window or delete
-// it. The load started last wins: an earlier one still decoding is abandoned
-// at its next row, and so is a load whose control is deleted, whose window
-// (visible when it started) is closed, or whose main window is closed.
-// Abandoned loads release everything, report nothing and answer Abandoned.
+// passes the exception on. The load has its own progress: while a picture
+// decodes, pending events run from it (at the control's event interval) and
+// may start another load, close the window or delete it. The load started last
+// wins: an earlier one still decoding is cancelled at its next report, and so
+// is a load whose control is deleted, whose window (visible when it started)
+// is closed, or whose main window is closed. Abandoned loads release
+// everything, report nothing and answer Abandoned.
 LoadOutcome loadPicture(ImageControl* control, QWidget* window, FileHandle file, const std::string& fileName);
 
-// How many loads are in progress: more than one only while a load started
-// from the row hook of another runs.
+// How many loads are in progress: more than one only while a load started from
+// the events of another runs.
 int activePictureLoads();
-
-// Lets pending events run while a GIF decodes: after the first completed row
-// of each picture, then once `interval` has passed since they last ran (the
-// clock is read every 16 rows), or after every row when `interval` is zero. Abandons a load as loadPicture
-// describes.
-void installGifEventHook(std::chrono::microseconds interval = kGifEventInterval);
 
 }  // namespace iradudo

@@ -13,6 +13,7 @@
 #include <gtest/gtest.h>
 
 #include <QFontInfo>
+#include <QTextBlock>
 
 #include <cstdio>
 #include <filesystem>
@@ -23,6 +24,7 @@
 
 using namespace iradudo;
 using namespace iradudo::test;
+using namespace Qt::StringLiterals;
 
 namespace {
 
@@ -226,4 +228,151 @@ TEST(TextFill, PlainTextInPiecesIsTheWholeDecodedText)
             EXPECT_EQ(document.toPlainText(), decodePlainText(text));
         }
     }
+}
+
+namespace {
+
+// The text a plain file shows, worked out here without the reader: one
+// character per byte (none of these files is UTF-8), CR LF and a lone CR end a
+// line as LF does, and a byte 0 shows as a blank.
+QString expectedPlainText(const QByteArray& bytes)
+{
+    QString text;
+    for (qsizetype i = 0; i < bytes.size(); ++i) {
+        const auto byte = uchar(bytes[i]);
+        if (byte == '\r') {
+            if (i + 1 < bytes.size() && bytes[i + 1] == '\n')
+                ++i;
+            text += u'\n';
+        } else {
+            text += byte == 0 ? QChar(u' ') : QChar(byte);
+        }
+    }
+    return text;
+}
+
+QString withoutLineEnds(QString text)
+{
+    return text.remove(u'\n');
+}
+
+}  // namespace
+
+// Files that once cost a hundred bytes and more per byte of file: their text
+// arrives whole, a line end for every line end, and no block runs long, both
+// filled at once and in the view's steps.
+TEST(PlainText, PathologicalFilesShowTheirWholeTextInBoundedBlocks)
+{
+    constexpr qsizetype kSize = 1 << 20;
+    QByteArray random(kSize, Qt::Uninitialized);
+    unsigned seed = 3;
+    for (char& c : random) {
+        seed = seed * 1103515245 + 12345;
+        c = char(seed >> 23);
+    }
+    QByteArray longLine;
+    while (longLine.size() < kSize)
+        longLine += "Workbench dischetto ";
+    QByteArray shortLines;
+    while (shortLines.size() < kSize)
+        shortLines += "a\n\r\nbc\r";
+    const struct {
+        const char* name;
+        QByteArray bytes;
+        bool cutsLongLines;
+    } table[] = {
+        {"all NUL", QByteArray(kSize, '\0'), true},
+        {"all CR", QByteArray(kSize, '\r'), false},
+        {"all LF", QByteArray(kSize, '\n'), false},
+        {"all CR LF", QByteArray(kSize, '\r').replace("\r", "\r\n"), false},
+        {"short lines", shortLines, false},
+        {"one long line", longLine, true},
+        {"one long word", QByteArray(kSize, 'x'), true},
+        {"random bytes", random, false},
+    };
+    for (const auto& row : table) {
+        SCOPED_TRACE(row.name);
+        const QString expected = expectedPlainText(row.bytes);
+
+        QTextDocument whole;
+        readPlainText(row.bytes, whole, fixedSysFont());
+        QTextDocument stepped;
+        TextFill fill(row.bytes, fixedSysFont());
+        ASSERT_EQ(fill.kind(), TextKind::Plain);
+        fill.start(stepped);
+        while (!fill.step(100'000)) { }
+
+        for (const QTextDocument* document : {&whole, &stepped}) {
+            // What copying and printing give: line separators become line ends.
+            const QString shown = documentPlainText(*document);
+            if (row.cutsLongLines) {
+                EXPECT_EQ(withoutLineEnds(shown), withoutLineEnds(expected));
+            } else {
+                EXPECT_EQ(shown.size(), expected.size());
+                EXPECT_TRUE(shown == expected);
+            }
+            EXPECT_EQ(document->toPlainText().count(u'\n'), shown.count(u'\n'));
+            // At most a block per PlainBlocks::kCharsPerBlock characters beyond
+            // the first kInitialBlocks, and none longer than kMaxBlockChars.
+            EXPECT_LE(document->blockCount(),
+                PlainBlocks::kInitialBlocks + expected.size() / PlainBlocks::kCharsPerBlock
+                    + expected.size() / (PlainBlocks::kMaxBlockChars - 256) + 1);
+            int longest = 0;
+            for (QTextBlock block = document->begin(); block.isValid(); block = block.next())
+                longest = std::max(longest, block.length() - 1);
+            EXPECT_LE(longest, PlainBlocks::kMaxBlockChars);
+        }
+        EXPECT_TRUE(documentPlainText(whole) == documentPlainText(stepped));
+    }
+}
+
+TEST(PlainText, OrdinaryTextKeepsOneBlockALine)
+{
+    QByteArray text;
+    int lines = 0;
+    while (text.size() < (4 << 20)) {
+        text += "Amiga Workbench dischetto " + QByteArray::number(lines++) + " programma demo grafica musica\r\n";
+    }
+    QTextDocument document;
+    readPlainText(text, document, fixedSysFont());
+    EXPECT_EQ(document.blockCount(), lines + 1);
+    EXPECT_FALSE(document.toPlainText().contains(QChar::LineSeparator));
+}
+
+TEST(PlainText, LineEndsStartBlocksOnlyWhileTheTextHasEarnedThem)
+{
+    const QString sep(QChar::LineSeparator);
+    const QString line63 = QString(63, u'x');
+    const struct {
+        const char* name;
+        QString in;
+        QString out;
+    } table[] = {
+        {"no credit yet", u"a\nb\n"_s, "a" + sep + "b" + sep},
+        {"63 characters and the line end earn a block", line63 + "\nz\n", line63 + "\nz" + sep},
+        {"credit carries over short lines", QString(130, u'y') + "\n\n\n", QString(130, u'y') + "\n\n" + sep},
+    };
+    for (const auto& row : table) {
+        QString text = row.in;
+        PlainBlocks(0).shape(text);
+        EXPECT_TRUE(text == row.out) << row.name;
+    }
+
+    // Pieces carry the state: the same text shaped whole and in two pieces.
+    QString whole = QString(40, u'w') + "\n" + QString(30, u'v') + "\n\n";
+    QString first = whole.first(20), second = whole.sliced(20);
+    PlainBlocks(0).shape(whole);
+    PlainBlocks pieces(0);
+    pieces.shape(first);
+    pieces.shape(second);
+    EXPECT_TRUE(first + second == whole);
+
+    // A long line is cut after a blank near the limit, or at the limit.
+    QString words = QString(PlainBlocks::kMaxBlockChars - 100, u'k') + " tail";
+    PlainBlocks().shape(words);
+    EXPECT_EQ(words.indexOf(u'\n'), PlainBlocks::kMaxBlockChars - 99);
+    QString solid(PlainBlocks::kMaxBlockChars * 2 + 5, u'k');
+    PlainBlocks().shape(solid);
+    EXPECT_EQ(solid.count(u'\n'), 2);
+    EXPECT_EQ(solid.indexOf(u'\n'), PlainBlocks::kMaxBlockChars);
 }

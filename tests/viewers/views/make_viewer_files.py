@@ -33,7 +33,7 @@ def main():
     save_with_reference(palette_picture(40, 30, 1), "PIC.GIF")
     # Larger than the image viewer's scroll area in both directions.
     save_with_reference(palette_picture(600, 500, 2), "BIG.GIF")
-    # Many rows, so that the row hook runs often while it decodes.
+    # Many rows, so that the load reports progress often while it decodes.
     save_with_reference(palette_picture(16, 900, 3), "TALL.GIF")
     save_with_reference(photo(64, 48), "PHOTO.JPG", quality=95)
     save_with_reference(palette_picture(37, 23, 4), "PIC.BMP")

@@ -23,7 +23,6 @@
 #include <QTimer>
 
 #include <algorithm>
-
 #include <cstdio>
 #include <filesystem>
 #include <functional>
@@ -119,9 +118,6 @@ protected:
         (void)registered;
         installProgramFonts();
     }
-    void SetUp() override { installGifEventHook(); }
-    void TearDown() override { setGifRowHook(nullptr); }
-
     void openDisc()
     {
         fx.showForm();
@@ -152,8 +148,8 @@ protected:
         f.Image11->repaint();
         return f.Image11->grab().toImage();
     }
-    // Runs the action once a picture load is under way, from the row hook's
-    // processing of pending events.
+    // Runs the action once a picture load is under way, from the events its
+    // progress lets run.
     void duringLoad(std::function<void()> action)
     {
         auto* timer = new QTimer(f.Panel1);
@@ -623,8 +619,8 @@ TEST_F(ViewerWindows, ASecondLoadDuringAGifDecodeWins)
 
 TEST_F(ViewerWindows, EventsAfterEveryRowStillLetTheLastLoadWin)
 {
-    installGifEventHook(std::chrono::microseconds(0));
     openDisc();
+    f.Image11->setEventInterval(std::chrono::microseconds(0));
     showPicture("BIG.GIF");
     focus("TALL.GIF");
     int rowsSeen = 0;
@@ -643,6 +639,34 @@ TEST_F(ViewerWindows, EventsAfterEveryRowStillLetTheLastLoadWin)
     EXPECT_TRUE(fx.errors.isEmpty());
     EXPECT_EQ(f.Image11->size(), QSize(40, 30));
     EXPECT_EQ(maxDifference(shownPicture(), reference("PIC.GIF")), 0);
+}
+
+TEST_F(ViewerWindows, ALongGifDecodeReportsProgressAndTheWindowAnswers)
+{
+    openDisc();
+    f.Image11->setEventInterval(std::chrono::microseconds(0));
+    std::vector<int> percents;
+    f.Image11->setProgressSink([&](int percent) { percents.push_back(percent); });
+    int ticks = 0;
+    auto* timer = new QTimer(f.Panel1);
+    timer->setInterval(0);
+    QObject::connect(timer, &QTimer::timeout, timer, [&] { ticks += activePictureLoads(); });
+    timer->start();
+    // The user switches the text viewer's wrapping while the picture decodes.
+    f.Panel5->show();
+    duringLoad([this] { press(f.SpeedButton11); });
+    showPicture("TALL.GIF");
+    timer->stop();
+
+    EXPECT_EQ(actionsDuringLoad, 1);
+    EXPECT_EQ(f.SpeedButton11->text(), QStringLiteral("No"));
+    EXPECT_GT(ticks, 10);
+    ASSERT_FALSE(percents.empty());
+    EXPECT_TRUE(std::is_sorted(percents.begin(), percents.end()));
+    EXPECT_LT(percents.front(), 10);
+    EXPECT_EQ(percents.back(), 100);
+    EXPECT_TRUE(fx.errors.isEmpty());
+    EXPECT_EQ(maxDifference(shownPicture(), reference("TALL.GIF")), 0);
 }
 
 TEST_F(ViewerWindows, AFailingSecondLoadDuringAGifDecodeKeepsThePreviousPicture)
