@@ -204,8 +204,11 @@ Listing buildListing(
     Listing listing;
     listing.items.reserve(entries.size());
     const NameLookupBatch batch(platform);
-    std::string companion;
-    std::string firstLine;
+    // Sizes first, then descriptions: a companion is an entry too, and once its
+    // own lookup has found it a regular file it is opened without a second look.
+    std::vector<bool> regular(entries.size(), false);
+    std::vector<std::size_t> itemEntries;
+    itemEntries.reserve(entries.size());
     for (std::size_t i = 0; i < entries.size(); ++i) {
         const std::string& entry = entries[i];
         const bool directory = isDirectory(i);
@@ -219,16 +222,26 @@ Listing buildListing(
             if (const std::optional<FileEntry> found = platform.findEntry(entry)) {
                 item.size = found->size;
                 listing.totalBytes += found->size;
+                regular[i] = !found->isDirectory() && (found->attributes & faSysFile) == 0;
             }
         }
-        assignCompanionName(companion, entry);
+        listing.items.push_back(std::move(item));
+        itemEntries.push_back(i);
+    }
+    std::string companion;
+    std::string firstLine;
+    for (std::size_t k = 0; k < listing.items.size(); ++k) {
+        assignCompanionName(companion, entries[itemEntries[k]]);
         const std::string* companionFile = files.find(companion);
-        FileHandle file = companionFile ? platform.openFile(*companionFile) : FileHandle();
+        if (!companionFile)
+            continue;
+        const bool listedRegular = regular[static_cast<std::size_t>(companionFile - entries.data())];
+        FileHandle file
+            = listedRegular ? platform.openListedRegularFile(*companionFile) : platform.openFile(*companionFile);
         if (file.valid()) {
             readFirstLineBytes(file, firstLine);
-            item.comment = companionComment(firstLine);
+            listing.items[k].comment = companionComment(firstLine);
         }
-        listing.items.push_back(std::move(item));
     }
     return listing;
 }

@@ -358,7 +358,7 @@ bool LinuxPlatform::fileExists(const std::string& name) const
 FileHandle LinuxPlatform::openFile(const std::string& name) const
 {
     if (isLeafInCurrentDirectory(name))
-        return backendOf(currentDrive_)->openBare(name);
+        return backendOf(currentDrive_)->openBare(name, false);
     const Resolved target = resolve(name, false);
     if (target.errorCode != 0)
         return {};
@@ -408,6 +408,13 @@ ListedFile LinuxPlatform::openListedFile(const std::string& directory, const std
     file.name = target.location.components.back();
     file.size = status.st_size;
     return file;
+}
+
+FileHandle LinuxPlatform::openListedRegularFile(const std::string& name) const
+{
+    if (isLeafInCurrentDirectory(name))
+        return backendOf(currentDrive_)->openBare(name, true);
+    return openFile(name);
 }
 
 void LinuxPlatform::beginNameBatch()

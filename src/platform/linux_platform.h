@@ -48,6 +48,7 @@ public:
     std::optional<FileEntry> findEntry(const std::string& name) const override;
     bool fileExists(const std::string& name) const override;
     FileHandle openFile(const std::string& name) const override;
+    FileHandle openListedRegularFile(const std::string& name) const override;
     ListedFile openListedFile(const std::string& directory, const std::string& name) const override;
     void beginNameBatch() override;
     void endNameBatch() override;

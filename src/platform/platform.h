@@ -92,6 +92,11 @@ public:
     // Opens an existing regular file for reading (see openRegularFile); an invalid
     // handle for a directory, FIFO, device, socket or a name that finds nothing.
     virtual FileHandle openFile(const std::string& name) const = 0;
+    // The same for a name that findEntry has just reported as a regular file (a
+    // listing opens thousands of companions): where the drive can, the file is
+    // not examined again. Should the name have been swapped for a FIFO or device
+    // since, the open and every read still never block.
+    virtual FileHandle openListedRegularFile(const std::string& name) const = 0;
 
     // The one way to a file a listing names: name (an entry name, or a path) is
     // resolved in directory (an absolute DOS path; empty: the current directory)

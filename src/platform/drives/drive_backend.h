@@ -66,7 +66,8 @@ public:
     // (a listing looks up thousands of them); only when answersBareNames().
     virtual bool answersBareNames() const { return false; }
     virtual std::optional<FileEntry> bareEntry(const std::string&) const { return std::nullopt; }
-    virtual FileHandle openBare(const std::string&) const { return {}; }
+    // listedRegular: bareEntry has just found it a regular file.
+    virtual FileHandle openBare(const std::string&, bool /*listedRegular*/) const { return {}; }
 
     // The outermost name batch opens and closes; see Platform::beginNameBatch.
     virtual void batchBegan() { }

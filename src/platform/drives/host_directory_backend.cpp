@@ -169,10 +169,10 @@ public:
     // Names from a file list exist as given, so the exact name is tried first:
     // the open and a stat of the open file cost less than reading the directory
     // into the batch's name cache, which only a name in another letter case needs.
-    FileHandle openBare(const std::string& name) const override
+    FileHandle openBare(const std::string& name, bool listedRegular) const override
     {
         errno = 0;
-        FileHandle file = openRegularFileAt(currentDirectoryFd_, name.c_str());
+        FileHandle file = openRegularFileAt(currentDirectoryFd_, name.c_str(), listedRegular);
         if (file.valid() || errno != ENOENT)
             return file;
         if (batchOpen_) {
