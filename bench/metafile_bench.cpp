@@ -10,6 +10,8 @@
 #include "viewers/metafile/metafile.h"
 #include "viewers/metafile/metafile_player.h"
 
+#include "shared_machine_options.h"
+
 #include <benchmark/benchmark.h>
 
 #include <QGuiApplication>
@@ -106,20 +108,7 @@ int main(int argc, char** argv)
     benchmark::RegisterBenchmark("iradudo_cli_process", ourProcess)->Unit(benchmark::kMillisecond);
     benchmark::RegisterBenchmark("emf2svg_rsvg_process", referenceProcess)->Unit(benchmark::kMillisecond);
 
-    // The machine may be shared: by default repeat, interleaved, and compare
-    // medians. Any --benchmark_ option overrides this.
-    std::vector<char*> args(argv, argv + argc);
-    char repetitions[] = "--benchmark_repetitions=7";
-    char interleave[] = "--benchmark_enable_random_interleaving=true";
-    char aggregates[] = "--benchmark_report_aggregates_only=true";
-    bool ownOptions = false;
-    for (int i = 1; i < argc; ++i)
-        ownOptions = ownOptions || std::strncmp(argv[i], "--benchmark_", 12) == 0;
-    if (!ownOptions)
-        args.insert(args.end(), {repetitions, interleave, aggregates});
-    int count = static_cast<int>(args.size());
-    args.push_back(nullptr);
-    benchmark::Initialize(&count, args.data());
+    iradudo::bench::initializeForSharedMachine(argc, argv);
     RatioReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
     reporter.printRatio(std::cout);
