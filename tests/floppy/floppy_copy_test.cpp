@@ -76,7 +76,8 @@ TEST_F(FloppyCopy, ReplacesAFileAndLeavesNoTemporaryName)
     copyHostFile({image, {}}, dir.writeFile("old/GAME.LHA", "old content").string(), "GAME.LHA");
     copyHostFile({image, {}}, dir.writeFile("new/game.lha", "new, longer content").string(), "game.lha");
     EXPECT_EQ(onImage("GAME.LHA"), "new, longer content");
-    EXPECT_EQ(bareListing(), "::/GAME.LHA\n");
+    // The new copy's name, case and all, takes the place of the old one.
+    EXPECT_EQ(bareListing(), "::/game.lha\n");
 }
 
 TEST_F(FloppyCopy, FullImageKeepsTheOldFileAndSaysWhy)
