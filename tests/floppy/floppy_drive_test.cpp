@@ -184,10 +184,12 @@ TEST(FormatTerminal, ArgumentVectors)
         std::string floppy;
         std::optional<Argv> argv;
     } cases[] = {
-        {"Format.com A: /F:720", both, "", Argv{"x-terminal-emulator", "-e", "/bin/iradudo-format", "A:", "/F:720"}},
+        {"Format.com A: /F:720", both, "",
+            Argv{"x-terminal-emulator", "-e", "/bin/iradudo-format", "--hold", "A:", "/F:720"}},
         {"format.com /Q A: ", only("xterm"), "/home/u/a.img",
-            Argv{"xterm", "-maximized", "-e", "/bin/iradudo-format", "--floppy", "/home/u/a.img", "/Q", "A:"}},
-        {"FORMAT.COM A: ", only("xterm"), "", Argv{"xterm", "-maximized", "-e", "/bin/iradudo-format", "A:"}},
+            Argv{
+                "xterm", "-maximized", "-e", "/bin/iradudo-format", "--hold", "--floppy", "/home/u/a.img", "/Q", "A:"}},
+        {"FORMAT.COM A: ", only("xterm"), "", Argv{"xterm", "-maximized", "-e", "/bin/iradudo-format", "--hold", "A:"}},
         {"Format.com A: /F:720", only("nothing"), "", std::nullopt},
         {"Start Format.com", both, "", std::nullopt},
         {"Format.exe A:", both, "", std::nullopt},
@@ -233,7 +235,7 @@ TEST(FormatTerminal, ThePlatformStartsItForFormatCommandLines)
     ASSERT_EQ(launcher->calls.size(), 2u);
     EXPECT_EQ(launcher->calls[0].argv,
         (std::vector<std::string>{
-            "xterm", "-maximized", "-e", "/opt/iradudo-format", "--floppy", "/tmp/a.img", "/Q", "A:"}));
+            "xterm", "-maximized", "-e", "/opt/iradudo-format", "--hold", "--floppy", "/tmp/a.img", "/Q", "A:"}));
     EXPECT_EQ(launcher->calls[1].argv.front(), "xdg-open");
 }
 

@@ -105,8 +105,8 @@ TEST_F(FormatImage, RefusesWhatIsNoFloppy)
         bool quick;
         const char* reason;
     } cases[] = {
-        {"a 2 MB file", std::string(2000000, 'd'), false, "non \xC3\xA8 un'immagine di dischetto"},
-        {"a 1.2 MB file", std::string(1228800, 'd'), false, "non \xC3\xA8 un'immagine di dischetto"},
+        {"a 2 MB file", std::string(2000000, 'd'), false, "non \xC3\xA8 un dischetto da 720 KB o 1,44 MB"},
+        {"a 1.2 MB file", std::string(1228800, 'd'), false, "non \xC3\xA8 un dischetto da 720 KB o 1,44 MB"},
         {"a missing image, quickly", "", true, "non esiste"},
     };
     for (const auto& c : cases) {
