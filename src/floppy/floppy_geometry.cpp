@@ -18,6 +18,16 @@ std::optional<FloppyFormat> floppyFormatOfSize(std::int64_t bytes)
     return std::nullopt;
 }
 
+bool isFloppyMedium(std::int64_t bytes, int fatBits)
+{
+    return floppyFormatOfSize(bytes).has_value() && (fatBits == 0 || fatBits == 12);
+}
+
+std::string notAFloppyText(const std::string& utf8Path)
+{
+    return utf8Path + " non \xC3\xA8 un dischetto da 720 KB o 1,44 MB con file system FAT12";
+}
+
 FloppyPathInfo inspectFloppyPath(const std::string& path)
 {
     FloppyPathInfo info;
@@ -28,6 +38,7 @@ FloppyPathInfo inspectFloppyPath(const std::string& path)
     if (S_ISREG(st.st_mode)) {
         info.kind = FloppyPathKind::ImageFile;
         info.bytes = st.st_size;
+        info.writable = info.writable && (st.st_mode & 0222) != 0;
     } else if (S_ISBLK(st.st_mode)) {
         info.kind = FloppyPathKind::BlockDevice;
         // O_NONBLOCK: an empty drive answers at once.

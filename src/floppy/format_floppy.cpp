@@ -5,13 +5,18 @@
 #include "floppy/floppy_drive.h"
 #include "floppy/floppy_geometry.h"
 #include "platform/dos_path.h"
+#include "platform/floppy_volume.h"
+#include "platform/io_error.h"
 #include "platform/mtools.h"
 #include "platform/system_scan.h"
 
 #include <cstdio>
+#include <cstdlib>
 #include <fcntl.h>
 #include <istream>
+#include <optional>
 #include <ostream>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace iradudo {
@@ -40,6 +45,16 @@ bool hasImageExtension(const std::string& path)
 struct Refusal {
     std::string message;
 };
+
+bool askYes(std::istream& in, std::ostream& out, const std::string& question)
+{
+    out << question << std::flush;
+    std::string answer;
+    if (!std::getline(in, answer))
+        return false;
+    const std::size_t first = answer.find_first_not_of(" \t");
+    return first != std::string::npos && (answer[first] == 's' || answer[first] == 'S');
+}
 
 // A fresh image of the right size beside the old one, formatted, then put in its
 // place: a failure leaves the old image as it was.
@@ -72,37 +87,70 @@ void formatFileSystem(const std::string& device, const FloppyFormat& format)
             + (made.started ? made.output : "mformat (pacchetto mtools) non installato")};
 }
 
+// What a symbolic link given as the floppy points to: the image or device is
+// formatted in place and the link stays a link. A dangling link is refused
+// rather than replaced by a new image.
+std::string followedLink(const std::string& path)
+{
+    struct stat link { };
+    if (::lstat(path.c_str(), &link) != 0 || !S_ISLNK(link.st_mode))
+        return path;
+    char* real = ::realpath(path.c_str(), nullptr);
+    if (!real)
+        throw Refusal{toDisplayUtf8(path)
+            + " \xC3\xA8 un collegamento simbolico che non porta a nessun file: formattazione rifiutata"};
+    std::string resolved = real;
+    std::free(real);
+    return resolved;
+}
+
+// "3 file e 1 cartella": what a format would wipe from the root.
+std::string rootContents(const FloppyVolume& volume)
+{
+    std::size_t directories = 0;
+    for (const FloppyRootEntry& entry : volume.root)
+        directories += entry.directory ? 1 : 0;
+    const std::size_t files = volume.root.size() - directories;
+    std::string text;
+    if (files > 0)
+        text = std::to_string(files) + " file";
+    if (directories > 0)
+        text += (text.empty() ? "" : " e ") + std::to_string(directories)
+            + (directories == 1 ? " cartella" : " cartelle");
+    return text;
+}
+
 // Checks the medium and formats it once; throws Refusal with the reason otherwise.
-void formatOnce(const FormatOptions& options, const FloppyTarget& target, std::ostream& out, const SystemPaths& paths)
+void formatOnce(const FormatOptions& options, const FloppyTarget& target, std::istream& in, std::ostream& out,
+    const SystemPaths& paths)
 {
     const FloppyFormat wanted = options.kilobytes == 720 ? kFloppy720 : kFloppy1440;
-    const FloppyPathInfo medium = inspectFloppyPath(target.device);
-    const std::string shown = toDisplayUtf8(target.device);
+    const std::string device = followedLink(target.device);
+    const FloppyPathInfo medium = inspectFloppyPath(device);
+    const std::string shown = toDisplayUtf8(device);
     switch (medium.kind) {
     case FloppyPathKind::Other:
         throw Refusal{shown + " non \xC3\xA8 un dischetto n\xC3\xA9 un'immagine di dischetto: formattazione rifiutata"};
     case FloppyPathKind::BlockDevice:
-        if (medium.bytes > kLargestFloppyBytes)
-            throw Refusal{shown + " \xC3\xA8 un disco di " + grouped(medium.bytes)
-                + " byte, non un dischetto: formattazione rifiutata"};
         if (medium.bytes == 0)
             throw Refusal{"Nessun dischetto nell'unit\xC3\xA0 A: (" + shown + ")"};
-        if (const std::string mounted = SystemScan(paths).mountPointOf(target.device); !mounted.empty())
+        if (!isFloppyMedium(medium.bytes, 0))
+            throw Refusal{notAFloppyText(shown) + " (" + grouped(medium.bytes) + " byte): formattazione rifiutata"};
+        if (const std::string mounted = SystemScan(paths).mountPointOf(device); !mounted.empty())
             throw Refusal{"Il dischetto in " + shown + " \xC3\xA8 in uso (montato in " + toDisplayUtf8(mounted)
                 + "): smontarlo prima di formattarlo"};
         break;
     case FloppyPathKind::ImageFile:
-        if (!floppyFormatOfSize(medium.bytes) && !(medium.bytes == 0 && !options.quick))
-            throw Refusal{shown + " ha " + grouped(medium.bytes)
-                + " byte: non \xC3\xA8 un'immagine di dischetto (737.280 o 1.474.560 byte), formattazione rifiutata"};
-        if (const std::string mounted = SystemScan(paths).mountPointOf(target.device); !mounted.empty())
+        if (!isFloppyMedium(medium.bytes, 0) && !(medium.bytes == 0 && !options.quick))
+            throw Refusal{notAFloppyText(shown) + " (" + grouped(medium.bytes) + " byte): formattazione rifiutata"};
+        if (const std::string mounted = SystemScan(paths).mountPointOf(device); !mounted.empty())
             throw Refusal{"L'immagine " + shown + " \xC3\xA8 in uso (montata in " + toDisplayUtf8(mounted)
                 + "): smontarla prima di formattarla"};
         break;
     case FloppyPathKind::Missing:
         // Only a name that says "floppy image" is created: a mistyped device path
         // (/dev/sdb with no disk behind it) must not become a file.
-        if (!hasImageExtension(target.device))
+        if (!hasImageExtension(device))
             throw Refusal{shown + " non esiste: si crea soltanto un'immagine nuova con estensione .img o .ima"};
         if (options.quick)
             throw Refusal{"L'immagine " + shown
@@ -115,14 +163,27 @@ void formatOnce(const FormatOptions& options, const FloppyTarget& target, std::o
             + "): la formattazione veloce non la cambia, usare la formattazione normale"};
     if (medium.kind != FloppyPathKind::BlockDevice && !medium.writable && medium.kind != FloppyPathKind::Missing)
         throw Refusal{"Il dischetto in " + shown + " \xC3\xA8 protetto da scrittura"};
+    if (!options.yes && medium.kind != FloppyPathKind::Missing) {
+        std::optional<FloppyVolume> volume;
+        try {
+            volume = readFloppyVolume(device);
+        } catch (const EInOutError&) {
+            // Nothing readable on it: nothing to lose.
+        }
+        if (volume && !volume->root.empty()
+            && !askYes(in, out,
+                "Il dischetto contiene " + rootContents(*volume)
+                    + ": la formattazione li cancella. Continuare (S/N)? "))
+            throw Refusal{"Formattazione annullata: il dischetto non \xC3\xA8 stato toccato"};
+    }
 
     out << (options.quick ? "Formattazione veloce " : "Formattazione ") << capacityName(wanted.bytes)
         << " in corso...\n"
         << std::flush;
     if (options.quick) {
-        formatFileSystem(target.device, wanted);
+        formatFileSystem(device, wanted);
     } else if (medium.kind == FloppyPathKind::BlockDevice) {
-        const std::vector<std::string> argv = lowLevelFormatArguments(target.device, wanted.kilobytes);
+        const std::vector<std::string> argv = lowLevelFormatArguments(device, wanted.kilobytes);
         const ProgramResult low = runProgram(argv);
         out << low.output;
         if (!low.started)
@@ -132,26 +193,21 @@ void formatOnce(const FormatOptions& options, const FloppyTarget& target, std::o
         if (low.exitCode != 0)
             throw Refusal{"Formattazione a basso livello non riuscita (" + argv.front()
                 + "): dischetto difettoso, protetto da scrittura o di un'altra densit\xC3\xA0?"};
-        formatFileSystem(target.device, wanted);
+        formatFileSystem(device, wanted);
     } else {
-        formatNewImage(target.device, wanted);
+        formatNewImage(device, wanted);
     }
 
-    const MtoolsDrive drive(target.device);
-    const FloppyDirectoryInfo info = parseMdirOutput(drive.run("mdir", {"a:/"}).output);
+    std::int64_t bytesFree = -1;
+    try {
+        bytesFree = readFloppyVolume(device).bytesFree;
+    } catch (const EInOutError&) {
+    }
+    if (bytesFree < 0)
+        throw Refusal{"Formattazione non riuscita: il dischetto non \xC3\xA8 leggibile dopo la formattazione"};
     out << "Formattazione completata.\n\n"
-        << "  " << grouped(info.bytesFree) << " byte di spazio totale su disco\n"
-        << "  " << grouped(info.bytesFree) << " byte disponibili su disco\n\n";
-}
-
-bool askYes(std::istream& in, std::ostream& out, const std::string& question)
-{
-    out << question << std::flush;
-    std::string answer;
-    if (!std::getline(in, answer))
-        return false;
-    const std::size_t first = answer.find_first_not_of(" \t");
-    return first != std::string::npos && (answer[first] == 's' || answer[first] == 'S');
+        << "  " << grouped(bytesFree) << " byte di spazio totale su disco\n"
+        << "  " << grouped(bytesFree) << " byte disponibili su disco\n\n";
 }
 
 }  // namespace
@@ -172,6 +228,8 @@ FormatOptions parseFormatArguments(const std::vector<std::string>& arguments)
         const std::string word = asciiUpper(arg);
         if (arg == "--floppy" && i + 1 < arguments.size()) {
             options.floppy = arguments[++i];
+        } else if (arg == "--hold") {
+            options.hold = true;
         } else if (arg == "--yes" || arg == "-y") {
             options.yes = true;
         } else if (arg == "--help" || arg == "-h" || arg == "/?") {
@@ -196,11 +254,21 @@ FormatOptions parseFormatArguments(const std::vector<std::string>& arguments)
     return options;
 }
 
+void holdBeforeClosing(const FormatOptions& options, std::istream& in, std::ostream& out)
+{
+    if (!options.hold || options.yes)
+        return;
+    out << "Premere INVIO per chiudere..." << std::flush;
+    std::string line;
+    std::getline(in, line);
+}
+
 int runFormat(const FormatOptions& options, std::istream& in, std::ostream& out, const SystemPaths& paths)
 {
     const FloppyTarget target = resolveFloppy(options.floppy, paths);
     if (target.device.empty()) {
         out << "Nessuna unit\xC3\xA0 A: su questo computer: indicare un'immagine con --floppy PERCORSO\n";
+        holdBeforeClosing(options, in, out);
         return 1;
     }
     int status = 0;
@@ -213,7 +281,7 @@ int runFormat(const FormatOptions& options, std::istream& in, std::ostream& out,
                 return 1;
         }
         try {
-            formatOnce(options, target, out, paths);
+            formatOnce(options, target, in, out, paths);
         } catch (const Refusal& refusal) {
             out << refusal.message << '\n';
             status = 1;

@@ -26,6 +26,8 @@ std::optional<std::vector<std::string>> formatTerminalArguments(
     else
         return std::nullopt;
     argv.push_back(setup.formatProgram);
+    // The terminal closes when the program ends: --hold keeps a last message readable.
+    argv.push_back("--hold");
     if (!setup.floppy.empty()) {
         argv.push_back("--floppy");
         argv.push_back(setup.floppy);

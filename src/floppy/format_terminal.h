@@ -17,7 +17,8 @@ struct FormatLaunchSetup {
 };
 
 // For a command line whose program is "Format.com" (any case): the argument vector
-// that opens the format program with the line's switches in a new terminal window,
+// that opens the format program (told with --hold that the window is its own)
+// with the line's switches in a new terminal window,
 // x-terminal-emulator when the system has one, else a maximised xterm. nullopt for
 // any other command line, and when no terminal is installed.
 std::optional<std::vector<std::string>> formatTerminalArguments(

@@ -12,11 +12,13 @@ namespace iradudo {
 
 // Runs mtools on one floppy (an image file or a block device) through a private
 // configuration that names it as drive "a:": the user's own ~/.mtoolsrc and
-// settings are never read, so nothing redirects a write elsewhere. Names are
-// passed and shown as UTF-8.
+// MTOOLS_ settings are never read, so nothing redirects a write elsewhere or
+// changes how names and file systems are written. Names are passed and shown
+// as UTF-8. Any path will do: mtools reaches it through a link in a private
+// directory.
 class MtoolsDrive {
 public:
-    // Throws std::invalid_argument for a path a configuration cannot quote.
+    // Throws std::runtime_error when the private directory cannot be made.
     explicit MtoolsDrive(const std::string& deviceOrImage);
     ~MtoolsDrive();
     MtoolsDrive(const MtoolsDrive&) = delete;
@@ -31,8 +33,12 @@ public:
     const std::string& directory() const { return directory_; }
 
 private:
+    // The environment entries of every run (see runProgram).
+    std::vector<std::string> environment() const;
+
     std::string directory_;
     std::string configFile_;
+    std::string linkFile_;
 };
 
 // What an mdir listing tells: the files' total size and the bytes free, -1 when not shown.

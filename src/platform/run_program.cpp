@@ -19,17 +19,24 @@ ProgramResult runProgram(const std::vector<std::string>& argv, const std::vector
     if (argv.empty())
         return result;
 
+    // "NAME=" of an entry; a bare "NAME" only removes the variable.
+    const auto keyOf = [](const std::string& entry) {
+        const std::size_t equals = entry.find('=');
+        return equals == std::string::npos ? entry + "=" : entry.substr(0, equals + 1);
+    };
     std::vector<std::string> envStrings;
     for (char** entry = environ; *entry; ++entry) {
         const std::string text = *entry;
-        const std::string key = text.substr(0, text.find('=') + 1);
+        const std::string key = keyOf(text);
         bool replaced = false;
         for (const std::string& added : environment)
-            replaced = replaced || added.compare(0, key.size(), key) == 0;
+            replaced = replaced || keyOf(added) == key;
         if (!replaced)
             envStrings.push_back(text);
     }
-    envStrings.insert(envStrings.end(), environment.begin(), environment.end());
+    for (const std::string& added : environment)
+        if (added.find('=') != std::string::npos)
+            envStrings.push_back(added);
     std::vector<char*> envp;
     for (std::string& text : envStrings)
         envp.push_back(text.data());

@@ -14,7 +14,8 @@ struct ProgramResult {
 
 // Runs argv[0] (looked up in PATH) with an argument vector, never through a
 // shell, with standard input from /dev/null, and waits for it. environment
-// entries ("NAME=value") are added to or replace the program's own.
+// entries ("NAME=value") are added to or replace the program's own; a bare
+// "NAME" removes that variable.
 ProgramResult runProgram(const std::vector<std::string>& argv, const std::vector<std::string>& environment = {});
 
 // True when name is an executable file: as given when it holds a "/", else in PATH.

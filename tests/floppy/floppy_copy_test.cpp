@@ -2,9 +2,12 @@
 // Copy to floppy on image files made and read back by mtools itself (-i, not the
 // program's private configuration).
 #include "floppy/floppy_copy.h"
+#include "platform/linux_platform.h"
 #include "platform/run_program.h"
 #include "support/host_listed_file.h"
+#include "support/non_regular_files.h"
 #include "support/temp_dir.h"
+#include "support/test_drives.h"
 
 #include <gtest/gtest.h>
 
@@ -76,7 +79,8 @@ TEST_F(FloppyCopy, ReplacesAFileAndLeavesNoTemporaryName)
     copyHostFile({image, {}}, dir.writeFile("old/GAME.LHA", "old content").string(), "GAME.LHA");
     copyHostFile({image, {}}, dir.writeFile("new/game.lha", "new, longer content").string(), "game.lha");
     EXPECT_EQ(onImage("GAME.LHA"), "new, longer content");
-    EXPECT_EQ(bareListing(), "::/GAME.LHA\n");
+    // The new copy's name, case and all, takes the place of the old one.
+    EXPECT_EQ(bareListing(), "::/game.lha\n");
 }
 
 TEST_F(FloppyCopy, FullImageKeepsTheOldFileAndSaysWhy)
@@ -147,6 +151,111 @@ TEST_F(FloppyCopy, LongNameKeepsItsLongEntry)
     const std::string name = "Una descrizione lunga.readme";
     copyHostFile({image, {}}, dir.writeFile(name, "x").string(), name);
     EXPECT_NE(bareListing().find("::/" + name), std::string::npos) << bareListing();
+}
+
+TEST_F(FloppyCopy, NamesArriveWithTheirCase)
+{
+    const struct {
+        std::string name;
+        const char* listed;  // as mdir lists it: long entry, else the short one with its case flags
+    } cases[] = {
+        {"game.lha", "::/game.lha"},
+        {"MUSICA.MOD", "::/MUSICA.MOD"},
+        {"Gioco.Lha", "::/Gioco.Lha"},
+        {"leggimi.TXT", "::/leggimi.TXT"},
+        {"Una Lunga.readme", "::/Una Lunga.readme"},
+    };
+    std::string expected;
+    for (const auto& c : cases) {
+        copyHostFile({image, {}}, dir.writeFile("src/" + c.name, "bytes of " + c.name).string(), c.name);
+        EXPECT_EQ(onImage(c.name), "bytes of " + c.name) << c.name;
+        expected += std::string(c.listed) + "\n";
+    }
+    EXPECT_EQ(bareListing(), expected);
+    EXPECT_EQ(runProgram({"fsck.fat", "-n", image}).exitCode, 0);
+
+    // mdir's bare listing applies the case flags to ASCII letters only; its
+    // columns show the name as stored.
+    copyHostFile({image, {}}, dir.writeFile("src/accent", "accent").string(), "\xC3\xA8.txt");
+    EXPECT_NE(mtool("mdir", {"-i", image, "::"}).output.find("\n\xC3\xA8        txt "), std::string::npos)
+        << mtool("mdir", {"-i", image, "::"}).output;
+}
+
+TEST_F(FloppyCopy, ADirectoryOfTheNameIsNeitherEnteredNorReplaced)
+{
+    ASSERT_EQ(mtool("mmd", {"-i", image, "::GIOCHI"}).exitCode, 0);
+    const std::string inside = dir.writeFile("DENTRO.TXT", "inside").string();
+    ASSERT_EQ(mtool("mcopy", {"-i", image, inside, "::GIOCHI/DENTRO.TXT"}).exitCode, 0);
+    const std::string before = mtool("mdir", {"-b", "-/", "-i", image, "::"}).output;
+    const std::string source = dir.writeFile("giochi", "a file").string();
+    for (const std::string name : {"GIOCHI", "giochi", "Giochi"}) {
+        const std::string message = copyFailure(source, name);
+        EXPECT_NE(message.find("una cartella \xC2\xABGIOCHI\xC2\xBB"), std::string::npos) << name << ": " << message;
+        EXPECT_EQ(mtool("mdir", {"-b", "-/", "-i", image, "::"}).output, before) << name;
+    }
+    EXPECT_EQ(onImage("GIOCHI/DENTRO.TXT"), "inside");
+}
+
+TEST_F(FloppyCopy, TheOldCopyStepsAsideUnderANameNoEntryHas)
+{
+    const std::string filler = dir.writeFile("FILLER", "occupant").string();
+    const struct {
+        const char* what;
+        std::vector<std::vector<std::string>> setUp;  // mtools commands on the image
+        const char* occupant;                         // a file that must keep its bytes
+    } cases[] = {
+        {"a directory of the usual temporary name",
+            {{"mmd", "::~IRADUDO.TMP"}, {"mcopy", filler, "::~IRADUDO.TMP/IN.TXT"}}, "~IRADUDO.TMP/IN.TXT"},
+        {"a file of that name", {{"mcopy", filler, "::~IRADUDO.TMP"}}, "~IRADUDO.TMP"},
+        {"a long name of that name in lower case", {{"mcopy", filler, "::~iradudo.tmp"}}, "~IRADUDO.TMP"},
+        {"the first two names taken",
+            {{"mmd", "::~IRADUDO.TMP"}, {"mcopy", filler, "::~IRADU01.TMP"}, {"mcopy", filler, "::~IRADUDO.TMP/X"}},
+            "~IRADU01.TMP"},
+    };
+    for (const auto& c : cases) {
+        std::filesystem::remove(image);
+        ASSERT_EQ(mtool("mformat", {"-C", "-f", "1440", "-i", image, "::"}).exitCode, 0);
+        for (std::vector<std::string> command : c.setUp) {
+            command.insert(command.begin() + 1, {"-i", image});
+            const std::string program = command.front();
+            command.erase(command.begin());
+            ASSERT_EQ(mtool(program, command).exitCode, 0) << c.what;
+        }
+        copyHostFile({image, {}}, dir.writeFile("old/GAME.LHA", "old").string(), "GAME.LHA");
+        const std::string before = mtool("mdir", {"-b", "-/", "-i", image, "::"}).output;
+        copyHostFile({image, {}}, dir.writeFile("new/GAME.LHA", "new").string(), "GAME.LHA");
+        EXPECT_EQ(onImage("GAME.LHA"), "new") << c.what;
+        EXPECT_EQ(onImage(c.occupant), "occupant") << c.what;
+        EXPECT_EQ(mtool("mdir", {"-b", "-/", "-i", image, "::"}).output, before) << c.what;
+    }
+}
+
+TEST_F(FloppyCopy, ASourceThatIsNoRegularFileFailsAtOnce)
+{
+    TempDir disc;
+    const std::vector<std::string> sources = iradudo::test::makeNonRegularFiles(disc, ".lha");
+    iradudo::test::WorkingDirectoryGuard cwd;
+    LinuxPlatform platform(DriveTable({iradudo::test::makeDrive('D', DriveCdRom, disc.path().string())}));
+    for (const std::string& source : sources) {
+        const std::string name = std::filesystem::path(source).filename().string();
+        const std::optional<std::string> direct
+            = iradudo::test::resultWithin(iradudo::test::kBlockingLimit, [&] { return copyFailure(source, name); });
+        ASSERT_TRUE(direct.has_value()) << name << " blocked the copy";
+        EXPECT_NE(direct->find("Impossibile leggere"), std::string::npos) << name << ": " << *direct;
+
+        const std::optional<std::string> listed
+            = iradudo::test::resultWithin(iradudo::test::kBlockingLimit, [&]() -> std::string {
+                  try {
+                      copyToFloppy({image, {}}, platform, "D:\\", name);
+                  } catch (const EFloppyError& error) {
+                      return error.what();
+                  }
+                  return {};
+              });
+        ASSERT_TRUE(listed.has_value()) << name << " blocked the copy through its drive";
+        EXPECT_NE(listed->find("Impossibile leggere"), std::string::npos) << name << ": " << *listed;
+    }
+    EXPECT_EQ(bareListing(), "");
 }
 
 TEST(FatNames, WhatALongNameCanHold)

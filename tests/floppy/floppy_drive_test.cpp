@@ -172,6 +172,59 @@ TEST(FloppyDrive, MountedAtAPathWithABlank)
     }
 }
 
+// The copy writes onto exactly the media the format program would format: the
+// images here come from mkfs.fat and mformat.
+TEST(FloppyRule, TheCopyAndTheFormatProgramAgree)
+{
+    if (!programExists("mformat") || !programExists("mkfs.fat"))
+        GTEST_SKIP() << "mtools or dosfstools is not installed";
+    const struct {
+        const char* what;
+        std::vector<std::string> make;  // "IMAGE" stands for the image's path
+        bool floppy;
+    } cases[] = {
+        {"1.44 MB from mkfs.fat", {"mkfs.fat", "-C", "IMAGE", "1440"}, true},
+        {"720 KB from mkfs.fat", {"mkfs.fat", "-C", "IMAGE", "720"}, true},
+        {"720 KB from mformat", {"mformat", "-C", "-f", "720", "-i", "IMAGE", "::"}, true},
+        {"2.88 MB from mformat", {"mformat", "-C", "-f", "2880", "-i", "IMAGE", "::"}, false},
+        {"32 MB FAT16 from mkfs.fat", {"mkfs.fat", "-C", "-F", "16", "IMAGE", "32768"}, false},
+        {"1.2 MB from mformat", {"mformat", "-C", "-f", "1200", "-i", "IMAGE", "::"}, false},
+    };
+    for (const auto& c : cases) {
+        TempDir dir;
+        const std::string image = (dir.path() / "a.img").string();
+        std::vector<std::string> make = c.make;
+        for (std::string& word : make)
+            if (word == "IMAGE")
+                word = image;
+        ASSERT_EQ(runProgram(make, {"MTOOLSRC=/dev/null"}).exitCode, 0) << c.what;
+        const std::string before = iradudo::test::readFile(image);
+
+        std::string copyMessage;
+        try {
+            ListedFile game = iradudo::test::openHostListedFile(dir.writeFile("GAME.LHA", "game").string());
+            copyToFloppy({image, {}}, game, "GAME.LHA");
+        } catch (const EFloppyError& error) {
+            copyMessage = error.what();
+        }
+        std::istringstream in;
+        std::ostringstream out;
+        std::vector<std::string> quick = {"--floppy", image, "--yes", "A:", "/Q"};
+        if (before.size() == 737280)
+            quick.push_back("/F:720");
+        const int formatted = runFormat(parseFormatArguments(quick), in, out);
+
+        const std::string refusal = image + " non \xC3\xA8 un dischetto da 720 KB o 1,44 MB con file system FAT12";
+        EXPECT_EQ(copyMessage.empty(), c.floppy) << c.what << ": " << copyMessage;
+        EXPECT_EQ(formatted == 0, c.floppy) << c.what << ": " << out.str();
+        if (!c.floppy) {
+            EXPECT_EQ(copyMessage.find(refusal), 0u) << copyMessage;
+            EXPECT_NE(out.str().find(refusal), std::string::npos) << out.str();
+            EXPECT_EQ(iradudo::test::readFile(image), before) << c.what;
+        }
+    }
+}
+
 TEST(FormatTerminal, ArgumentVectors)
 {
     const auto only
@@ -184,10 +237,12 @@ TEST(FormatTerminal, ArgumentVectors)
         std::string floppy;
         std::optional<Argv> argv;
     } cases[] = {
-        {"Format.com A: /F:720", both, "", Argv{"x-terminal-emulator", "-e", "/bin/iradudo-format", "A:", "/F:720"}},
+        {"Format.com A: /F:720", both, "",
+            Argv{"x-terminal-emulator", "-e", "/bin/iradudo-format", "--hold", "A:", "/F:720"}},
         {"format.com /Q A: ", only("xterm"), "/home/u/a.img",
-            Argv{"xterm", "-maximized", "-e", "/bin/iradudo-format", "--floppy", "/home/u/a.img", "/Q", "A:"}},
-        {"FORMAT.COM A: ", only("xterm"), "", Argv{"xterm", "-maximized", "-e", "/bin/iradudo-format", "A:"}},
+            Argv{
+                "xterm", "-maximized", "-e", "/bin/iradudo-format", "--hold", "--floppy", "/home/u/a.img", "/Q", "A:"}},
+        {"FORMAT.COM A: ", only("xterm"), "", Argv{"xterm", "-maximized", "-e", "/bin/iradudo-format", "--hold", "A:"}},
         {"Format.com A: /F:720", only("nothing"), "", std::nullopt},
         {"Start Format.com", both, "", std::nullopt},
         {"Format.exe A:", both, "", std::nullopt},
@@ -233,7 +288,7 @@ TEST(FormatTerminal, ThePlatformStartsItForFormatCommandLines)
     ASSERT_EQ(launcher->calls.size(), 2u);
     EXPECT_EQ(launcher->calls[0].argv,
         (std::vector<std::string>{
-            "xterm", "-maximized", "-e", "/opt/iradudo-format", "--floppy", "/tmp/a.img", "/Q", "A:"}));
+            "xterm", "-maximized", "-e", "/opt/iradudo-format", "--hold", "--floppy", "/tmp/a.img", "/Q", "A:"}));
     EXPECT_EQ(launcher->calls[1].argv.front(), "xdg-open");
 }
 

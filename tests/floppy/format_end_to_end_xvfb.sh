@@ -2,7 +2,7 @@
 # SPDX-License-Identifier: GPL-3.0-or-later
 # "Formatta veloce" end to end: the window program on the demo disc with a
 # 720 KB image as drive A:, under a bare X server. The button opens the format
-# program in a terminal; xdotool answers its two questions, and the image must
+# program in a terminal; xdotool answers its three questions, and the image must
 # then hold a fresh, empty FAT12 file system (fsck.fat and mdir read it).
 # Exit 77 (skipped) when the X tools, a terminal or mtools are not installed.
 set -uo pipefail
@@ -36,8 +36,12 @@ xdotool mousemove $((128 + 208 + 56)) $((119 + 320 + 12)) click 1
 terminal=$(timeout 15 xdotool search --sync --onlyvisible --class "term" | head -n1)
 [ -n "$terminal" ] || { echo "no terminal with the format program appeared"; cat "$work/app.log"; exit 1; }
 sleep 1
-# Real key presses (XTEST) into the focused terminal: Enter to start, "n": no other disk.
+# Real key presses (XTEST) into the focused terminal: Enter to start, "s": wipe
+# the file the image holds, "n": no other disk.
 xdotool mousemove --window "$terminal" 50 50 windowfocus --sync "$terminal"
+xdotool key Return
+sleep 1
+xdotool type "s"
 xdotool key Return
 sleep 2
 xdotool type "n"

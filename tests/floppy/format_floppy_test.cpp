@@ -9,6 +9,7 @@
 
 #include <filesystem>
 #include <sstream>
+#include <sys/stat.h>
 
 using namespace iradudo;
 using iradudo::test::TempDir;
@@ -105,8 +106,8 @@ TEST_F(FormatImage, RefusesWhatIsNoFloppy)
         bool quick;
         const char* reason;
     } cases[] = {
-        {"a 2 MB file", std::string(2000000, 'd'), false, "non \xC3\xA8 un'immagine di dischetto"},
-        {"a 1.2 MB file", std::string(1228800, 'd'), false, "non \xC3\xA8 un'immagine di dischetto"},
+        {"a 2 MB file", std::string(2000000, 'd'), false, "non \xC3\xA8 un dischetto da 720 KB o 1,44 MB"},
+        {"a 1.2 MB file", std::string(1228800, 'd'), false, "non \xC3\xA8 un dischetto da 720 KB o 1,44 MB"},
         {"a missing image, quickly", "", true, "non esiste"},
     };
     for (const auto& c : cases) {
@@ -176,6 +177,131 @@ TEST_F(FormatImage, RefusesAMountedImage)
         << out.str();
 }
 
+ProgramResult mtool(const std::string& program, const std::vector<std::string>& arguments)
+{
+    std::vector<std::string> argv{program};
+    argv.insert(argv.end(), arguments.begin(), arguments.end());
+    return runProgram(argv, {"LC_ALL=C.UTF-8", "MTOOLSRC=/dev/null"});
+}
+
+// A formatted image at path holding two files and a directory.
+void makeImageWithFiles(const TempDir& dir, const std::string& path)
+{
+    std::filesystem::remove(path);
+    ASSERT_EQ(mtool("mformat", {"-C", "-f", "1440", "-i", path, "::"}).exitCode, 0);
+    const std::string file = dir.writeFile("content.txt", "content").string();
+    ASSERT_EQ(mtool("mcopy", {"-i", path, file, "::UNO.TXT"}).exitCode, 0);
+    ASSERT_EQ(mtool("mcopy", {"-i", path, file, "::DUE.TXT"}).exitCode, 0);
+    ASSERT_EQ(mtool("mmd", {"-i", path, "::CARTELLA"}).exitCode, 0);
+}
+
+std::string listing(const std::string& image)
+{
+    return mtool("mdir", {"-b", "-i", image, "::"}).output;
+}
+
+TEST_F(FormatImage, ALinkIsFollowedAndStaysALink)
+{
+    const std::string real = (dir.path() / "real.img").string();
+    const std::string link = (dir.path() / "link.img").string();
+    std::filesystem::create_symlink("real.img", link);
+    image = link;
+    for (const std::vector<std::string>& switches :
+        {std::vector<std::string>{"/Q", "A:", "--yes"}, std::vector<std::string>{"A:", "/F:720", "--yes"}}) {
+        makeImageWithFiles(dir, real);
+        std::string said;
+        EXPECT_EQ(format(switches, "", &said), 0) << said;
+        EXPECT_TRUE(std::filesystem::is_symlink(link)) << switches[0];
+        EXPECT_EQ(std::filesystem::read_symlink(link), "real.img");
+        EXPECT_EQ(listing(real), "") << switches[0];
+        EXPECT_TRUE(checkImage(real).clean) << switches[0];
+    }
+    EXPECT_EQ(std::filesystem::file_size(real), 737280u);
+
+    // A link to nothing is refused: no image appears where it points, and it stays.
+    const std::string dangling = (dir.path() / "dangling.img").string();
+    std::filesystem::create_symlink("none.img", dangling);
+    image = dangling;
+    std::string said;
+    EXPECT_EQ(format({"A:", "--yes"}, "", &said), 1);
+    EXPECT_NE(said.find("collegamento simbolico"), std::string::npos) << said;
+    EXPECT_EQ(said.find("completata"), std::string::npos) << said;
+    EXPECT_FALSE(std::filesystem::exists(dir.path() / "none.img"));
+    EXPECT_TRUE(std::filesystem::is_symlink(dangling));
+}
+
+TEST_F(FormatImage, AReadOnlyImageIsWriteProtectedForEveryone)
+{
+    makeImageWithFiles(dir, image);
+    ::chmod(image.c_str(), 0444);
+    const std::string before = test::readFile(image);
+    for (const std::vector<std::string>& switches :
+        {std::vector<std::string>{"/Q", "A:", "--yes"}, std::vector<std::string>{"A:", "--yes"}}) {
+        std::string said;
+        EXPECT_EQ(format(switches, "", &said), 1) << switches[0];
+        EXPECT_NE(said.find("protetto da scrittura"), std::string::npos) << said;
+        EXPECT_EQ(test::readFile(image), before) << switches[0];
+    }
+    ::chmod(image.c_str(), 0644);
+}
+
+TEST_F(FormatImage, SaysWhatTheDiskHoldsAndAsksFirst)
+{
+    const struct {
+        const char* what;
+        std::vector<std::string> switches;
+        std::string answers;
+        bool asked;
+        bool formatted;
+    } cases[] = {
+        {"answered no", {"/Q", "A:"}, "\nn\nn\n", true, false},
+        {"answered yes", {"/Q", "A:"}, "\ns\nn\n", true, true},
+        {"input closed at the question", {"A:"}, "\n", true, false},
+        {"--yes", {"/Q", "A:", "--yes"}, "", false, true},
+    };
+    for (const auto& c : cases) {
+        makeImageWithFiles(dir, image);
+        const std::string before = listing(image);
+        ASSERT_EQ(before, "::/UNO.TXT\n::/DUE.TXT\n::/CARTELLA/\n");
+        std::string said;
+        EXPECT_EQ(format(c.switches, c.answers, &said), c.formatted ? 0 : 1) << c.what << ": " << said;
+        EXPECT_EQ(said.find("Il dischetto contiene 2 file e 1 cartella") != std::string::npos, c.asked)
+            << c.what << ": " << said;
+        EXPECT_EQ(listing(image), c.formatted ? "" : before) << c.what;
+    }
+}
+
+TEST(FormatProgram, WithNoDriveItHoldsItsOwnTerminalOnly)
+{
+    TempDir dir;
+    SystemPaths nothing;
+    nothing.sysBlock = dir.makeDir("sys/block").string();
+    nothing.mountInfo = dir.writeFile("mountinfo", "").string();
+    const struct {
+        std::vector<std::string> arguments;
+        std::string input;
+        bool held;
+        std::string unread;  // what the program left of its input
+    } cases[] = {
+        {{"--hold", "A:"}, "\nlater\n", true, "later"},
+        {{"--hold", "A:"}, "", true, ""},
+        {{"--hold", "--yes", "A:"}, "\nlater\n", false, ""},
+        {{"A:"}, "\nlater\n", false, ""},
+    };
+    for (const auto& c : cases) {
+        std::istringstream in(c.input);
+        std::ostringstream out;
+        EXPECT_EQ(runFormat(parseFormatArguments(c.arguments), in, out, nothing), 1);
+        EXPECT_NE(out.str().find("Nessuna unit\xC3\xA0 A:"), std::string::npos) << out.str();
+        EXPECT_EQ(out.str().find("Premere INVIO per chiudere") != std::string::npos, c.held) << out.str();
+        if (c.held) {
+            std::string rest;
+            std::getline(in, rest);
+            EXPECT_EQ(rest, c.unread);
+        }
+    }
+}
+
 TEST(FormatArguments, DosSwitches)
 {
     const struct {
@@ -222,6 +348,8 @@ TEST(FormatProgram, RunsFromItsCommandLine)
     EXPECT_EQ(ran.exitCode, 0) << ran.output;
     EXPECT_TRUE(checkImage(image).clean);
     EXPECT_EQ(runProgram({IRADUDO_BINARY_DIR "/iradudo-format", "B:"}).exitCode, 2);
+    // Held, but its input is closed (runProgram gives it /dev/null): it ends.
+    EXPECT_EQ(runProgram({IRADUDO_BINARY_DIR "/iradudo-format", "--hold", "B:"}).exitCode, 2);
 }
 
 }  // namespace

@@ -22,6 +22,7 @@ int main(int argc, char** argv)
     }
     if (!options.error.empty()) {
         std::cerr << options.error << "\n\n" << iradudo::kFormatUsage;
+        iradudo::holdBeforeClosing(options, std::cin, std::cout);
         return 2;
     }
     try {
