@@ -15,10 +15,10 @@ MtoolsDrive::MtoolsDrive(const std::string& deviceOrImage)
 {
     if (deviceOrImage.find_first_of("\"\n") != std::string::npos)
         throw std::invalid_argument("floppy path holds a quote or a line break");
-    std::string pattern = "/tmp/iradudo-mtools-XXXXXX";
-    if (!::mkdtemp(pattern.data()))
+    folder_ = PrivateFolder::create("mtools");
+    if (!folder_)
         throw std::runtime_error("no private directory for the mtools configuration");
-    directory_ = pattern;
+    directory_ = folder_->path();
     configFile_ = directory_ + "/mtoolsrc";
     std::ofstream config(configFile_);
     // Long names on, names kept as given, and the one drive a: this floppy.
@@ -29,7 +29,6 @@ MtoolsDrive::MtoolsDrive(const std::string& deviceOrImage)
 MtoolsDrive::~MtoolsDrive()
 {
     ::unlink(configFile_.c_str());
-    ::rmdir(directory_.c_str());
 }
 
 ProgramResult MtoolsDrive::run(const std::string& program, const std::vector<std::string>& arguments) const

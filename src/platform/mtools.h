@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "platform/private_folder.h"
 #include "platform/run_program.h"
 
 #include <cstdint>
@@ -31,6 +32,7 @@ public:
     const std::string& directory() const { return directory_; }
 
 private:
+    std::optional<PrivateFolder> folder_;
     std::string directory_;
     std::string configFile_;
 };
