@@ -12,8 +12,6 @@
 
 namespace iradudo {
 
-static_assert(kEndingSignals[0] == SIGTERM && kEndingSignals[1] == SIGINT && kEndingSignals[2] == SIGHUP);
-
 namespace {
 
 sigset_t endingSet()

@@ -1,13 +1,14 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include <csignal>
 #include <spawn.h>
 
 namespace iradudo {
 
 // The signals that end a session's programs: SIGTERM at logout or from kill,
 // SIGINT from Ctrl+C in a terminal, SIGHUP when the terminal goes.
-inline constexpr int kEndingSignals[] = {15, 2, 1};
+inline constexpr int kEndingSignals[] = {SIGTERM, SIGINT, SIGHUP};
 
 // For the command-line programs: blocks the ending signals in this thread and in
 // every thread started after it (call first in main), and starts a thread that
