@@ -18,6 +18,7 @@ echo "ciao dal disco" >"$work/tree/LEGGIMI.TXT"
 xorriso -as mkisofs -quiet -R -J -V SEGNALI -o "$work/disc.iso" "$work/tree" 2>/dev/null
 cat >"$work/bin/xdg-open" <<STANDIN
 #!/bin/sh
+grep '^SigBlk:' /proc/self/status >"$work/signals"
 cp "\$1" "$work/opened"
 STANDIN
 chmod +x "$work/bin/xdg-open"
@@ -40,6 +41,8 @@ start_the_file() {
   xdotool mousemove 372 280 click 1 sleep 0.3 mousemove 544 241 click 1
   for _ in $(seq 50); do [ -s "$work/opened" ] && break; sleep 0.1; done
   [ "$(cat "$work/opened" 2>/dev/null)" = "ciao dal disco" ] || fail "the opener did not get the file's copy"
+  # The opener starts with no signal blocked, as from a shell.
+  grep -q $'^SigBlk:\t0*$' "$work/signals" 2>/dev/null || fail "opener's signal mask: $(cat "$work/signals")"
   comm -13 <(echo "$before") <(folders)
 }
 

@@ -49,6 +49,7 @@ int copyInto(int fd, const IsoImage& image, const IsoEntry& file)
     return 0;
 }
 
+// The same for an open file, read to its end from where it stands.
 int copyRestInto(int fd, FileHandle& file)
 {
     char buffer[1 << 16];
@@ -57,7 +58,7 @@ int copyRestInto(int fd, FileHandle& file)
         if (n == 0)
             return 0;
         if (n < 0)
-            return errno == EIO ? int{ErrorIoDevice} : int{ErrorReadBeyondEnd};
+            return windowsErrorFromErrno(errno);
         if (!writeAll(fd, buffer, static_cast<std::size_t>(n)))
             return writeFailure();
     }
