@@ -5,14 +5,18 @@
 #include "app/program_fonts.h"
 #include "floppy/floppy_drive.h"
 #include "floppy/format_terminal.h"
+#include "platform/ending_signals.h"
 #include "platform/linux_platform.h"
+#include "platform/private_folder.h"
 #include "platform/run_program.h"
 #include "program_version.h"
 #include "viewers/pictures/picture_formats.h"
 
 #include <QScreen>
+#include <QSocketNotifier>
 
 #include <iostream>
+#include <unistd.h>
 
 namespace {
 
@@ -26,6 +30,24 @@ int printInformation(const iradudo::WindowOptions& options)
     return 0;
 }
 
+// SIGTERM at logout, SIGHUP and Ctrl+C end the program as closing its window
+// does: the event loop returns and every destructor runs, so the private
+// folders go. A second signal, once this one is in hand, ends it at once.
+void quitOnEndingSignals(QApplication& app)
+{
+    const int fd = iradudo::endingSignalPipe();
+    if (fd < 0)
+        return;
+    auto* notifier = new QSocketNotifier(fd, QSocketNotifier::Read, &app);
+    QObject::connect(notifier, &QSocketNotifier::activated, &app, [notifier, fd] {
+        char bytes[16];
+        while (::read(fd, bytes, sizeof bytes) > 0) { }
+        notifier->setEnabled(false);
+        iradudo::restoreDefaultEndingSignals();
+        QCoreApplication::quit();
+    });
+}
+
 }  // namespace
 
 int main(int argc, char** argv)
@@ -37,6 +59,7 @@ int main(int argc, char** argv)
         return printInformation(early);
 
     iradudo::Application app(argc, argv);
+    quitOnEndingSignals(app);
     // The desktop entry's name, by which the desktop shows the window with its icon.
     QGuiApplication::setDesktopFileName(QString::fromLatin1(iradudo::kDesktopId));
     const QScreen* screen = app.primaryScreen();
@@ -51,6 +74,7 @@ int main(int argc, char** argv)
         return 2;
     }
 
+    iradudo::sweepStalePrivateFolders();
     iradudo::installProgramFonts();
     std::unique_ptr<iradudo::LinuxPlatform> platform;
     iradudo::FloppyTarget floppy;

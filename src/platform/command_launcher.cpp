@@ -2,6 +2,7 @@
 #include "platform/command_launcher.h"
 
 #include "platform/dos_path.h"
+#include "platform/ending_signals.h"
 
 #include <cerrno>
 #include <fcntl.h>
@@ -35,7 +36,7 @@ bool DetachedLauncher::launch(const std::vector<std::string>& argv, const std::s
     if (ok && !workingDirectory.empty())
         ok = posix_spawn_file_actions_addchdir_np(&actions, workingDirectory.c_str()) == 0;
     // A session of its own: closing the program later does not take the viewer with it.
-    ok = ok && posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSID) == 0;
+    ok = ok && posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSID) == 0 && resetSignalsForChild(attributes);
 
     pid_t pid = -1;
     if (ok)

@@ -5,6 +5,11 @@
 
 EInOutError::EInOutError(int errorCode) : Exception(iradudo::ioErrorMessage(errorCode)), errorCode_(errorCode) { }
 
+EInOutError::EInOutError(int errorCode, const std::string& fileName)
+    : Exception(iradudo::ioErrorMessage(errorCode) + " (" + fileName + ")"), errorCode_(errorCode)
+{
+}
+
 namespace iradudo {
 
 std::string ioErrorMessage(int errorCode)

@@ -11,6 +11,8 @@
 class EInOutError : public Exception {
 public:
     explicit EInOutError(int errorCode);
+    // The same about one file: the message, then the name in parentheses.
+    EInOutError(int errorCode, const std::string& fileName);
 
     int errorCode() const { return errorCode_; }
 
@@ -35,6 +37,13 @@ enum WindowsError : int {
     ErrorDirectory = 267,
     ErrorIoDevice = 1117,
     ErrorCantResolveFilename = 1921,
+};
+
+// The run-time library's own codes for a file that gives out early and a write
+// that finds no room; their messages say so in words.
+enum RuntimeIoError : int {
+    ErrorReadBeyondEnd = 100,
+    ErrorDiskFullWrite = 101,
 };
 
 // The text of the error box for a code: 2 "File not found", 3 "Invalid filename",

@@ -46,10 +46,10 @@ bool isPinned(std::string_view name)
 
 MtoolsDrive::MtoolsDrive(const std::string& deviceOrImage)
 {
-    std::string pattern = "/tmp/iradudo-mtools-XXXXXX";
-    if (!::mkdtemp(pattern.data()))
+    folder_ = PrivateFolder::create("mtools");
+    if (!folder_)
         throw std::runtime_error("no private directory for the mtools configuration");
-    directory_ = pattern;
+    directory_ = folder_->path();
     configFile_ = directory_ + "/mtoolsrc";
     linkFile_ = directory_ + "/floppy";
     // mtools' configuration reader takes \ escapes and $VARIABLES inside quotes,
@@ -59,10 +59,8 @@ MtoolsDrive::MtoolsDrive(const std::string& deviceOrImage)
         std::error_code error;
         target = std::filesystem::absolute(target, error).string();
     }
-    if (target.empty() || ::symlink(target.c_str(), linkFile_.c_str()) != 0) {
-        ::rmdir(directory_.c_str());
+    if (target.empty() || ::symlink(target.c_str(), linkFile_.c_str()) != 0)
         throw std::runtime_error("no link to the floppy in the private mtools directory");
-    }
     std::ofstream config(configFile_);
     for (const auto& [name, value] : kPinnedSettings) {
         std::string key = name;
@@ -80,7 +78,6 @@ MtoolsDrive::~MtoolsDrive()
     ::unlink(configFile_.c_str());
     ::unlink(linkFile_.c_str());
     ::unlink((directory_ + "/mcwd").c_str());
-    ::rmdir(directory_.c_str());
 }
 
 std::vector<std::string> MtoolsDrive::environment() const

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "platform/private_folder.h"
 #include "platform/run_program.h"
 
 #include <cstdint>
@@ -36,6 +37,7 @@ private:
     // The environment entries of every run (see runProgram).
     std::vector<std::string> environment() const;
 
+    std::optional<PrivateFolder> folder_;
     std::string directory_;
     std::string configFile_;
     std::string linkFile_;

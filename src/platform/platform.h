@@ -126,7 +126,8 @@ public:
 
     // "Start" for a listed name resolved in directory as openListedFile resolves
     // it: the desktop's opener gets the file's host path, or a private copy of a
-    // file other programs cannot reach. True when a program was started.
+    // file other programs cannot reach. True when a program was started. A file
+    // that cannot be copied out raises EInOutError (or EFOpenError) naming it.
     virtual bool startListedFile(const std::string& directory, const std::string& name) = 0;
 };
 

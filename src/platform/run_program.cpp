@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "platform/run_program.h"
 
+#include "platform/ending_signals.h"
+
 #include <cerrno>
 #include <cstdlib>
 #include <fcntl.h>
@@ -55,8 +57,13 @@ ProgramResult runProgram(const std::vector<std::string>& argv, const std::vector
     posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
     posix_spawn_file_actions_adddup2(&actions, pipeFds[1], 1);
     posix_spawn_file_actions_adddup2(&actions, pipeFds[1], 2);
+    posix_spawnattr_t attributes;
+    posix_spawnattr_init(&attributes);
     pid_t pid = -1;
-    const int spawned = posix_spawnp(&pid, argp[0], &actions, nullptr, argp.data(), envp.data());
+    const int spawned = resetSignalsForChild(attributes)
+        ? posix_spawnp(&pid, argp[0], &actions, &attributes, argp.data(), envp.data())
+        : -1;
+    posix_spawnattr_destroy(&attributes);
     posix_spawn_file_actions_destroy(&actions);
     ::close(pipeFds[1]);
     if (spawned != 0) {

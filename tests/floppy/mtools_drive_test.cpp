@@ -171,4 +171,19 @@ TEST_F(MtoolsDriveTest, AnyPathReachesTheImageItNames)
     }
 }
 
+// The private folder's own path goes into mtools' configuration too.
+TEST_F(MtoolsDriveTest, ATemporaryDirectoryMtoolsWouldReadOtherwiseIsPassedOver)
+{
+    TempDir place;
+    const std::filesystem::path temporary = place.path() / "t$HOME\\x\"y";
+    std::filesystem::create_directory(temporary);
+    const ScopedEnvironment environment({{"TMPDIR", temporary.string()}});
+    const std::string image = (place.path() / "floppy.img").string();
+    ASSERT_EQ(runProgram({"mkfs.fat", "-C", image, "1440"}).exitCode, 0);
+
+    EXPECT_NO_THROW(copyHostFile(image, dir.writeFile("GAME.LHA", "game").string(), "GAME.LHA"));
+    EXPECT_EQ(cleanMtool("mdir", {"-b", "-i", image, "::"}).output, "::/GAME.LHA\n");
+    EXPECT_TRUE(std::filesystem::is_empty(temporary));
+}
+
 }  // namespace

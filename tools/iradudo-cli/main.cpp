@@ -3,6 +3,8 @@
 
 #include "base/exception.h"
 #include "platform/disc_option.h"
+#include "platform/ending_signals.h"
+#include "platform/private_folder.h"
 #include "program_version.h"
 
 #include <exception>
@@ -47,6 +49,9 @@ const std::vector<Command>& registeredCommands()
 int main(int argc, char** argv)
 {
     using namespace iradudo::cli;
+    // Before any other thread starts, so that all of them leave the signals to this one.
+    iradudo::removePrivateFoldersOnEndingSignals();
+    iradudo::sweepStalePrivateFolders();
     std::vector<std::string> discs;
     std::string floppy;
     const std::vector<std::string> words(argv, argv + argc);

@@ -2,6 +2,8 @@
 // iradudo-format: what the window's "Formatta" and "Formatta veloce" run in a
 // terminal on a machine without Format.com.
 #include "floppy/format_floppy.h"
+#include "platform/ending_signals.h"
+#include "platform/private_folder.h"
 #include "program_version.h"
 
 #include <cstring>
@@ -10,6 +12,9 @@
 
 int main(int argc, char** argv)
 {
+    // Before any other thread starts, so that all of them leave the signals to this one.
+    iradudo::removePrivateFoldersOnEndingSignals();
+    iradudo::sweepStalePrivateFolders();
     if (argc == 2 && std::strcmp(argv[1], "--version") == 0) {
         std::cout << "iradudo-format " << iradudo::kProgramVersion << '\n' << iradudo::kVersionNotice;
         return 0;

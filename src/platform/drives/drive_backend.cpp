@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "platform/drives/drive_backend.h"
 
+#include "base/exception.h"
 #include "platform/drives/image_copies.h"
 #include "platform/file_copy.h"
 
@@ -17,7 +18,14 @@ bool DriveBackend::startCopy(const Path& path, ImageCopies& copies, CommandLaunc
     if (path.empty())
         return false;
     FileHandle file = open(path);
-    return file.valid() && startCopiedFile(path.back(), file, copies, launcher);
+    if (!file.valid()) {
+        // A drawer starts nothing, as on a host drive; a file that will not open is said.
+        const std::optional<FileEntry> found = entry(path);
+        if (!found || found->isDirectory())
+            return false;
+        throw EFOpenError(path.back());
+    }
+    return startCopiedFile(path.back(), file, copies, launcher);
 }
 
 }  // namespace iradudo

@@ -59,7 +59,8 @@ public:
     // Whether the drive's files are host files that other programs can open.
     virtual bool hasHostPaths() const { return false; }
     // "Start" for a file other programs cannot reach: a host copy of it in copies,
-    // opened there. False, with nothing started, when the path leads to no file.
+    // opened there. False, with nothing started, when the path leads to no file;
+    // throws (EFOpenError, EInOutError) naming the file when it cannot be copied.
     virtual bool startCopy(const Path& path, ImageCopies& copies, CommandLauncher& launcher) const;
 
     // Bare names in the current directory, answered without resolving a path

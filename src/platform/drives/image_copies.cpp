@@ -27,17 +27,41 @@ bool isSingleHostName(const std::string& name)
 
 constexpr std::size_t kChunkBytes = std::size_t{1} << 20;
 
-// Copies a file's bytes from the image to fd; false when either side fails.
-bool copyInto(int fd, const IsoImage& image, const IsoEntry& file)
+// The code for a write that failed with errno set.
+int writeFailure()
+{
+    return errno == ENOSPC || errno == EDQUOT ? int{ErrorDiskFullWrite} : windowsErrorFromErrno(errno);
+}
+
+// Copies a file's bytes from the image to fd; 0, or the code of the side that
+// failed (an image cut short gives out before the file's end).
+int copyInto(int fd, const IsoImage& image, const IsoEntry& file)
 {
     std::string chunk(static_cast<std::size_t>(std::min<std::uint64_t>(kChunkBytes, file.size)), '\0');
     for (std::uint64_t done = 0; done < file.size;) {
         const auto count = static_cast<std::size_t>(std::min<std::uint64_t>(chunk.size(), file.size - done));
-        if (!image.readAt(file, done, chunk.data(), count) || !writeAll(fd, chunk.data(), count))
-            return false;
+        if (!image.readAt(file, done, chunk.data(), count))
+            return ErrorReadBeyondEnd;
+        if (!writeAll(fd, chunk.data(), count))
+            return writeFailure();
         done += count;
     }
-    return true;
+    return 0;
+}
+
+// The same for an open file, read to its end from where it stands.
+int copyRestInto(int fd, FileHandle& file)
+{
+    char buffer[1 << 16];
+    for (;;) {
+        const ssize_t n = file.read(buffer, sizeof buffer);
+        if (n == 0)
+            return 0;
+        if (n < 0)
+            return windowsErrorFromErrno(errno);
+        if (!writeAll(fd, buffer, static_cast<std::size_t>(n)))
+            return writeFailure();
+    }
 }
 
 }  // namespace
@@ -49,24 +73,17 @@ ImageCopies::~ImageCopies()
     // unlinkat removes a name, never what a link there points to.
     for (const std::string& name : names_)
         ::unlinkat(directoryFd_, name.c_str(), 0);
-    ::close(directoryFd_);
-    ::rmdir(directory_.c_str());
 }
 
 bool ImageCopies::makeDirectory()
 {
     if (directoryFd_ >= 0)
         return true;
-    const char* tmp = std::getenv("TMPDIR");
-    std::string pattern = std::string(tmp != nullptr && *tmp == '/' ? tmp : "/tmp") + "/iradudo-XXXXXX";
-    if (::mkdtemp(pattern.data()) == nullptr)
+    folder_ = PrivateFolder::create({});
+    if (!folder_)
         return false;
-    directoryFd_ = ::open(pattern.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-    if (directoryFd_ < 0) {
-        ::rmdir(pattern.c_str());
-        return false;
-    }
-    directory_ = pattern;
+    directoryFd_ = folder_->fd();
+    directory_ = folder_->path();
     return true;
 }
 
@@ -79,27 +96,39 @@ std::optional<std::string> ImageCopies::copy(const IsoImage& image, const IsoEnt
 
 std::optional<std::string> ImageCopies::copy(const std::string& name, FileHandle& file)
 {
-    if (!file.valid())
+    if (!file.valid()) {
+        failureCode_ = ErrorFileNotFound;
         return std::nullopt;
-    return copyWith(name, [&](int fd) { return copyToEnd(file, fd); });
+    }
+    return copyWith(name, [&](int fd) { return copyRestInto(fd, file); });
 }
 
-std::optional<std::string> ImageCopies::copyWith(const std::string& fileName, const std::function<bool(int fd)>& write)
+std::optional<std::string> ImageCopies::copyWith(const std::string& fileName, const std::function<int(int fd)>& write)
 {
-    if (!isSingleHostName(fileName) || !makeDirectory())
+    // The lock file shares the folder with the copies, so its name is no copy's.
+    if (!isSingleHostName(fileName) || fileName == kPrivateFolderLock) {
+        failureCode_ = ErrorPathNotFound;  // "Invalid filename"
         return std::nullopt;
+    }
+    if (!makeDirectory()) {
+        failureCode_ = writeFailure();
+        return std::nullopt;
+    }
     const char* name = fileName.c_str();
     if (names_.contains(fileName))
         ::unlinkat(directoryFd_, name, 0);
     const int fd = ::openat(directoryFd_, name, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
     if (fd < 0) {
+        failureCode_ = writeFailure();
         names_.erase(fileName);
         return std::nullopt;
     }
     names_.insert(fileName);
-    bool written = write(fd);
-    written = ::close(fd) == 0 && written;
-    if (!written) {
+    int failure = write(fd);
+    if (::close(fd) != 0 && failure == 0)
+        failure = writeFailure();
+    if (failure != 0) {
+        failureCode_ = failure;
         ::unlinkat(directoryFd_, name, 0);
         names_.erase(fileName);
         return std::nullopt;
@@ -112,7 +141,7 @@ FileHandle memoryCopy(const IsoImage& image, const IsoEntry& file, std::uint64_t
     if (file.directory || file.size > maxBytes)
         return {};
     FileHandle copy(::memfd_create("iradudo-disc-file", MFD_CLOEXEC));
-    if (!copy.valid() || !copyInto(copy.fd(), image, file) || ::lseek(copy.fd(), 0, SEEK_SET) != 0)
+    if (!copy.valid() || copyInto(copy.fd(), image, file) != 0 || ::lseek(copy.fd(), 0, SEEK_SET) != 0)
         return {};
     return copy;
 }
@@ -130,7 +159,7 @@ bool startImageFile(
         return false;
     const std::optional<std::string> copy = copies.copy(image, *file);
     if (!copy)
-        return false;
+        throw EInOutError(copies.failureCode(), file->name);
     const CommandLine command{CommandLine::Kind::Start, *copy, {}};
     return launcher.launch(commandArguments(command), copies.directory());
 }
@@ -139,7 +168,7 @@ bool startCopiedFile(const std::string& name, FileHandle& file, ImageCopies& cop
 {
     const std::optional<std::string> copy = copies.copy(name, file);
     if (!copy)
-        return false;
+        throw EInOutError(copies.failureCode(), name);
     const CommandLine command{CommandLine::Kind::Start, *copy, {}};
     return launcher.launch(commandArguments(command), copies.directory());
 }
