@@ -124,9 +124,8 @@ std::string temporaryDirectory()
     if (tmp == nullptr || *tmp != '/')
         return "/tmp";
     const std::string_view path(tmp);
-    const bool plain = std::none_of(path.begin(), path.end(), [](char c) {
-        return c == '\\' || c == '$' || c == '"' || c == '\'' || static_cast<unsigned char>(c) < 0x20;
-    });
+    const bool plain = std::none_of(path.begin(), path.end(),
+        [](char c) { return c == '\\' || c == '$' || c == '"' || c == '\'' || static_cast<unsigned char>(c) < 0x20; });
     return plain ? std::string(path) : "/tmp";
 }
 
