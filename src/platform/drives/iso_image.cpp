@@ -200,8 +200,8 @@ std::optional<std::string> jolietName(std::string_view recorded)
     std::string out;
     out.reserve(recorded.size());
     for (std::size_t i = 0; i < recorded.size(); i += 2) {
-        std::uint32_t unit = std::uint32_t{static_cast<unsigned char>(recorded[i])} << 8
-            | static_cast<unsigned char>(recorded[i + 1]);
+        std::uint32_t unit
+            = std::uint32_t{static_cast<unsigned char>(recorded[i])} << 8 | static_cast<unsigned char>(recorded[i + 1]);
         if (unit >= 0xDC00 && unit <= 0xDFFF)
             return std::nullopt;
         if (unit >= 0xD800 && unit <= 0xDBFF) {
@@ -227,13 +227,13 @@ struct IsoImage::Record {
     std::string identifier;  // the ISO 9660 file identifier, bytes as recorded
     IsoExtent extent;
     std::uint8_t flags = 0;
-    bool rockRidge = false;  // any Rock Ridge field seen
+    bool rockRidge = false;        // any Rock Ridge field seen
     bool sharingProtocol = false;  // the SP field of a directory's first record
-    int skipBytes = 0;  // what that SP field says
+    int skipBytes = 0;             // what that SP field says
     std::string alternateName;
     bool alternateNameUsable = false;  // an NM field gave a name within the bounds
-    bool dotName = false;  // NM says "." or ".."
-    bool relocated = false;  // RE: shown where its CL entry points to it
+    bool dotName = false;              // NM says "." or ".."
+    bool relocated = false;            // RE: shown where its CL entry points to it
     bool link = false;
     std::optional<std::uint32_t> childLink;
 };
@@ -317,8 +317,8 @@ public:
             if (firstSector + count > sectors_.count())
                 return false;
             continuation.resize(count * kSectorBytes);
-            if (!sectors_.read(static_cast<std::uint32_t>(firstSector), count,
-                    reinterpret_cast<char*>(continuation.data())))
+            if (!sectors_.read(
+                    static_cast<std::uint32_t>(firstSector), count, reinterpret_cast<char*>(continuation.data())))
                 return false;
             area = continuation.data() + offsetInSector;
             size = nextLength;
