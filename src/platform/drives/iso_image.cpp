@@ -10,6 +10,7 @@
 #include <cerrno>
 #include <cstring>
 #include <sys/stat.h>
+#include <tuple>
 #include <unistd.h>
 #include <unordered_set>
 
@@ -178,6 +179,22 @@ void appendUtf8(std::string& out, std::uint32_t code)
         out += static_cast<char>(0x80 | (code >> 6 & 0x3F));
         out += static_cast<char>(0x80 | (code & 0x3F));
     }
+}
+
+// A name for an entry whose Joliet name does not decode and whose plain name
+// cannot be found: what does not decode becomes "_", so the entry still lists.
+std::string replacedJolietName(std::string_view recorded)
+{
+    std::string out;
+    for (std::size_t i = 0; i + 1 < recorded.size(); i += 2) {
+        const std::uint32_t unit
+            = std::uint32_t{static_cast<unsigned char>(recorded[i])} << 8 | static_cast<unsigned char>(recorded[i + 1]);
+        if (unit == 0 || unit == '/' || (unit >= 0xD800 && unit <= 0xDFFF))
+            out += '_';
+        else
+            appendUtf8(out, unit);
+    }
+    return out.empty() ? std::string("_") : out;
 }
 
 }  // namespace
@@ -405,16 +422,21 @@ std::vector<IsoImage::Record> IsoImage::readRecords(const IsoExtent& extent, boo
     return records;
 }
 
-std::string IsoImage::isoNameAt(std::uint32_t sector) const
+struct IsoImage::PlainNames {
+    std::unordered_map<std::uint32_t, std::string> files;
+    std::unordered_map<std::uint32_t, std::string> directories;
+};
+
+std::string IsoImage::isoNameOf(const Record& joliet) const
 {
-    if (!isoNames_) {
+    if (!plainNames_) {
         // A breadth-first walk of the primary tree, each directory once.
-        isoNames_ = std::make_unique<std::unordered_map<std::uint32_t, std::string>>();
-        std::vector<std::pair<IsoExtent, int>> queue{{primaryRoot_, 0}};
+        plainNames_ = std::make_unique<PlainNames>();
+        std::vector<std::tuple<IsoExtent, std::string, int>> queue{{primaryRoot_, std::string(), 0}};
         std::unordered_set<std::uint32_t> seen{primaryRoot_.firstSector};
         std::uint64_t budget = kMaxNameScanBytes;
         for (std::size_t next = 0; next < queue.size(); ++next) {
-            const auto [directory, depth] = queue[next];
+            const auto [directory, name, depth] = queue[next];
             if (directory.bytes > budget)
                 break;
             budget -= directory.bytes;
@@ -423,18 +445,39 @@ std::string IsoImage::isoNameAt(std::uint32_t sector) const
                 records = readRecords(directory, false);
             } catch (const EInOutError&) {
             }
+            if (const std::optional<std::uint32_t> first = firstFileSector(records); first && !name.empty())
+                plainNames_->directories.emplace(*first, name);
             for (const Record& record : records) {
                 if (isDotIdentifier(record.identifier))
                     continue;
-                isoNames_->emplace(record.extent.firstSector, plainIsoName(record.identifier));
-                if ((record.flags & kFlagDirectory) != 0 && depth < kMaxDepth
-                    && seen.insert(record.extent.firstSector).second)
-                    queue.emplace_back(record.extent, depth + 1);
+                if ((record.flags & kFlagDirectory) == 0)
+                    plainNames_->files.emplace(record.extent.firstSector, plainIsoName(record.identifier));
+                else if (depth < kMaxDepth && seen.insert(record.extent.firstSector).second)
+                    queue.emplace_back(record.extent, plainIsoName(record.identifier), depth + 1);
             }
         }
     }
-    const auto it = isoNames_->find(sector);
-    return it != isoNames_->end() ? it->second : std::string();
+    std::optional<std::uint32_t> key = joliet.extent.firstSector;
+    const std::unordered_map<std::uint32_t, std::string>* names = &plainNames_->files;
+    if ((joliet.flags & kFlagDirectory) != 0) {
+        names = &plainNames_->directories;
+        try {
+            key = firstFileSector(readRecords(joliet.extent, false));
+        } catch (const EInOutError&) {
+            key.reset();
+        }
+    }
+    const auto it = key ? names->find(*key) : names->end();
+    return it != names->end() ? it->second : std::string();
+}
+
+std::optional<std::uint32_t> IsoImage::firstFileSector(const std::vector<Record>& records)
+{
+    for (const Record& record : records) {
+        if (!isDotIdentifier(record.identifier) && (record.flags & kFlagDirectory) == 0)
+            return record.extent.firstSector;
+    }
+    return std::nullopt;
 }
 
 IsoImage::IsoImage(const std::string& imagePath) : sectors_(openSectors(imagePath))
@@ -499,6 +542,21 @@ IsoImage::IsoImage(const std::string& imagePath) : sectors_(openSectors(imagePat
 
 IsoImage::~IsoImage() = default;
 
+bool IsoImage::isRelocationDirectory(const Record& record) const
+{
+    // The folder a writer moves deep directories to holds nothing of the source
+    // tree itself: each directory in it is shown where its child link stands.
+    if ((record.flags & kFlagDirectory) == 0 || asciiLower(plainIsoName(record.identifier)) != "rr_moved")
+        return false;
+    try {
+        const std::vector<Record> moved = readRecords(record.extent, true);
+        return std::all_of(moved.begin(), moved.end(),
+            [](const Record& r) { return isDotIdentifier(r.identifier) || r.dotName || r.relocated; });
+    } catch (const EInOutError&) {
+        return false;
+    }
+}
+
 IsoEntry IsoImage::childLinkEntry(std::uint32_t sector) const
 {
     // The relocated directory's own "." record gives its size.
@@ -541,7 +599,9 @@ std::shared_ptr<const IsoImage::Directory> IsoImage::directoryOf(const IsoEntry&
         }
         moreSections = (record.flags & kFlagMoreSections) != 0;
         lastIdentifier = record.identifier;
-        if (rockRidge && record.relocated)
+        if (rockRidge
+            && (record.relocated
+                || (directory.extent.firstSector == primaryRoot_.firstSector && isRelocationDirectory(record))))
             continue;
         IsoEntry entry;
         if (rockRidge && record.childLink) {
@@ -555,7 +615,9 @@ std::shared_ptr<const IsoImage::Directory> IsoImage::directoryOf(const IsoEntry&
         entry.size = entry.directory || entry.link ? 0 : record.extent.bytes;
         if (names_ == IsoNames::Joliet) {
             std::optional<std::string> name = jolietName(record.identifier);
-            entry.name = name ? plainIsoName(*name) : isoNameAt(record.extent.firstSector);
+            entry.name = name ? plainIsoName(*name) : isoNameOf(record);
+            if (entry.name.empty())
+                entry.name = replacedJolietName(record.identifier);
         } else if (rockRidge && record.alternateNameUsable) {
             entry.name = record.alternateName;
         } else {

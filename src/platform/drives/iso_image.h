@@ -95,8 +95,10 @@ private:
     std::shared_ptr<const Directory> directoryOf(const IsoEntry& directory) const;
     std::vector<Record> readRecords(const IsoExtent& extent, bool systemUse) const;
     IsoEntry childLinkEntry(std::uint32_t sector) const;
+    bool isRelocationDirectory(const Record& record) const;
     bool extentInImage(const IsoExtent& extent) const;
-    std::string isoNameAt(std::uint32_t sector) const;
+    std::string isoNameOf(const Record& joliet) const;
+    static std::optional<std::uint32_t> firstFileSector(const std::vector<Record>& records);
 
     std::unique_ptr<IsoSectors> sectors_;
     std::string volumeLabel_;
@@ -109,9 +111,11 @@ private:
     mutable std::unordered_map<std::uint32_t, std::shared_ptr<Directory>> cache_;
     mutable std::size_t cachedEntries_ = 0;
     mutable std::uint64_t clock_ = 0;
-    // The plain names of the primary tree by extent, for Joliet names that do not
-    // decode; made on first need.
-    mutable std::unique_ptr<std::unordered_map<std::uint32_t, std::string>> isoNames_;
+    // The plain names of the primary tree, for Joliet names that do not decode:
+    // files by extent, directories by the extent of the first file they hold
+    // (the two trees share files, not directories); made on first need.
+    struct PlainNames;
+    mutable std::unique_ptr<PlainNames> plainNames_;
 };
 
 // A plain ISO 9660 name as a listing shows it: "README.TXT;1" gives "README.TXT",
