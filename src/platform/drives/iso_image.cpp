@@ -265,9 +265,8 @@ public:
     {
     }
 
-    // False when the record's continuation areas cannot be read within the bounds.
     template <class Record>
-    bool read(const unsigned char* area, std::size_t size, Record& record)
+    void read(const unsigned char* area, std::size_t size, Record& record)
     {
         std::string name;
         bool nameTooLong = false;
@@ -320,23 +319,23 @@ public:
             }
             if (!next)
                 break;
+            // A continuation that loops, leaves the image or overdraws the
+            // directory's allowance ends the fields; what was read stands.
             if (followed >= kMaxContinuationsPerRecord || !visited.insert(*next).second)
-                return false;
+                break;
             // A continuation area lies within one sector's worth of bytes from its start.
             const std::uint64_t offsetInSector = *next % kSectorBytes;
             if (nextLength == 0 || nextLength > kSectorBytes || offsetInSector + nextLength > 2 * kSectorBytes)
-                return false;
-            continuationBytes_ += nextLength;
-            if (continuationBytes_ > kMaxContinuationBytes)
-                return false;
+                break;
             const auto firstSector = *next / kSectorBytes;
             const std::uint32_t count = offsetInSector + nextLength > kSectorBytes ? 2 : 1;
-            if (firstSector + count > sectors_.count())
-                return false;
+            if (continuationBytes_ + nextLength > kMaxContinuationBytes || firstSector + count > sectors_.count())
+                break;
+            continuationBytes_ += nextLength;
             continuation.resize(count * kSectorBytes);
             if (!sectors_.read(
                     static_cast<std::uint32_t>(firstSector), count, reinterpret_cast<char*>(continuation.data())))
-                return false;
+                break;
             area = continuation.data() + offsetInSector;
             size = nextLength;
         }
@@ -344,7 +343,6 @@ public:
             record.alternateName = std::move(name);
             record.alternateNameUsable = true;
         }
-        return true;
     }
 
 private:
@@ -412,9 +410,8 @@ std::vector<IsoImage::Record> IsoImage::readRecords(const IsoExtent& extent, boo
             const std::size_t skip = records.empty() && extent.firstSector == primaryRoot_.firstSector
                 ? 0
                 : static_cast<std::size_t>(suspSkip_);
-            if (systemUse0 + skip < length
-                && !fields.read(record + systemUse0 + skip, length - systemUse0 - skip, read))
-                throw EInOutError(ErrorIoDevice);
+            if (systemUse0 + skip < length)
+                fields.read(record + systemUse0 + skip, length - systemUse0 - skip, read);
         }
         records.push_back(std::move(read));
         at += length;
