@@ -265,14 +265,15 @@ public:
     {
     }
 
+    // position: where the area lies in the image, so a chain leading back to it ends.
     template <class Record>
-    void read(const unsigned char* area, std::size_t size, Record& record)
+    void read(const unsigned char* area, std::size_t size, std::uint64_t position, Record& record)
     {
         std::string name;
         bool nameTooLong = false;
         bool sawName = false;
         std::vector<unsigned char> continuation;
-        std::unordered_set<std::uint64_t> visited;
+        std::unordered_set<std::uint64_t> visited{position};
         for (int followed = 0;; ++followed) {
             std::optional<std::uint64_t> next;
             std::uint32_t nextLength = 0;
@@ -411,7 +412,8 @@ std::vector<IsoImage::Record> IsoImage::readRecords(const IsoExtent& extent, boo
                 ? 0
                 : static_cast<std::size_t>(suspSkip_);
             if (systemUse0 + skip < length)
-                fields.read(record + systemUse0 + skip, length - systemUse0 - skip, read);
+                fields.read(record + systemUse0 + skip, length - systemUse0 - skip,
+                    std::uint64_t{extent.firstSector} * kSectorBytes + at + systemUse0 + skip, read);
         }
         records.push_back(std::move(read));
         at += length;
