@@ -276,6 +276,33 @@ TEST(IsoReader, DamageFailsOnlyWhereItLies)
                 EXPECT_EQ(fileBytes(image, "keep.txt"), "kept");
             }},
     };
+    // The name continues in a continuation area in a sector added at the end: up
+    // to 255 bytes it is the name, beyond that the plain name stands.
+    for (const std::size_t more : {std::size_t{200}, std::size_t{247}, std::size_t{248}, std::size_t{400}}) {
+        SCOPED_TRACE(more);
+        std::string iso = whole;
+        const std::size_t name = fieldOffset(iso, keep, "NM");
+        iso[name + 4] = 1;  // continued
+        const std::size_t field = fieldOffset(iso, keep, "PX");
+        std::string area;
+        for (std::size_t left = more; left > 0;) {
+            const std::size_t part = std::min<std::size_t>(left, 200);
+            left -= part;
+            area += std::string{'N', 'M', static_cast<char>(5 + part), 1, static_cast<char>(left > 0 ? 1 : 0)};
+            area += std::string(part, 'x');
+        }
+        iso.replace(field, 2, "CE");
+        putBothEndian32(iso, field + 4, static_cast<std::uint32_t>(iso.size() / 2048));
+        putBothEndian32(iso, field + 12, 0);
+        putBothEndian32(iso, field + 20, static_cast<std::uint32_t>(area.size()));
+        area.resize(2048, '\0');
+        iso += area;
+        const IsoImage image(dir.writeFile("long.iso", iso).string());
+        const std::string expected = 8 + more <= 255 ? "keep.txt" + std::string(more, 'x') : "KEEP.TXT";
+        EXPECT_EQ(namesIn(image, {}), (std::vector<std::string>{expected, "other", "sub"}));
+        EXPECT_EQ(fileBytes(image, expected), "kept");
+    }
+
     for (const Case& test : cases) {
         SCOPED_TRACE(test.what);
         std::string damaged = whole;
