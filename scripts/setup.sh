@@ -7,12 +7,14 @@ set -euo pipefail
 packages=(
   # build
   build-essential cmake ninja-build pkg-config
-  qt6-base-dev qt6-base-dev-tools libjpeg62-turbo-dev libiso9660-dev
+  qt6-base-dev qt6-base-dev-tools libjpeg62-turbo-dev
   libgtest-dev libgmock-dev libbenchmark-dev clang-format
   # references for tests and benchmarks: giflib and stb_image decode the same files
   libgif-dev giflib-tools libstb-dev
   # test data made by independent tools
   imagemagick python3-pil pandoc xorriso
+  # independent readers of the disc images the tests make
+  genisoimage libarchive-tools
   # remaking the metafile test files (tests/viewers/metafile/data/make_metafiles.sh):
   # libuemf's writer makes them (never linked into the program),
   # wmf2gd (with its fonts) and emf2svg-conv with rsvg-convert render the references

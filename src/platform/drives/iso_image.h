@@ -9,12 +9,8 @@
 #include <optional>
 #include <string>
 #include <string_view>
-#include <unordered_set>
+#include <unordered_map>
 #include <vector>
-
-struct _iso9660_s;
-struct _CdIo;
-struct _CdioList;
 
 namespace iradudo {
 
@@ -34,10 +30,12 @@ struct IsoExtent {
 struct IsoEntry {
     std::string name;  // as the listing shows it
     bool directory = false;
-    std::uint64_t size = 0;  // 0 for directories
+    // A symbolic link: listed as a file of no size that cannot be opened, as a
+    // link on a directory drive whose target is missing.
+    bool link = false;
+    std::uint64_t size = 0;  // 0 for directories and links
 
     // Where the entry lives; callers pass entries back unchanged.
-    std::string recordedPath;  // the path the image records, from its root
     IsoExtent extent;
     // A file recorded in sections (over 4 GiB): the extents after the first, in order.
     std::vector<IsoExtent> moreExtents;
@@ -46,13 +44,22 @@ struct IsoEntry {
     const IsoExtent& extentAt(std::size_t i) const { return i == 0 ? extent : moreExtents[i - 1]; }
 };
 
+// The sectors of an image's data track, 2048 bytes of user data each.
+class IsoSectors {
+public:
+    virtual ~IsoSectors() = default;
+    virtual std::uint64_t count() const = 0;
+    // False when a sector lies beyond the track or the file cannot give it.
+    virtual bool read(std::uint32_t first, std::uint32_t count, char* buffer) const = 0;
+};
+
 // A disc image read in place, without mounting: a plain image of 2048-byte
-// sectors, or a CD image of raw sectors described by a .cue sheet (or a bare
-// .bin of raw Mode 1 sectors). Paths are the names below the image's root;
-// each is looked up exactly first, then ASCII-case-insensitively (a unique
-// match wins), as on directory drives. A damaged image gives EInOutError with
-// ErrorIoDevice for the part that is broken; nothing is read beyond the image
-// or held beyond the sizes it can contain.
+// sectors, a bare image of raw 2352-byte sectors, or the data track of a .cue
+// sheet or Nero image. Paths are the names below the image's root; each is
+// looked up exactly first, then ASCII-case-insensitively (a unique match wins),
+// as on directory drives. A damaged image gives EInOutError with ErrorIoDevice
+// for the part that is broken; nothing is read beyond the image or held beyond
+// the sizes it can contain.
 class IsoImage {
 public:
     // Throws EFOpenError naming the file when it is no readable disc image.
@@ -66,7 +73,8 @@ public:
     IsoNames names() const { return names_; }
 
     // The entries of a directory without "." and "..". Throws EInOutError:
-    // ErrorPathNotFound when a name on the way is missing or no directory.
+    // ErrorPathNotFound when a name on the way is missing or no directory,
+    // ErrorIoDevice when the directory's records are damaged.
     std::vector<IsoEntry> listDirectory(const std::vector<std::string>& path) const;
 
     // The entry a path finds; the root for an empty path. nullopt when a name on
@@ -82,33 +90,40 @@ public:
 
 private:
     struct Directory;
+    struct Record;
 
-    void open(const std::string& imagePath, bool joliet);
-    void close();
-    _CdioList* readRoot();
-    _CdioList* readDirectoryList(const std::string& recordedPath) const;
-    bool hasJoliet() const;
     std::shared_ptr<const Directory> directoryOf(const IsoEntry& directory) const;
-    void checkExtent(const IsoEntry& entry) const;
-    bool readSectors(std::uint32_t first, std::uint32_t count, char* buffer) const;
-    std::unordered_set<std::uint32_t> sectionStarts(const IsoEntry& directory) const;
+    std::vector<Record> readRecords(const IsoExtent& extent, bool systemUse) const;
+    IsoEntry childLinkEntry(std::uint32_t sector) const;
+    bool isRelocationDirectory(const Record& record) const;
+    bool extentInImage(const IsoExtent& extent) const;
+    std::string isoNameOf(const Record& joliet) const;
+    static std::optional<std::uint32_t> firstFileSector(const std::vector<Record>& records);
 
-    // One of the two is open: the file reader for plain images and bare .bin
-    // files, the CD image reader for .cue sheets.
-    _iso9660_s* iso_ = nullptr;
-    _CdIo* cdio_ = nullptr;
-    std::uint64_t imageSectors_ = 0;
-    bool rawSectors_ = false;  // a bare .bin of raw sectors
+    std::unique_ptr<IsoSectors> sectors_;
     std::string volumeLabel_;
     IsoNames names_ = IsoNames::Iso;
     IsoEntry root_;
-    // The directories read last, newest first: a listing looks up every entry's
-    // companion in the same directory, which would otherwise re-read it each time.
-    mutable std::vector<std::shared_ptr<const Directory>> recent_;
+    IsoExtent primaryRoot_;
+    int suspSkip_ = 0;  // bytes before the first system use entry of each record
+    // Directories read, by the sector they start at: a listing looks up every
+    // entry's companion along the same path, which would otherwise re-read it.
+    mutable std::unordered_map<std::uint32_t, std::shared_ptr<Directory>> cache_;
+    mutable std::size_t cachedEntries_ = 0;
+    mutable std::uint64_t clock_ = 0;
+    // The plain names of the primary tree, for Joliet names that do not decode:
+    // files by extent, directories by the extent of the first file they hold
+    // (the two trees share files, not directories); made on first need.
+    struct PlainNames;
+    mutable std::unique_ptr<PlainNames> plainNames_;
 };
 
 // A plain ISO 9660 name as a listing shows it: "README.TXT;1" gives "README.TXT",
 // "NOEXT.;1" gives "NOEXT".
 std::string plainIsoName(std::string_view recorded);
+
+// A Joliet name (UTF-16, high byte first) as UTF-8; nullopt for an odd length,
+// a lone surrogate or a character no name may hold.
+std::optional<std::string> jolietName(std::string_view recorded);
 
 }  // namespace iradudo

@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Fuzz target for the disc image reader: opens the input as an image and walks
-// every directory it can reach, looking each entry up by its name in other
+// every directory it can reach breadth-first, looking each entry up by its name in other
 // letter case and reading the files. The input is the image from its volume
 // descriptors on (sector 16); the empty system area before them is added here,
 // which keeps inputs small. An input starting with a raw sector's sync pattern
@@ -23,10 +23,10 @@
 namespace {
 
 constexpr std::size_t kSystemArea = 16 * 2048;
-constexpr int kMaxDepth = 8;
+constexpr std::size_t kMaxDepth = 8;
 constexpr std::size_t kMaxFileBytes = 1 << 20;
 // Directories that list their own ancestors would make the walk exponential.
-constexpr int kMaxListings = 64;
+constexpr std::size_t kMaxListings = 64;
 
 char flippedCase(char c)
 {
@@ -37,48 +37,58 @@ char flippedCase(char c)
     return c;
 }
 
-// A walk of the image; the depth bound stands for the user, who can enter a
-// directory that leads back to its parent again and again.
-void walk(const iradudo::IsoImage& image, std::vector<std::string>& path, int depth, int& listings)
+// Looks a listed entry up again, in its own and in flipped letter case, and
+// reads it whole and at its end.
+void visit(const iradudo::IsoImage& image, std::vector<std::string>& path, const iradudo::IsoEntry& entry)
 {
-    if (++listings > kMaxListings)
-        return;
-    std::vector<iradudo::IsoEntry> entries;
+    path.push_back(entry.name);
+    std::optional<iradudo::IsoEntry> found;
     try {
-        entries = image.listDirectory(path);
+        found = image.findEntry(path);
+        std::string flipped = entry.name;
+        for (char& c : flipped)
+            c = flippedCase(c);
+        path.back() = flipped;
+        image.findEntry(path);
     } catch (const EInOutError&) {
-        return;
     }
-    for (const iradudo::IsoEntry& entry : entries) {
-        path.push_back(entry.name);
-        std::optional<iradudo::IsoEntry> found;
+    path.pop_back();
+    // What was listed is found again, though a repeated name finds its first.
+    if (found && found->name != entry.name)
+        std::abort();
+    if (entry.directory)
+        return;
+    std::string bytes;
+    const iradudo::WholeFileRead read = image.readFile(entry, kMaxFileBytes, bytes);
+    if (read == iradudo::WholeFileRead::Complete && bytes.size() != entry.size)
+        std::abort();
+    char head[64];
+    const std::size_t count = std::min<std::uint64_t>(sizeof head, entry.size);
+    if (image.readAt(entry, entry.size - count, head, count) && read == iradudo::WholeFileRead::Complete
+        && std::string_view(head, count) != std::string_view(bytes).substr(bytes.size() - count))
+        std::abort();
+}
+
+// A breadth-first walk of the image; the depth bound stands for the user, who
+// can enter a directory that leads back to its parent again and again.
+void walk(const iradudo::IsoImage& image)
+{
+    std::vector<std::vector<std::string>> queue{{}};
+    for (std::size_t next = 0; next < queue.size() && next < kMaxListings; ++next) {
+        std::vector<std::string> path = queue[next];
+        std::vector<iradudo::IsoEntry> entries;
         try {
-            found = image.findEntry(path);
-            std::string flipped = entry.name;
-            for (char& c : flipped)
-                c = flippedCase(c);
-            path.back() = flipped;
-            image.findEntry(path);
-            path.back() = entry.name;
+            entries = image.listDirectory(path);
         } catch (const EInOutError&) {
+            continue;
         }
-        // What was listed is found again, though a repeated name finds its first.
-        if (found && found->name != entry.name)
-            std::abort();
-        if (entry.directory && depth < kMaxDepth) {
-            walk(image, path, depth + 1, listings);
-        } else if (!entry.directory) {
-            std::string bytes;
-            const iradudo::WholeFileRead read = image.readFile(entry, kMaxFileBytes, bytes);
-            if (read == iradudo::WholeFileRead::Complete && bytes.size() != entry.size)
-                std::abort();
-            char head[64];
-            const std::size_t count = std::min<std::uint64_t>(sizeof head, entry.size);
-            if (image.readAt(entry, entry.size - count, head, count) && read == iradudo::WholeFileRead::Complete
-                && std::string_view(head, count) != std::string_view(bytes).substr(bytes.size() - count))
-                std::abort();
+        for (const iradudo::IsoEntry& entry : entries) {
+            visit(image, path, entry);
+            if (entry.directory && path.size() < kMaxDepth) {
+                queue.push_back(path);
+                queue.back().push_back(entry.name);
+            }
         }
-        path.pop_back();
     }
 }
 
@@ -97,9 +107,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         std::abort();
     try {
         const iradudo::IsoImage image("/proc/self/fd/" + std::to_string(fd));
-        std::vector<std::string> path;
-        int listings = 0;
-        walk(image, path, 0, listings);
+        walk(image);
     } catch (const EFOpenError&) {
     }
     ::close(fd);
