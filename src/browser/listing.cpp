@@ -25,6 +25,7 @@ bool isOneOf(std::string_view extension, std::initializer_list<std::string_view>
 
 // A description is one line; anything longer than this is no description.
 constexpr std::size_t kMaxCompanionLine = 64 * 1024;
+constexpr std::size_t kCompanionHead = 4096;
 
 // Where the first line ends: at CR, LF or the zero byte that ends the text.
 std::size_t lineEnd(std::string_view text)
@@ -236,6 +237,16 @@ Listing buildListing(
         if (!companionFile)
             continue;
         const bool listedRegular = regular[static_cast<std::size_t>(companionFile - entries.data())];
+        // The head answers nearly every companion: its first line is short. A
+        // longer one is read through a handle, up to the cap.
+        if (listedRegular && platform.readListedRegularFileHead(*companionFile, kCompanionHead, firstLine)) {
+            const std::size_t end = lineEnd(firstLine);
+            if (end < firstLine.size() || firstLine.size() < kCompanionHead) {
+                firstLine.resize(end);
+                listing.items[k].comment = companionComment(firstLine);
+                continue;
+            }
+        }
         FileHandle file
             = listedRegular ? platform.openListedRegularFile(*companionFile) : platform.openFile(*companionFile);
         if (file.valid()) {

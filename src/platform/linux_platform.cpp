@@ -417,6 +417,18 @@ FileHandle LinuxPlatform::openListedRegularFile(const std::string& name) const
     return openFile(name);
 }
 
+bool LinuxPlatform::readListedRegularFileHead(const std::string& name, std::size_t maxBytes, std::string& bytes) const
+{
+    if (isLeafInCurrentDirectory(name)) {
+        FileHandle file = backendOf(currentDrive_)->openBare(name, true);
+        return readHead(file, maxBytes, bytes);
+    }
+    const Resolved target = resolve(name, false);
+    if (target.errorCode != 0)
+        return false;
+    return backendOf(target.location.drive)->readHead(target.location.components, maxBytes, bytes);
+}
+
 void LinuxPlatform::beginNameBatch()
 {
     if (batchDepth_++ == 0) {

@@ -49,6 +49,7 @@ public:
     bool fileExists(const std::string& name) const override;
     FileHandle openFile(const std::string& name) const override;
     FileHandle openListedRegularFile(const std::string& name) const override;
+    bool readListedRegularFileHead(const std::string& name, std::size_t maxBytes, std::string& bytes) const override;
     ListedFile openListedFile(const std::string& directory, const std::string& name) const override;
     void beginNameBatch() override;
     void endNameBatch() override;

@@ -97,6 +97,11 @@ public:
     // not examined again. Should the name have been swapped for a FIFO or device
     // since, the open and every read still never block.
     virtual FileHandle openListedRegularFile(const std::string& name) const = 0;
+    // At most maxBytes from the start of the file openListedRegularFile opens,
+    // into bytes (fewer when the file is shorter); false when it cannot be opened
+    // or read. A drive that keeps its files inside an image reads them in place,
+    // where a handle would first copy the whole file out.
+    virtual bool readListedRegularFileHead(const std::string& name, std::size_t maxBytes, std::string& bytes) const = 0;
 
     // The one way to a file a listing names: name (an entry name, or a path) is
     // resolved in directory (an absolute DOS path; empty: the current directory)

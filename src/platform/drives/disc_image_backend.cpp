@@ -5,6 +5,7 @@
 #include "platform/file_copy.h"
 #include "platform/io_error.h"
 
+#include <algorithm>
 #include <sys/mman.h>
 #include <unistd.h>
 
@@ -77,6 +78,22 @@ public:
         } catch (const EInOutError&) {
             return {};
         }
+    }
+
+    bool readHead(const Path& path, std::size_t maxBytes, std::string& bytes) const override
+    {
+        bytes.clear();
+        try {
+            const std::optional<IsoEntry> entry = image_.findEntry(path);
+            if (!entry || entry->directory || entry->link)
+                return false;
+            bytes.resize(static_cast<std::size_t>(std::min<std::uint64_t>(entry->size, maxBytes)));
+            if (bytes.empty() || image_.readAt(*entry, 0, bytes.data(), bytes.size()))
+                return true;
+        } catch (const EInOutError&) {
+        }
+        bytes.clear();
+        return false;
     }
 
     bool startCopy(const Path& path, ImageCopies& copies, CommandLauncher& launcher) const override

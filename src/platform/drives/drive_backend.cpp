@@ -7,6 +7,30 @@
 
 namespace iradudo {
 
+bool readHead(FileHandle& file, std::size_t maxBytes, std::string& bytes)
+{
+    bytes.resize(maxBytes);
+    std::size_t size = 0;
+    while (file.valid() && size < maxBytes) {
+        const ssize_t n = file.read(bytes.data() + size, maxBytes - size);
+        if (n < 0) {
+            bytes.clear();
+            return false;
+        }
+        if (n == 0)
+            break;
+        size += static_cast<std::size_t>(n);
+    }
+    bytes.resize(size);
+    return file.valid();
+}
+
+bool DriveBackend::readHead(const Path& path, std::size_t maxBytes, std::string& bytes) const
+{
+    FileHandle file = open(path);
+    return iradudo::readHead(file, maxBytes, bytes);
+}
+
 bool DriveBackend::copyOut(const Path& path, const std::string& hostDestination) const
 {
     FileHandle file = open(path);

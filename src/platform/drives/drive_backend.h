@@ -50,6 +50,11 @@ public:
     // A regular file opened for reading; an invalid handle for anything else.
     virtual FileHandle open(const Path& path) const = 0;
 
+    // At most maxBytes from the start of a regular file (see
+    // Platform::readListedRegularFileHead); through open() unless the drive can
+    // read in place.
+    virtual bool readHead(const Path& path, std::size_t maxBytes, std::string& bytes) const;
+
     // Copies a file out to a host path, replacing what is there (copyFileReplacing).
     virtual bool copyOut(const Path& path, const std::string& hostDestination) const;
 
@@ -85,6 +90,10 @@ std::unique_ptr<DriveBackend> makeDiscImageBackend(const std::string& imagePath)
 // that mtools cannot read gives ErrorNotReady. Throws std::invalid_argument for a
 // path mtools cannot be given.
 std::unique_ptr<DriveBackend> makeMtoolsFloppyBackend(const std::string& deviceOrImage);
+
+// At most maxBytes of an open file from where it stands; false on a read error
+// or an invalid handle.
+bool readHead(FileHandle& file, std::size_t maxBytes, std::string& bytes);
 
 // A file's bytes as an open handle: an anonymous memory file, so readers go on
 // reading through a descriptor. Invalid when it cannot be made.
