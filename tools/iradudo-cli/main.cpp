@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "cli.h"
+#include "listed_file.h"
 
 #include "base/exception.h"
 #include "platform/disc_option.h"
@@ -83,7 +84,10 @@ int main(int argc, char** argv)
             std::vector<std::string>(words.begin() + static_cast<std::ptrdiff_t>(i), words.end()), std::cout, std::cerr,
             floppy};
         try {
-            return command.run(invocation);
+            const int status = command.run(invocation);
+            // A disc or floppy left out is a failure the user must see in the
+            // status too, though the command did what it could without it.
+            return status == 0 && argumentRefused() ? 2 : status;
         } catch (...) {
             std::cout.flush();
             std::cerr << iradudo::messageOfCurrentException() << '\n';
