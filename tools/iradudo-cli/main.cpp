@@ -25,7 +25,9 @@ void printUsage(std::ostream& out)
     for (const Command& command : commandTable())
         out << "  " << command.usage << '\n';
     out << "\n--cd DIR makes DIR a CD-ROM drive of its own, labelled with the directory's name;\n"
-           "an ISO 9660 disc image file is read in place and labelled with its volume name.\n"
+           "a disc image file (ISO 9660 .iso, .cue sheet with its .bin, Nero .nrg) is read in place\n"
+           "and labelled with its volume name. A --cd or --floppy that cannot be used is named\n"
+           "and left out; the command runs without it and the exit status is then 2.\n"
            "--floppy PATH makes PATH drive A: (a 720 KB or 1.44 MB floppy image file, or a floppy device).\n"
            "FILE is a host path or a drive path (D:\\Testi\\Leggimi.txt, A:\\GIOCO.LHA), read through\n"
            "the drive that holds it, as the window reads the file picked in its browser.\n";
