@@ -76,7 +76,8 @@ std::vector<unsigned char> readPayload(const NrgReadAt& readAt, const Chunk& chu
     if (chunk.length > kMaxTableBytes)
         throw NrgImageError("a track table is too long");
     std::vector<unsigned char> bytes(chunk.length);
-    if (!readAt(chunk.payload, bytes.data(), bytes.size()))
+    // An empty table has no buffer to read into; its length check refuses it.
+    if (!bytes.empty() && !readAt(chunk.payload, bytes.data(), bytes.size()))
         throw NrgImageError("a chunk cannot be read");
     return bytes;
 }
