@@ -21,7 +21,8 @@ WindowOptions parseWindowOptions(const std::vector<std::string>& arguments);
 inline constexpr const char* kWindowUsage
     = "usage: iradudo [--floppy PATH] [--cd DIR]... [DIR]...\n"
       "       iradudo --help | --version\n\n"
-      "--cd DIR (or DIR alone) makes DIR a CD-ROM drive of its own, labelled with the directory's name.\n"
+      "--cd DIR (or DIR alone) makes DIR a CD-ROM drive of its own, labelled with the directory's name;\n"
+      "a disc image file (ISO 9660 .iso, .cue sheet with its .bin, Nero .nrg) is read in place.\n"
       "--floppy PATH makes PATH drive A: (a 720 KB or 1.44 MB floppy image file, or a floppy device).\n";
 
 }  // namespace iradudo

@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <utility>
 
 namespace iradudo::test {
 
@@ -69,6 +70,35 @@ void makeRawCdImage(
     std::ofstream(cuePath) << "FILE \"" << binPath.filename().string() << "\" BINARY\n"
                            << "  TRACK 01 MODE1/2352\n"
                            << "    INDEX 01 00:00:00\n";
+}
+
+std::string cdSectors(const std::string& data, CdSectors layout)
+{
+    EXPECT_EQ(data.size() % 2048, 0u);
+    const auto bcd = [](std::size_t value) { return static_cast<char>((value / 10) << 4 | value % 10); };
+    // Form 1 subheader: file 0, channel 0, submode "data", coding 0, written twice.
+    const std::string subheader("\0\0\x08\0\0\0\x08\0", 8);
+    std::string out;
+    for (std::size_t sector = 0; sector < data.size() / 2048; ++sector) {
+        const std::size_t address = sector + 150;
+        if (layout != CdSectors::Mode2Formless) {
+            out += std::string(1, '\0') + std::string(10, '\xff') + std::string(1, '\0');
+            out += {bcd(address / (75 * 60)), bcd(address / 75 % 60), bcd(address % 75),
+                layout == CdSectors::Mode1Raw ? '\x01' : '\x02'};
+        }
+        if (layout != CdSectors::Mode1Raw)
+            out += subheader;
+        out.append(data, sector * 2048, 2048);
+        out.append(layout == CdSectors::Mode1Raw ? 288 : 280, '\0');
+    }
+    return out;
+}
+
+std::string swappedPairs(std::string bytes)
+{
+    for (std::size_t i = 0; i + 1 < bytes.size(); i += 2)
+        std::swap(bytes[i], bytes[i + 1]);
+    return bytes;
 }
 
 std::string pattern(std::size_t size, unsigned seed)

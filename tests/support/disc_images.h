@@ -22,6 +22,16 @@ std::string makeImage(
 void makeRawCdImage(
     const std::filesystem::path& iso, const std::filesystem::path& binPath, const std::filesystem::path& cuePath);
 
+enum class CdSectors { Mode1Raw, Mode2Form1Raw, Mode2Formless };
+
+// The 2048-byte sectors of data as a CD stores them: 2352-byte raw sectors (sync,
+// BCD address header from 00:02:00, a Form 1 subheader for Mode 2, EDC/ECC left
+// zero), or 2336-byte Mode 2 sectors without sync and header.
+std::string cdSectors(const std::string& data, CdSectors layout);
+
+// Every 16-bit word with its two bytes exchanged, as a big-endian (MOTOROLA) file stores it.
+std::string swappedPairs(std::string bytes);
+
 // Bytes that differ from offset to offset, so misplaced reads show.
 std::string pattern(std::size_t size, unsigned seed);
 

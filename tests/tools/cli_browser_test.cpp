@@ -12,6 +12,7 @@
 #include <gtest/gtest.h>
 #include <spawn.h>
 #include <sstream>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -55,6 +56,78 @@ TEST(CliDrives, DiscDirectoriesAreCdRomDrivesInOrder)
     EXPECT_EQ(demoLine.substr(0, demoLine.find('\t', 4)), letter + "\t5\t" + letter + ": [DEMO]");
     EXPECT_EQ(secondLine.substr(0, secondLine.find('\t', 4)), next + "\t5\t" + next + ": [AMINET SET 3]");
     EXPECT_NE(result.out.find("C\t3\tC: ["), std::string::npos);
+}
+
+TEST(CliDrives, LabelsCannotSplitOrForgeRecords)
+{
+    TempDir parent;
+    const std::string root = fs::canonical(parent.makeDir("Disc\tone\nZ\t5\tZ: [FORGED]\t\\forged")).string();
+    const Result result = runCli({"--cd", root, "drives"});
+    ASSERT_EQ(result.status, 0) << result.err;
+    std::string escapedRoot;
+    for (const char c : root)
+        escapedRoot += c == '\t' ? std::string("\\t")
+            : c == '\n'          ? std::string("\\n")
+            : c == '\\'          ? std::string("\\\\")
+                                 : std::string(1, c);
+    std::istringstream lines(result.out);
+    bool found = false;
+    for (std::string line; std::getline(lines, line);) {
+        EXPECT_EQ(std::count(line.begin(), line.end(), '\t'), 3) << line;
+        EXPECT_NE(line.substr(0, 2), "Z\t") << result.out;
+        found = found || line.ends_with("\t" + escapedRoot);
+    }
+    EXPECT_TRUE(found) << result.out;
+    EXPECT_NE(result.out.find("[DISC\\tONE\\nZ\\t5\\tZ: [FORGED]\\t\\\\FORGED]"), std::string::npos) << result.out;
+}
+
+// A --cd or --floppy that cannot be used is named and left out; the command
+// still runs on the rest, and the status says something was left out.
+TEST(CliArguments, ARefusedDiscOrFloppyStillRunsButFails)
+{
+    TempDir dir;
+    const std::string fifo = (dir.path() / "pipe.img").string();
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    const std::string folder = dir.makeDir("folder.img").string();
+    const std::string missing = (dir.path() / "none").string();
+    const std::string demoRoot = fs::canonical(demo).string();
+    struct Case {
+        std::vector<std::string> args;
+        int status;
+        std::string errorNames;  // what the error stream must name; "" for no message
+    };
+    const Case cases[] = {
+        {{"--cd", missing, "--cd", demo, "drives"}, 2, missing},
+        {{"--cd", fifo, "--cd", demo, "drives"}, 2, fifo + ": not a directory or a disc image"},
+        {{"--cd", demo, "--cd", demo + "/Leggimi.txt", "drives"}, 2, "Leggimi.txt: not a readable disc image"},
+        {{"--floppy", fifo, "--cd", demo, "drives"}, 2, fifo + ": not a floppy image or device"},
+        {{"--floppy", folder, "--cd", demo, "drives"}, 2, folder + ": not a floppy image or device"},
+        {{"--floppy", fifo, "--cd", demo, "list", demo}, 2, fifo + ": not a floppy image or device"},
+        {{"--floppy", missing + ".img", "--cd", demo, "drives"}, 0, ""},
+        {{"--cd", demo, "drives"}, 0, ""},
+    };
+    for (const Case& c : cases) {
+        std::string shown;
+        for (const std::string& arg : c.args)
+            shown += arg + ' ';
+        SCOPED_TRACE(shown);
+        const Result result = runCli(c.args);
+        EXPECT_EQ(result.status, c.status) << result.err;
+        if (c.errorNames.empty()) {
+            EXPECT_EQ(result.err, "");
+        } else {
+            EXPECT_NE(result.err.find(c.errorNames), std::string::npos) << result.err;
+        }
+        // The rest was done: the demo disc is a drive, or its folder is listed.
+        if (c.args.back() == "drives") {
+            EXPECT_FALSE(driveLineFor(result.out, demoRoot).empty()) << result.out;
+            if (c.args[0] == "--floppy" && c.status == 2) {
+                EXPECT_NE(result.out.substr(0, 2), "A\t") << result.out;
+            }
+        } else {
+            EXPECT_NE(result.out.find(" elementi, "), std::string::npos) << result.out;
+        }
+    }
 }
 
 TEST(CliList, AminetDirectoryOfTheDemoDisc)
@@ -291,7 +364,7 @@ TEST(CliList, DemoDiscImageListsLikeTheDemoDirectory)
         }
     }
     const Result notAnImage = runCli({"--cd", demo + "/Leggimi.txt", "drives"});
-    EXPECT_EQ(notAnImage.status, 0);
+    EXPECT_EQ(notAnImage.status, 2);
     EXPECT_NE(notAnImage.err.find("Leggimi.txt: not a readable disc image"), std::string::npos) << notAnImage.err;
     EXPECT_EQ(notAnImage.out.find("Leggimi.txt"), std::string::npos) << notAnImage.out;
 }

@@ -23,8 +23,8 @@ int run(const Invocation& invocation)
     const DriveList drives(*platform);
     for (int i = 0; i < drives.count(); ++i) {
         const char letter = drives.letterAt(i);
-        invocation.out << letter << '\t' << drives.driveTypeAt(i) << '\t' << toDisplayUtf8(drives.entry(i)) << '\t'
-                       << toDisplayUtf8(platform->driveRoot(letter)) << '\n';
+        invocation.out << letter << '\t' << drives.driveTypeAt(i) << '\t' << escapeField(toDisplayUtf8(drives.entry(i)))
+                       << '\t' << escapeField(toDisplayUtf8(platform->driveRoot(letter))) << '\n';
     }
     return 0;
 }

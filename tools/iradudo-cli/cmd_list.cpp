@@ -21,24 +21,6 @@
 namespace iradudo::cli {
 namespace {
 
-// One record is one line of four tab-separated fields, whatever a name or
-// comment holds: tabs, line ends and the backslash itself are written C-style.
-std::string escapeField(std::string_view text)
-{
-    std::string out;
-    out.reserve(text.size());
-    for (const char c : text) {
-        switch (c) {
-        case '\\': out += "\\\\"; break;
-        case '\t': out += "\\t"; break;
-        case '\n': out += "\\n"; break;
-        case '\r': out += "\\r"; break;
-        default: out += c;
-        }
-    }
-    return out;
-}
-
 int run(const Invocation& invocation)
 {
     std::string path;

@@ -8,6 +8,7 @@
 
 #include <memory>
 #include <string>
+#include <string_view>
 
 namespace iradudo::cli {
 
@@ -19,7 +20,17 @@ struct ListedPath {
 };
 
 // The drives of the window: the system's, the --cd discs and the --floppy drive A:.
+// A --cd that gets no drive, or a --floppy that is no file or device, is named on
+// the error stream and left out; the command goes on without it.
 std::unique_ptr<LinuxPlatform> makePlatform(const Invocation& invocation);
+
+// Whether makePlatform has left out a --cd or --floppy argument in this run: the
+// run then ends with status 2 even when the command itself succeeded.
+bool argumentRefused();
+
+// A field of a tab-separated record: tabs, line ends and the backslash itself
+// written C-style, so whatever a name or label holds, one record stays one line.
+std::string escapeField(std::string_view text);
 
 // A drive path (D:\Testi\Leggimi.txt) splits at its last separator; a host path
 // becomes the DOS path of its folder on the drive that holds it, with its own last

@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "cli.h"
+#include "listed_file.h"
 
 #include "base/exception.h"
 #include "platform/disc_option.h"
@@ -26,7 +27,9 @@ void printUsage(std::ostream& out)
     for (const Command& command : commandTable())
         out << "  " << command.usage << '\n';
     out << "\n--cd DIR makes DIR a CD-ROM drive of its own, labelled with the directory's name;\n"
-           "an ISO 9660 disc image file is read in place and labelled with its volume name.\n"
+           "a disc image file (ISO 9660 .iso, .cue sheet with its .bin, Nero .nrg) is read in place\n"
+           "and labelled with its volume name. A --cd or --floppy that cannot be used is named\n"
+           "and left out; the command runs without it and the exit status is then 2.\n"
            "--floppy PATH makes PATH drive A: (a 720 KB or 1.44 MB floppy image file, or a floppy device).\n"
            "FILE is a host path or a drive path (D:\\Testi\\Leggimi.txt, A:\\GIOCO.LHA), read through\n"
            "the drive that holds it, as the window reads the file picked in its browser.\n";
@@ -88,7 +91,10 @@ int main(int argc, char** argv)
             std::vector<std::string>(words.begin() + static_cast<std::ptrdiff_t>(i), words.end()), std::cout, std::cerr,
             floppy};
         try {
-            return command.run(invocation);
+            const int status = command.run(invocation);
+            // A disc or floppy left out is a failure the user must see in the
+            // status too, though the command did what it could without it.
+            return status == 0 && argumentRefused() ? 2 : status;
         } catch (...) {
             std::cout.flush();
             std::cerr << iradudo::messageOfCurrentException() << '\n';
