@@ -2,8 +2,10 @@
 #include "floppy/format_floppy.h"
 
 #include "base/text_encoding.h"
+#include "floppy/adf_format.h"
 #include "floppy/floppy_drive.h"
 #include "floppy/floppy_geometry.h"
+#include "platform/amiga_disk.h"
 #include "platform/dos_path.h"
 #include "platform/mtools.h"
 #include "platform/system_scan.h"
@@ -213,7 +215,10 @@ int runFormat(const FormatOptions& options, std::istream& in, std::ostream& out,
                 return 1;
         }
         try {
-            formatOnce(options, target, out, paths);
+            if (!isAmigaDiskPath(target.device))
+                formatOnce(options, target, out, paths);
+            else if (const std::string refusal = formatAmigaDiskImage(options, target.device, out); !refusal.empty())
+                throw Refusal{refusal};
         } catch (const Refusal& refusal) {
             out << refusal.message << '\n';
             status = 1;

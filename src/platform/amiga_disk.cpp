@@ -96,6 +96,19 @@ bool isAmigaDiskPath(const std::string& path)
     return tail == ".adf";
 }
 
+std::string amigaVolumeName(const std::string& imagePath)
+{
+    const FileHandle file(::open(imagePath.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY));
+    struct stat info { };
+    if (!file.valid() || ::fstat(file.fd(), &info) != 0 || !S_ISREG(info.st_mode) || !isDiskSize(info.st_size))
+        return {};
+    try {
+        return AdfVolume(readWhole(file.fd(), info.st_size)).volumeName();
+    } catch (const AmigaDiskError&) {
+        return {};
+    }
+}
+
 std::string amigaNameFromUtf8(const std::string& utf8Name)
 {
     std::string name;

@@ -37,6 +37,10 @@ private:
 // True for a path whose name ends in ".adf", in any letter case.
 bool isAmigaDiskPath(const std::string& path);
 
+// The volume name (Latin-1 bytes) of the disk in imagePath; empty when it holds
+// no Amiga disk that can be read.
+std::string amigaVolumeName(const std::string& imagePath);
+
 // The Latin-1 bytes an Amiga name holds for a UTF-8 name, or throws BadName:
 // empty, over 30 characters, holding "/" or ":", or a character outside Latin-1.
 std::string amigaNameFromUtf8(const std::string& utf8Name);
