@@ -4,6 +4,7 @@
 #include "base/file_handle.h"
 #include "platform/drives/adf_volume.h"
 
+#include <atomic>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -14,6 +15,8 @@ namespace iradudo {
 namespace {
 
 using Kind = AmigaDiskError::Kind;
+
+std::atomic<std::uint64_t> writes{0};
 
 bool isDiskSize(std::int64_t bytes)
 {
@@ -144,7 +147,13 @@ void writeAmigaDiskFile(
         throw AmigaDiskError(Kind::NotAmigaDisk, imagePath);
     AdfVolume volume(readWhole(file.fd(), info.st_size));
     volume.writeRootFile(name, bytes, comment, amigaDateNow());
+    ++writes;
     writeWhole(file.fd(), volume.image());
+}
+
+std::uint64_t amigaDiskWriteCount()
+{
+    return writes;
 }
 
 void formatAmigaDisk(
@@ -158,6 +167,7 @@ void formatAmigaDisk(
     if (!exists && sameSizeOnly)
         throw AmigaDiskError(Kind::NotAmigaDisk, imagePath);
     const FileHandle file = openForWriting(imagePath, exists ? 0 : O_CREAT | O_EXCL);
+    ++writes;
     writeWhole(file.fd(), AdfVolume::blankImage(density, ffs, volumeName, amigaDateNow()));
 }
 

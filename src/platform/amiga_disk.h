@@ -56,6 +56,11 @@ std::string amigaCommentFromUtf8(const std::string& utf8Comment);
 void writeAmigaDiskFile(
     const std::string& imagePath, const std::string& name, const std::string& bytes, const std::string& comment);
 
+// How many writes this process has made to Amiga disk files: a drive that reads
+// one reads it again once this changes, since a write can fall within the file
+// system's timestamp granularity.
+std::uint64_t amigaDiskWriteCount();
+
 enum class AmigaDensity { Double, High };
 
 // Writes a blank disk (non-bootable boot block, empty root, bitmap) to imagePath,

@@ -101,10 +101,12 @@ private:
             volume_.reset();
             throw EInOutError(ErrorNotReady);
         }
-        if (volume_ && info.st_ino == loaded_.st_ino && info.st_size == loaded_.st_size
-            && info.st_mtim.tv_sec == loaded_.st_mtim.tv_sec && info.st_mtim.tv_nsec == loaded_.st_mtim.tv_nsec)
+        if (volume_ && writes_ == amigaDiskWriteCount() && info.st_ino == loaded_.st_ino
+            && info.st_size == loaded_.st_size && info.st_mtim.tv_sec == loaded_.st_mtim.tv_sec
+            && info.st_mtim.tv_nsec == loaded_.st_mtim.tv_nsec)
             return *volume_;
         volume_.reset();
+        writes_ = amigaDiskWriteCount();
         const FileHandle file(::open(imagePath_.c_str(), O_RDONLY | O_CLOEXEC));
         std::string bytes(static_cast<std::size_t>(info.st_size), '\0');
         std::size_t done = 0;
@@ -131,6 +133,7 @@ private:
     mutable std::unique_ptr<AdfVolume> volume_;
     mutable struct stat loaded_ {
     };
+    mutable std::uint64_t writes_ = 0;
 };
 
 }  // namespace
