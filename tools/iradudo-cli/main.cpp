@@ -25,7 +25,8 @@ void printUsage(std::ostream& out)
         out << "  " << command.usage << '\n';
     out << "\n--cd DIR makes DIR a CD-ROM drive of its own, labelled with the directory's name;\n"
            "an ISO 9660 disc image file is read in place and labelled with its volume name.\n"
-           "--floppy PATH makes PATH drive A: (a 720 KB or 1.44 MB floppy image file, or a floppy device).\n"
+           "--floppy PATH makes PATH drive A: (a 720 KB or 1.44 MB floppy image file, an Amiga .adf disk file, or a "
+           "floppy device).\n"
            "FILE is a host path or a drive path (D:\\Testi\\Leggimi.txt, A:\\GIOCO.LHA), read through\n"
            "the drive that holds it, as the window reads the file picked in its browser.\n";
 }
