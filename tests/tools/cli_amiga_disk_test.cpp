@@ -45,7 +45,7 @@ TEST(CliAmigaDisk, FormatCopyAndListARelativeImage)
     EXPECT_EQ(text.status, 0) << text.err;
     EXPECT_NE(text.out.find("LHA data"), std::string::npos) << text.out;
 
-    const CliResult refused
+    const CliResult readme
         = runCli({"--floppy", "Gioco.ADF", "--cd", "disc", "copy-to-floppy", "D:\\Gioco.readme"}, dir.path(), {});
     EXPECT_EQ(readme.status, 0) << readme.err;
     ::chmod((dir.path() / "Gioco.ADF").c_str(), 0444);

@@ -403,13 +403,19 @@ public:
         return count;
     }
 
+    // A block that is never handed out, whatever the bitmap says of it.
+    void reserve(std::uint32_t block) { reserved_.push_back(block); }
+
     // The first free block after the root, else the first from the disk's start:
-    // files grow outward from the middle, as the Amiga places them.
+    // files grow outward from the middle, as the Amiga places them. A damaged
+    // bitmap may call the root, itself or the file being replaced free: those
+    // are skipped, so the old file stays whole until the new one is in place.
     std::uint32_t allocate()
     {
         for (std::uint32_t i = 0; i < blocks_ - 2; ++i) {
             const std::uint32_t block = 2 + (root_ - 2 + 1 + i) % (blocks_ - 2);
-            if (isFree(block)) {
+            if (isFree(block) && block != root_ && std::find(pages_.begin(), pages_.end(), block) == pages_.end()
+                && std::find(reserved_.begin(), reserved_.end(), block) == reserved_.end()) {
                 set(block, false);
                 return block;
             }
@@ -435,6 +441,7 @@ private:
     std::vector<std::uint32_t> pages_;
     std::uint32_t blocks_;
     std::uint32_t root_;
+    std::vector<std::uint32_t> reserved_;
 };
 
 }  // namespace
@@ -488,6 +495,8 @@ void AdfVolume::writeRootFile(
         fail(AmigaDiskError::Kind::DiskFull, numbers);
     }
 
+    for (const std::uint32_t block : oldBlocks)
+        map.reserve(block);
     const std::uint32_t header = map.allocate();
     std::vector<std::uint32_t> data(dataCount);
     for (std::uint32_t& block : data)

@@ -355,6 +355,26 @@ TEST(AdfVolumeDamage, LoopsEndTheWalk)
     EXPECT_THROW(looped.read(*looped.find({"Lungo"})), AmigaDiskError);
 }
 
+// A bitmap that calls every block free, the root and itself included: the new
+// file still lands beside them, and the old one's blocks wait until it is in place.
+TEST_F(AdfVolumeTest, ABitmapThatCallsEverythingFreeHarmsNothingItNeeds)
+{
+    AdfVolume made(AdfVolume::blankImage(AmigaDensity::Double, true, "Mappa", amigaDateNow()));
+    made.writeRootFile("Gioco", noise(30000, 21), "vecchio", amigaDateNow());
+    std::string image = made.image();
+    for (std::size_t at = 881 * 512 + 4; at < 881 * 512 + 4 + 55 * 4; at += 4)
+        setAmigaLong(image, at, 0xFFFFFFFFu);
+    resealAmigaBlock(image, 881, 0);
+    AdfVolume volume(image);
+    const std::string replacement = noise(20000, 22);
+    volume.writeRootFile("Gioco", replacement, "nuovo", amigaDateNow());
+    const fs::path saved = save(volume.image());
+    const UnadfListing listing = unadfList(saved);
+    ASSERT_EQ(listing.entries.size(), 1u);
+    EXPECT_EQ(listing.entries[0].comment, "nuovo");
+    EXPECT_EQ(unadfExtract(saved, "Gioco", dir.path()), replacement);
+}
+
 TEST(AmigaDates, CountFromNineteenSeventyEight)
 {
     struct Case {
