@@ -31,6 +31,8 @@ packages=(
   # real drives (controller and USB), the format program's terminal, and
   # dosfstools' fsck.fat to check formatted images in the tests
   mtools fdutils ufiformat xterm dosfstools
+  # unadf, an independent reader of the Amiga disk files the program writes
+  unadf
   # installing: icons rendered from their drawing, the Debian package's library
   # dependencies, and the checks of the desktop entry, the metadata, the manual
   # pages and the package

@@ -2,7 +2,9 @@
 #include "floppy/floppy_copy.h"
 
 #include "base/text_encoding.h"
+#include "floppy/adf_copy.h"
 #include "floppy/floppy_geometry.h"
+#include "platform/amiga_disk.h"
 #include "platform/file_copy.h"
 #include "platform/floppy_volume.h"
 #include "platform/io_error.h"
@@ -164,11 +166,19 @@ void copyToFloppy(
     } catch (const EFOpenError&) {
         // Left invalid: the copy names the file as unreadable in its own words.
     }
+    if (target.mountPoint.empty() && isAmigaDiskPath(target.device)) {
+        copyToAmigaDisk(target, source, name, companionDescription(platform, directory, name));
+        return;
+    }
     copyToFloppy(target, source, name);
 }
 
 void copyToFloppy(const FloppyTarget& target, ListedFile& source, const std::string& name)
 {
+    if (target.mountPoint.empty() && isAmigaDiskPath(target.device)) {
+        copyToAmigaDisk(target, source, name, {});
+        return;
+    }
     const std::string utf8Name = toDisplayUtf8(name);
     const std::string shown = quoted(utf8Name);
 

@@ -2,8 +2,10 @@
 #include "floppy/format_floppy.h"
 
 #include "base/text_encoding.h"
+#include "floppy/adf_format.h"
 #include "floppy/floppy_drive.h"
 #include "floppy/floppy_geometry.h"
+#include "platform/amiga_disk.h"
 #include "platform/dos_path.h"
 #include "platform/floppy_volume.h"
 #include "platform/io_error.h"
@@ -118,6 +120,24 @@ std::string rootContents(const FloppyVolume& volume)
         text += (text.empty() ? "" : " e ") + std::to_string(directories)
             + (directories == 1 ? " cartella" : " cartelle");
     return text;
+}
+
+// An Amiga disk file: asked about as a PC floppy is, then written by the Amiga
+// format, which refuses what is no disk of the two sizes.
+void formatAmigaOnce(const FormatOptions& options, const FloppyTarget& target, std::istream& in, std::ostream& out)
+{
+    const std::string device = followedLink(target.device);
+    if (!options.yes) {
+        FloppyVolume volume;
+        for (const auto& [name, drawer] : amigaRootEntries(device))
+            volume.root.push_back({name, {}, drawer, 0});
+        if (!volume.root.empty()
+            && !askYes(in, out,
+                "Il dischetto contiene " + rootContents(volume) + ": la formattazione li cancella. Continuare (S/N)? "))
+            throw Refusal{"Formattazione annullata: il dischetto non \xC3\xA8 stato toccato"};
+    }
+    if (const std::string refusal = formatAmigaDiskImage(options, device, out); !refusal.empty())
+        throw Refusal{refusal};
 }
 
 // Checks the medium and formats it once; throws Refusal with the reason otherwise.
@@ -281,7 +301,10 @@ int runFormat(const FormatOptions& options, std::istream& in, std::ostream& out,
                 return 1;
         }
         try {
-            formatOnce(options, target, in, out, paths);
+            if (isAmigaDiskPath(target.device))
+                formatAmigaOnce(options, target, in, out);
+            else
+                formatOnce(options, target, in, out, paths);
         } catch (const Refusal& refusal) {
             out << refusal.message << '\n';
             status = 1;

@@ -29,7 +29,8 @@ inline constexpr const char* kFormatUsage
       "Formatta il dischetto nell'unit\xC3\xA0 A: per un Amiga che legge i dischetti PC (FAT12):\n"
       "  /F:720   720 KB (doppia densit\xC3\xA0); senza, 1,44 MB (alta densit\xC3\xA0)\n"
       "  /Q       formattazione veloce: solo un nuovo file system sul dischetto gi\xC3\xA0 formattato\n"
-      "  --floppy PERCORSO  l'unit\xC3\xA0 A: \xC3\xA8 questo file immagine (.img/.ima) o dispositivo\n"
+      "  --floppy PERCORSO  l'unit\xC3\xA0 A: \xC3\xA8 questo file immagine (.img/.ima) o dispositivo;\n"
+      "                     con .adf, un disco Amiga (880 KB OFS con /F:720, altrimenti 1,76 MB FFS)\n"
       "  --yes    nessuna domanda (per gli script)\n"
       "  --hold   attende INVIO prima di chiudere il terminale in cui gira da solo\n";
 

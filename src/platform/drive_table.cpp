@@ -2,6 +2,7 @@
 #include "platform/drive_table.h"
 
 #include "base/exception.h"
+#include "platform/amiga_disk.h"
 #include "platform/dos_path.h"
 #include "platform/drives/iso_image.h"
 
@@ -142,7 +143,7 @@ DriveTable buildSystemDriveTable(
             a.floppy = driveA.device;
         else
             claimedMounts.push_back(a.root);
-        a.label = readFatVolumeLabel(driveA.device);
+        a.label = isAmigaDiskPath(driveA.device) ? amigaVolumeName(driveA.device) : readFatVolumeLabel(driveA.device);
         if (a.label.empty() && !a.root.empty())
             a.label = scan.labelOf(driveADisk);
         floppies.push_back(a);

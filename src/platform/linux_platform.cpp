@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "platform/linux_platform.h"
 
+#include "platform/amiga_disk.h"
 #include "platform/dos_path.h"
 #include "platform/drives/drive_backend.h"
 #include "platform/drives/image_copies.h"
@@ -39,6 +40,8 @@ LinuxPlatform::LinuxPlatform(DriveTable drives, std::shared_ptr<CommandLauncher>
         try {
             if (drive.image)
                 backend = makeDiscImageBackend(drive.root);
+            else if (!drive.floppy.empty() && isAmigaDiskPath(drive.floppy))
+                backend = makeAdfBackend(drive.floppy);
             else if (!drive.floppy.empty())
                 backend = makeMtoolsFloppyBackend(drive.floppy);
             else if (!drive.root.empty())

@@ -18,6 +18,8 @@ int run(const Invocation& invocation)
         invocation.err << "usage: copy-to-floppy FILE\n";
         return 2;
     }
+    // Before the platform moves the working directory, which a relative path names from.
+    const FloppyTarget floppy = resolveFloppy(invocation.floppy);
     const std::unique_ptr<LinuxPlatform> platform = makePlatform(invocation);
     const ListedPath path = listedPathOf(*platform, invocation.arguments.front());
     // A directory is no file: nothing is copied and nothing is said, as in the window.
@@ -26,7 +28,7 @@ int run(const Invocation& invocation)
     platform->setCurrentDirectory(path.directory);
     if (const std::optional<FileEntry> entry = platform->findEntry(path.name); entry && entry->isDirectory())
         return 0;
-    copyToFloppy(resolveFloppy(invocation.floppy), *platform, path.directory, path.name);
+    copyToFloppy(floppy, *platform, path.directory, path.name);
     return 0;
 }
 

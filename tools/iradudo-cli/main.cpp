@@ -30,7 +30,8 @@ void printUsage(std::ostream& out)
            "a disc image file (ISO 9660 .iso, .cue sheet with its .bin, Nero .nrg) is read in place\n"
            "and labelled with its volume name. A --cd or --floppy that cannot be used is named\n"
            "and left out; the command runs without it and the exit status is then 2.\n"
-           "--floppy PATH makes PATH drive A: (a 720 KB or 1.44 MB floppy image file, or a floppy device).\n"
+           "--floppy PATH makes PATH drive A: (a 720 KB or 1.44 MB floppy image file, an Amiga .adf disk file, or a "
+           "floppy device).\n"
            "FILE is a host path or a drive path (D:\\Testi\\Leggimi.txt, A:\\GIOCO.LHA), read through\n"
            "the drive that holds it, as the window reads the file picked in its browser.\n";
 }

@@ -95,6 +95,10 @@ std::unique_ptr<DriveBackend> makeMtoolsFloppyBackend(const std::string& deviceO
 // or an invalid handle.
 bool readHead(FileHandle& file, std::size_t maxBytes, std::string& bytes);
 
+// An Amiga disk file (".adf") read in place. A file that holds no Amiga disk
+// gives ErrorNotReady when it is read.
+std::unique_ptr<DriveBackend> makeAdfBackend(const std::string& imagePath);
+
 // A file's bytes as an open handle: an anonymous memory file, so readers go on
 // reading through a descriptor. Invalid when it cannot be made.
 FileHandle memoryFile(const std::string& bytes);
