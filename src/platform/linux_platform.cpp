@@ -40,7 +40,7 @@ LinuxPlatform::LinuxPlatform(DriveTable drives, std::shared_ptr<CommandLauncher>
             if (drive.image)
                 backend = makeDiscImageBackend(drive.root);
             else if (!drive.floppy.empty())
-                backend = makeMtoolsFloppyBackend(drive.floppy);
+                backend = makeFatFloppyBackend(drive.floppy);
             else if (!drive.root.empty())
                 backend = makeHostDirectoryBackend(drive.root);
         } catch (const std::exception&) {
