@@ -443,6 +443,7 @@ FatVolume::Parsed FatVolume::parseDirectory(std::string_view bytes)
         FatEntry listed;
         const auto caseBits = static_cast<std::uint8_t>(entry[12]);
         listed.shortName = shortName(entry, 0);
+        listed.hasLongName = longName.has_value();
         listed.name = longName ? std::move(*longName) : shortName(entry, caseBits);
         listed.attributes = attributes;
         listed.directory = attributes & kAttrDirectory;

@@ -22,6 +22,7 @@ public:
 struct FatEntry {
     std::string name;       // UTF-8: the long name, else the 8.3 name with its case bits
     std::string shortName;  // UTF-8: the 8.3 name as stored, "NAME.EXT"
+    bool hasLongName = false;
     bool directory = false;
     std::uint8_t attributes = 0;  // the stored attribute byte
     std::uint32_t size = 0;       // 0 for directories
