@@ -294,3 +294,217 @@ TEST_F(FatImages, LabelFreeSpaceAndGeometryAreWhatFsckAndMdirReport)
 }
 
 }  // namespace
+
+namespace {
+
+// A 1.44 MB floppy by mformat and mcopy whose structures the cases below break
+// one at a time: 512-byte clusters, FATs at sectors 1 and 10, the root at 19.
+class DamagedFloppy : public ::testing::Test {
+protected:
+    static constexpr std::size_t kFat = 512;
+    static constexpr std::size_t kFatBytes = 9 * 512;
+
+    void SetUp() override
+    {
+        if (!toolsInstalled())
+            GTEST_SKIP() << "mtools or dosfstools is not installed";
+        image = (dir.path() / "a.img").string();
+        tools.mtools("mformat", {"-C", "-f", "1440"}, image);
+        sources = {
+            {"big.bin", std::string(1500, 'b')},
+            {"A long name.txt", "long\n"},
+            {"abXcd.txt", "newline\n"},
+            {"abYcd.txt", "question\n"},
+            {"Qz", "dots\n"},
+            {"inner.txt", "inner\n"},
+            {"NOTES.txt", "notes\n"},
+            {"notes2.TXT", "notes2\n"},
+            {"\xC3\xA9.TXT", "e acute\n"},
+            {"Wx.txt", "smile\n"},
+            {"late.bin", std::string(700, 'l')},
+        };
+        for (const auto& [name, bytes] : sources) {
+            if (name != "late.bin")
+                tools.mtools("mcopy", {dir.writeFile("src/" + name, bytes).string(), "::/"}, image);
+        }
+        dir.writeFile("src/Sub Dir/Deeper/x.txt", "x\n");
+        tools.mtools("mcopy", {"-s", (dir.path() / "src/Sub Dir").string(), "::/"}, image);
+        // Written last, so its clusters are the last in use.
+        tools.mtools("mcopy", {dir.writeFile("src/late.bin", sources["late.bin"]).string(), "::/"}, image);
+        bytes = readFile(image);
+    }
+
+    std::size_t entryOf(std::string_view shortName) const
+    {
+        const std::size_t at = bytes.find(shortName);
+        EXPECT_NE(at, std::string::npos) << shortName;
+        EXPECT_EQ(at % 32, 0u);
+        return at;
+    }
+    std::uint32_t firstCluster(std::string_view shortName) const
+    {
+        const std::size_t at = entryOf(shortName);
+        return static_cast<std::uint8_t>(bytes[at + 26]) | static_cast<std::uint8_t>(bytes[at + 27]) << 8;
+    }
+    void setFat(std::uint32_t cluster, std::uint32_t value)
+    {
+        for (const std::size_t fat : {kFat, kFat + kFatBytes}) {
+            const std::size_t at = fat + cluster * 3 / 2;
+            auto pair = static_cast<std::uint32_t>(
+                static_cast<std::uint8_t>(bytes[at]) | static_cast<std::uint8_t>(bytes[at + 1]) << 8);
+            pair = cluster & 1 ? (pair & 0x000F) | value << 4 : (pair & 0xF000) | value;
+            bytes[at] = static_cast<char>(pair & 0xFF);
+            bytes[at + 1] = static_cast<char>(pair >> 8);
+        }
+    }
+    void setU16(std::size_t at, std::uint16_t value)
+    {
+        bytes[at] = static_cast<char>(value & 0xFF);
+        bytes[at + 1] = static_cast<char>(value >> 8);
+    }
+    // Writes the bytes back as the image.
+    void save() const { std::ofstream(image, std::ios::binary | std::ios::trunc) << bytes; }
+
+    TempDir dir;
+    Tools tools{dir};
+    std::string image;
+    std::map<std::string, std::string> sources;
+    std::string bytes;
+};
+
+TEST_F(DamagedFloppy, NamesAreListedAsStoredWithTheirCaseBitsAndLongNames)
+{
+    // Long names mtools will not write, made by changing characters of ones it wrote.
+    replaceInImage(image, utf16("abXcd"), utf16("ab\ncd"));
+    replaceInImage(image, utf16("abYcd"), utf16("ab?cd"));
+    replaceInImage(image, utf16("Qz") + std::string(2, '\0'), utf16("..") + std::string(2, '\0'));
+    replaceInImage(image, utf16("Wx"), std::string("\x3D\xD8\x00\xDE", 4));  // U+1F600 as a surrogate pair
+    const std::map<std::string, std::pair<std::string, bool>> expected = {
+        // name: the file it was written from, whether it holds a long name
+        {"big.bin", {"big.bin", false}},
+        {"A long name.txt", {"A long name.txt", true}},
+        {"ab\ncd.txt", {"abXcd.txt", true}},
+        {"ab?cd.txt", {"abYcd.txt", true}},
+        {"..", {"Qz", true}},
+        {"inner.txt", {"inner.txt", false}},        // lower base and extension
+        {"NOTES.txt", {"NOTES.txt", false}},        // lower extension
+        {"notes2.TXT", {"notes2.TXT", false}},      // lower base
+        {"\xC3\xA9.TXT", {"\xC3\xA9.TXT", false}},  // É in code page 850, lowered
+        {"\xF0\x9F\x98\x80.txt", {"Wx.txt", true}},
+        {"late.bin", {"late.bin", false}},
+        {"Sub Dir", {"", true}},
+    };
+    const OpenVolume volume(image);
+    const std::vector<FatEntry> root = volume->root();
+    ASSERT_EQ(root.size(), expected.size());
+    for (const FatEntry& entry : root) {
+        SCOPED_TRACE(entry.name);
+        ASSERT_TRUE(expected.count(entry.name));
+        EXPECT_EQ(entry.hasLongName, expected.at(entry.name).second);
+        EXPECT_EQ(findFatName(root, entry.name), std::optional<std::size_t>(&entry - root.data()));
+        std::string read;
+        if (!entry.directory) {
+            EXPECT_TRUE(volume->read(entry, 1 << 20, read));
+            EXPECT_EQ(read, sources.at(expected.at(entry.name).first));
+        }
+    }
+}
+
+TEST_F(DamagedFloppy, BrokenStructuresFailAloneAndTheRestReads)
+{
+    const std::uint32_t big = firstCluster("BIG     BIN");
+    const std::uint32_t subDir = firstCluster("SUBDIR~1   ");
+    const std::size_t longName = entryOf("ALONGN~1TXT");
+    const std::size_t smile = entryOf("WX      TXT");
+    const struct {
+        const char* what;
+        std::function<void()> damage;
+        std::string unreadable;   // the file that no longer reads
+        std::string renamedFrom;  // a long name that falls back to its 8.3 name
+        std::string renamedTo;
+        bool subDirLists;
+    } cases[] = {
+        {"chain loops", [&] { setFat(big + 1, big); }, "big.bin", "", "", true},
+        {"chain ends on a free cluster", [&] { setFat(big + 1, 0); }, "big.bin", "", "", true},
+        {"chain leaves the clusters", [&] { setFat(big, 0xF00); }, "big.bin", "", "", true},
+        {"first cluster out of range", [&] { setU16(entryOf("BIG     BIN") + 26, 4000); }, "big.bin", "", "", true},
+        {"long name checksum differs", [&] { bytes[longName - 32 + 13] ^= 1; }, "", "A long name.txt", "ALONGN~1.TXT",
+            true},
+        {"long name entry missing", [&] { bytes[longName - 32] = 0x42; }, "", "A long name.txt", "ALONGN~1.TXT", true},
+        {"lone surrogate", [&] { setU16(smile - 32 + 1, 0xD83D); }, "", "Wx.txt", "WX.TXT", true},
+        {"directory chain loops", [&] { setFat(subDir, subDir); }, "", "", "", false},
+        {"truncated before the last file", [&] { bytes.resize(33 * 512 + (firstCluster("LATE    BIN") - 2) * 512); },
+            "late.bin", "", "", true},
+    };
+    const std::string intact = bytes;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        bytes = intact;
+        c.damage();
+        save();
+        const OpenVolume volume(image);
+        const std::vector<FatEntry> root = volume->root();
+        ASSERT_EQ(root.size(), sources.size() + 1);
+        for (const FatEntry& entry : root) {
+            SCOPED_TRACE(entry.name);
+            if (entry.directory) {
+                if (c.subDirLists) {
+                    EXPECT_EQ(volume->list(entry).size(), 1u);
+                } else {
+                    EXPECT_THROW(volume->list(entry), FatError);
+                }
+                continue;
+            }
+            const std::string source = entry.name == c.renamedTo ? c.renamedFrom : entry.name;
+            ASSERT_TRUE(sources.count(source));
+            std::string read;
+            EXPECT_EQ(volume->read(entry, 1 << 20, read), source != c.unreadable);
+            if (source != c.unreadable) {
+                EXPECT_EQ(read, sources.at(source));
+            }
+        }
+    }
+}
+
+TEST_F(DamagedFloppy, BootSectorsThatDescribeNoFatAreRefused)
+{
+    const struct {
+        const char* what;
+        std::size_t at;
+        int value;  // written as 16 bits, or as one byte when below 0
+    } cases[] = {
+        {"1000 bytes per sector", 11, 1000},
+        {"256 bytes per sector", 11, 256},
+        {"8192 bytes per sector", 11, 8192},
+        {"3 sectors per cluster", 13, -3},
+        {"0 sectors per cluster", 13, 0},
+        {"no reserved sector", 14, 0},
+        {"no FAT", 16, -0x100},
+        {"three FATs", 16, -3},
+        {"no root entries", 17, 0},
+        {"fewer sectors than the system area", 19, 20},
+        {"FAT smaller than its clusters", 22, 1},
+        {"no FAT sectors", 22, 0},
+        {"media byte", 21, -0x12},
+    };
+    const std::string intact = bytes;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        bytes = intact;
+        if (c.value < 0)
+            bytes[c.at] = static_cast<char>(c.value == -0x100 ? 0 : -c.value);
+        else
+            setU16(c.at, static_cast<std::uint16_t>(c.value));
+        save();
+        EXPECT_THROW(OpenVolume{image}, FatError);
+    }
+    bytes = intact;
+    for (const std::size_t size : {std::size_t{0}, std::size_t{300}, std::size_t{19 * 512 + 100}}) {
+        SCOPED_TRACE(size);
+        bytes.resize(size);
+        save();
+        EXPECT_THROW(OpenVolume{image}, FatError);
+    }
+}
+
+}  // namespace
