@@ -285,4 +285,59 @@ TEST_F(UnmountedFloppy, ABatchRunsNoMtools)
         EXPECT_EQ(bytes, readFile(dir.path() / "src" / name)) << name;
 }
 
+// Names that differ only in case are two files: each opens its own bytes. mcopy
+// renames the second to "readme.txt-1", whose long name is cut back here.
+TEST_F(UnmountedFloppy, NamesDifferingInCaseOpenTheirOwnFiles)
+{
+    const fs::path upper = dir.writeFile("pair/upper/README.TXT", "upper\n");
+    const fs::path lower = dir.writeFile("pair/lower/readme.txt", "lower, longer\n");
+    ASSERT_EQ(mtool("mcopy", {"-i", image, upper.string(), "::/"}).exitCode, 0);
+    ASSERT_EQ(mtool("mcopy", {"-D", "a", "-i", image, lower.string(), "::/"}).exitCode, 0);
+    std::string bytes = readFile(image);
+    const std::string renamed("t\0x\0t\0-\0", 8);
+    ASSERT_NE(bytes.find(renamed), std::string::npos);
+    bytes.replace(bytes.find(renamed), renamed.size(), std::string("t\0x\0t\0\0\0", 8));
+    std::ofstream(image, std::ios::binary | std::ios::trunc) << bytes;
+    const struct {
+        std::string query;
+        std::string bytes;
+    } cases[] = {
+        {"A:\\README.TXT", "upper\n"}, {"A:\\readme.txt", "lower, longer\n"}, {"A:\\README~1.TXT", "lower, longer\n"},
+        {"A:\\Readme.txt", "<none>"},  // both equal it but for case: it finds neither
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.query);
+        EXPECT_EQ(bytesOf(c.query), c.bytes);
+    }
+    const std::map<std::string, FileEntry> listed = listing("A:\\");
+    EXPECT_TRUE(listed.count("README.TXT") && listed.count("readme.txt"));
+}
+
+// A copy onto the image by another program shows in the next listing.
+TEST_F(UnmountedFloppy, ListingsFollowChangesToTheImage)
+{
+    EXPECT_FALSE(listing("A:\\Sub Dir").count("added.txt"));
+    ASSERT_EQ(mtool("mcopy", {"-i", image, dir.writeFile("added.txt", "added").string(), "::/Sub Dir/"}).exitCode, 0);
+    EXPECT_TRUE(listing("A:\\Sub Dir").count("added.txt"));
+    EXPECT_EQ(bytesOf("A:\\Sub Dir\\added.txt"), "added");
+}
+
+// A folder whose entry leads back to its parent lists nothing and cannot be
+// entered; the others still list.
+TEST_F(UnmountedFloppy, AFolderLeadingBackToItsParentCannotBeEntered)
+{
+    std::string bytes = readFile(image);
+    const std::size_t subDir = bytes.find("SUBDIR~1   ");
+    const std::size_t deeper = bytes.find("DEEPER     ");
+    ASSERT_NE(subDir, std::string::npos);
+    ASSERT_NE(deeper, std::string::npos);
+    bytes.replace(deeper + 26, 2, bytes.substr(subDir + 26, 2));
+    std::ofstream(image, std::ios::binary | std::ios::trunc) << bytes;
+    EXPECT_TRUE(listing("A:\\Sub Dir").count("Deeper"));
+    EXPECT_NE(errorCodeOf([&] { listing("A:\\Sub Dir\\Deeper"); }), 0);
+    EXPECT_NE(errorCodeOf([&] { platform->setCurrentDirectory("A:\\Sub Dir\\Deeper"); }), 0);
+    EXPECT_EQ(bytesOf("A:\\Sub Dir\\inner.txt"), "inner\n");
+    EXPECT_TRUE(listing("A:\\").count("SHORT.TXT"));
+}
+
 }  // namespace
