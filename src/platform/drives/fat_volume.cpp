@@ -537,22 +537,26 @@ FatVolume::ReadAt readFromDescriptor(int fd)
 
 std::optional<std::size_t> findFatName(const std::vector<FatEntry>& entries, std::string_view name)
 {
-    const std::function<bool(const FatEntry&)> steps[] = {
-        [&](const FatEntry& entry) { return entry.name == name; },
-        [&](const FatEntry& entry) { return equalsIgnoringAsciiCase(entry.name, name); },
-        [&](const FatEntry& entry) { return equalsIgnoringAsciiCase(entry.shortName, name); },
-    };
-    for (const auto& matches : steps) {
-        std::optional<std::size_t> found;
-        for (std::size_t i = 0; i < entries.size(); ++i) {
-            if (!matches(entries[i]))
-                continue;
-            if (found)
-                return std::nullopt;
-            found = i;
+    // One pass counts the matches of all three steps; a listing asks this for every name.
+    std::size_t found[3] = {};
+    int matches[3] = {};
+    for (std::size_t i = 0; i < entries.size(); ++i) {
+        const FatEntry& entry = entries[i];
+        if (entry.name.size() == name.size()) {
+            const int step = entry.name == name ? 0 : equalsIgnoringAsciiCase(entry.name, name) ? 1 : -1;
+            if (step >= 0) {
+                found[step] = i;
+                ++matches[step];
+            }
         }
-        if (found)
-            return found;
+        if (entry.shortName.size() == name.size() && equalsIgnoringAsciiCase(entry.shortName, name)) {
+            found[2] = i;
+            ++matches[2];
+        }
+    }
+    for (int step = 0; step < 3; ++step) {
+        if (matches[step] > 0)
+            return matches[step] == 1 ? std::optional<std::size_t>(found[step]) : std::nullopt;
     }
     return std::nullopt;
 }

@@ -126,7 +126,11 @@ public:
     }
 
     void batchBegan() override { batchOpen_ = true; }
-    void batchEnded() override { batchOpen_ = false; }
+    void batchEnded() override
+    {
+        batchOpen_ = false;
+        readInBatch_ = false;
+    }
 
 private:
     // The medium, read again when it may have changed: an image file whenever its
@@ -134,12 +138,17 @@ private:
     // call outside a name batch.
     Medium& medium() const
     {
+        // One name batch (a listing, its companions) sees one state of the medium.
+        if (medium_ && batchOpen_ && readInBatch_)
+            return *medium_;
         struct stat info { };
         const bool image = ::stat(deviceOrImage_.c_str(), &info) == 0 && S_ISREG(info.st_mode);
         const Stamp stamp{info.st_ino, info.st_size, info.st_mtim.tv_sec, info.st_mtim.tv_nsec};
         const bool current = medium_ && (image ? stamp == stamp_ : batchOpen_);
-        if (current)
+        if (current) {
+            readInBatch_ = batchOpen_;
             return *medium_;
+        }
         medium_.reset();
         auto read = std::make_unique<Medium>();
         read->file = FileHandle(::open(deviceOrImage_.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
@@ -153,6 +162,7 @@ private:
         }
         medium_ = std::move(read);
         stamp_ = image ? stamp : Stamp{};
+        readInBatch_ = batchOpen_;
         return *medium_;
     }
 
@@ -199,6 +209,8 @@ private:
 
     std::string deviceOrImage_;
     bool batchOpen_ = false;
+    // The medium has been checked since the batch began.
+    mutable bool readInBatch_ = false;
     mutable Stamp stamp_;
     mutable std::unique_ptr<Medium> medium_;
 };
