@@ -4,6 +4,8 @@
 // mtools runs with a private empty configuration and none of the user's
 // settings, so its output does not depend on the machine.
 #include "platform/drives/fat_volume.h"
+#include "platform/floppy_volume.h"
+#include "platform/io_error.h"
 #include "platform/run_program.h"
 
 #include "support/temp_dir.h"
@@ -290,6 +292,41 @@ TEST_F(FatImages, LabelFreeSpaceAndGeometryAreWhatFsckAndMdirReport)
         const std::string label = tools.run("mlabel", {"-s", "-i", image, "::"}).output;
         EXPECT_NE(label.find("Volume label is " + volume->label() + " "), std::string::npos) << label;
         EXPECT_EQ(volume->label(), medium.label);
+    }
+}
+
+// What the copy and the format program learn of a floppy before writing to it.
+TEST_F(FatImages, TheVolumeReadingIsWhatMdirAndFsckReport)
+{
+    for (const Medium& medium : kMedia) {
+        SCOPED_TRACE(medium.name);
+        const std::string image = makeImage(medium);
+        const FloppyVolume volume = readFloppyVolume(image);
+        EXPECT_EQ(volume.mediumBytes, static_cast<std::int64_t>(fs::file_size(image)));
+        EXPECT_EQ(volume.fatBits, medium.fatBits);
+        EXPECT_EQ(volume.label, medium.label);
+        std::string free = tools.run("mdir", {"-i", image, "::/"}).output;
+        free = free.substr(0, free.rfind(" bytes free"));
+        free = free.substr(free.rfind('\n') + 1);
+        std::erase(free, ' ');
+        EXPECT_EQ(std::to_string(volume.bytesFree), free);
+        std::set<std::string> mdir;
+        std::istringstream bare(tools.run("mdir", {"-b", "-a", "-i", image, "::/"}).output);
+        for (std::string line; std::getline(bare, line);)
+            mdir.insert(line.substr(3));
+        std::set<std::string> root;
+        for (const FloppyRootEntry& entry : volume.root)
+            root.insert(entry.name + (entry.directory ? "/" : ""));
+        EXPECT_EQ(root, mdir);
+    }
+    const std::string noFat = dir.writeFile("nofat.img", std::string(1474560, '\xF6')).string();
+    for (const std::string& floppy : {(dir.path() / "missing.img").string(), noFat}) {
+        try {
+            readFloppyVolume(floppy);
+            ADD_FAILURE() << floppy;
+        } catch (const EInOutError& error) {
+            EXPECT_EQ(error.errorCode(), ErrorNotReady);
+        }
     }
 }
 
