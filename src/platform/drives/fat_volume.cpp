@@ -537,24 +537,31 @@ FatVolume::ReadAt readFromDescriptor(int fd)
 
 std::optional<std::size_t> findFatName(const std::vector<FatEntry>& entries, std::string_view name)
 {
-    // One pass counts the matches of all three steps; a listing asks this for every name.
-    std::size_t found[3] = {};
-    int matches[3] = {};
+    // A listing asks this for every name it shows, which is nearly always found
+    // exactly: that pass runs alone first, and one more pass counts the other two steps.
+    std::optional<std::size_t> exact;
+    for (std::size_t i = 0; i < entries.size(); ++i) {
+        if (entries[i].name == name) {
+            if (exact)
+                return std::nullopt;
+            exact = i;
+        }
+    }
+    if (exact)
+        return exact;
+    std::size_t found[2] = {};
+    int matches[2] = {};
     for (std::size_t i = 0; i < entries.size(); ++i) {
         const FatEntry& entry = entries[i];
-        if (entry.name.size() == name.size()) {
-            const int step = entry.name == name ? 0 : equalsIgnoringAsciiCase(entry.name, name) ? 1 : -1;
-            if (step >= 0) {
+        for (const int step : {0, 1}) {
+            const std::string& stored = step == 0 ? entry.name : entry.shortName;
+            if (stored.size() == name.size() && equalsIgnoringAsciiCase(stored, name)) {
                 found[step] = i;
                 ++matches[step];
             }
         }
-        if (entry.shortName.size() == name.size() && equalsIgnoringAsciiCase(entry.shortName, name)) {
-            found[2] = i;
-            ++matches[2];
-        }
     }
-    for (int step = 0; step < 3; ++step) {
+    for (const int step : {0, 1}) {
         if (matches[step] > 0)
             return matches[step] == 1 ? std::optional<std::size_t>(found[step]) : std::nullopt;
     }
