@@ -43,7 +43,7 @@ LinuxPlatform::LinuxPlatform(DriveTable drives, std::shared_ptr<CommandLauncher>
             else if (!drive.floppy.empty() && isAmigaDiskPath(drive.floppy))
                 backend = makeAdfBackend(drive.floppy);
             else if (!drive.floppy.empty())
-                backend = makeMtoolsFloppyBackend(drive.floppy);
+                backend = makeFatFloppyBackend(drive.floppy);
             else if (!drive.root.empty())
                 backend = makeHostDirectoryBackend(drive.root);
         } catch (const std::exception&) {

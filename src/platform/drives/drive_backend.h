@@ -86,10 +86,10 @@ std::unique_ptr<DriveBackend> makeHostDirectoryBackend(const std::string& root);
 // A disc image read in place. Throws EFOpenError when it is no readable image.
 std::unique_ptr<DriveBackend> makeDiscImageBackend(const std::string& imagePath);
 
-// An unmounted floppy (block device or image file) read through mtools. A floppy
-// that mtools cannot read gives ErrorNotReady. Throws std::invalid_argument for a
-// path mtools cannot be given.
-std::unique_ptr<DriveBackend> makeMtoolsFloppyBackend(const std::string& deviceOrImage);
+// An unmounted floppy (block device or image file) read in process as a FAT12 or
+// FAT16 file system. A medium that holds none gives ErrorNotReady; a directory
+// whose structures are broken gives ErrorIoDevice and the rest still lists.
+std::unique_ptr<DriveBackend> makeFatFloppyBackend(const std::string& deviceOrImage);
 
 // At most maxBytes of an open file from where it stands; false on a read error
 // or an invalid handle.

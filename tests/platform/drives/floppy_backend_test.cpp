@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Drive A: as an unmounted floppy image, made with mformat/mcopy and read back
 // independently with mdir -b and mtype (-i, not the program's configuration).
-#include "platform/drives/mdir_listing.h"
 #include "platform/io_error.h"
 #include "platform/linux_platform.h"
 #include "platform/mtools.h"
@@ -253,8 +252,8 @@ TEST_F(UnmountedFloppy, UnreadableMediaAreNotReady)
 }
 
 // A listing that looks up and opens a companion for every entry reads the
-// directory once and copies its files out once.
-TEST_F(UnmountedFloppy, ABatchRunsMtoolsOncePerDirectory)
+// floppy in process: no mtools program runs.
+TEST_F(UnmountedFloppy, ABatchRunsNoMtools)
 {
     const fs::path bin = dir.makeDir("bin");
     const std::string log = (dir.path() / "runs.log").string();
@@ -280,38 +279,65 @@ TEST_F(UnmountedFloppy, ABatchRunsMtoolsOncePerDirectory)
     }
     ::setenv("PATH", path.c_str(), 1);
     EXPECT_EQ(found, 14u);
-    EXPECT_EQ(readFile(log), "mdir\nmcopy\n");  // entering A: (the listing then kept), the files
+    EXPECT_FALSE(fs::exists(log));
     EXPECT_EQ(opened.size(), 6u);
     for (const auto& [name, bytes] : opened)
         EXPECT_EQ(bytes, readFile(dir.path() / "src" / name)) << name;
 }
 
-TEST(MdirListing, EntryLinesAreReadByTheirColumns)
+// Names that differ only in case are two files: each opens its own bytes. mcopy
+// renames the second to "readme.txt-1", whose long name is cut back here.
+TEST_F(UnmountedFloppy, NamesDifferingInCaseOpenTheirOwnFiles)
 {
-    const MdirListing listing = parseMdirListing(" Volume in drive A is My Disk (abbr=MY DISK    )\n"
-                                                 "Directory for A:/\n\n"
-                                                 ".            <DIR>     2026-12-08  23:36 \n"
-                                                 "LEADSP~1             1 2026-12-08   9:50   lead space\n"
-                                                 "SHORT    TXT         2 2026-12-08  23:36 \n"
-                                                 "SUBDIR~1     <DIR>     2026-12-08  23:36  Sub 1999-01-01  x\n"
-                                                 "big      bin   1400000 2026-12-08  23:50 \n"
-                                                 "        3 files           1 400 002 bytes\n"
-                                                 "                             56 320 bytes free\n");
-    EXPECT_EQ(listing.label, "My Disk");
-    ASSERT_EQ(listing.entries.size(), 4u);
-    const std::tuple<std::string, std::string, bool, std::int64_t> expected[] = {
-        {" lead space", "LEADSP~1", false, 1},
-        {"SHORT.TXT", "SHORT.TXT", false, 2},
-        {"Sub 1999-01-01  x", "SUBDIR~1", true, 0},
-        {"big.bin", "big.bin", false, 1400000},
+    const fs::path upper = dir.writeFile("pair/upper/README.TXT", "upper\n");
+    const fs::path lower = dir.writeFile("pair/lower/readme.txt", "lower, longer\n");
+    ASSERT_EQ(mtool("mcopy", {"-i", image, upper.string(), "::/"}).exitCode, 0);
+    ASSERT_EQ(mtool("mcopy", {"-D", "a", "-i", image, lower.string(), "::/"}).exitCode, 0);
+    std::string bytes = readFile(image);
+    const std::string renamed("t\0x\0t\0-\0", 8);
+    ASSERT_NE(bytes.find(renamed), std::string::npos);
+    bytes.replace(bytes.find(renamed), renamed.size(), std::string("t\0x\0t\0\0\0", 8));
+    std::ofstream(image, std::ios::binary | std::ios::trunc) << bytes;
+    const struct {
+        std::string query;
+        std::string bytes;
+    } cases[] = {
+        {"A:\\README.TXT", "upper\n"}, {"A:\\readme.txt", "lower, longer\n"}, {"A:\\README~1.TXT", "lower, longer\n"},
+        {"A:\\Readme.txt", "<none>"},  // both equal it but for case: it finds neither
     };
-    for (std::size_t i = 0; i < listing.entries.size(); ++i) {
-        const MdirEntry& entry = listing.entries[i];
-        EXPECT_EQ(std::tie(entry.name, entry.shortName, entry.directory, entry.size),
-            std::tie(std::get<0>(expected[i]), std::get<1>(expected[i]), std::get<2>(expected[i]),
-                std::get<3>(expected[i])));
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.query);
+        EXPECT_EQ(bytesOf(c.query), c.bytes);
     }
-    EXPECT_EQ(parseMdirListing(" Volume in drive A has no label\n").label, "");
+    const std::map<std::string, FileEntry> listed = listing("A:\\");
+    EXPECT_TRUE(listed.count("README.TXT") && listed.count("readme.txt"));
+}
+
+// A copy onto the image by another program shows in the next listing.
+TEST_F(UnmountedFloppy, ListingsFollowChangesToTheImage)
+{
+    EXPECT_FALSE(listing("A:\\Sub Dir").count("added.txt"));
+    ASSERT_EQ(mtool("mcopy", {"-i", image, dir.writeFile("added.txt", "added").string(), "::/Sub Dir/"}).exitCode, 0);
+    EXPECT_TRUE(listing("A:\\Sub Dir").count("added.txt"));
+    EXPECT_EQ(bytesOf("A:\\Sub Dir\\added.txt"), "added");
+}
+
+// A folder whose entry leads back to its parent lists nothing and cannot be
+// entered; the others still list.
+TEST_F(UnmountedFloppy, AFolderLeadingBackToItsParentCannotBeEntered)
+{
+    std::string bytes = readFile(image);
+    const std::size_t subDir = bytes.find("SUBDIR~1   ");
+    const std::size_t deeper = bytes.find("DEEPER     ");
+    ASSERT_NE(subDir, std::string::npos);
+    ASSERT_NE(deeper, std::string::npos);
+    bytes.replace(deeper + 26, 2, bytes.substr(subDir + 26, 2));
+    std::ofstream(image, std::ios::binary | std::ios::trunc) << bytes;
+    EXPECT_TRUE(listing("A:\\Sub Dir").count("Deeper"));
+    EXPECT_NE(errorCodeOf([&] { listing("A:\\Sub Dir\\Deeper"); }), 0);
+    EXPECT_NE(errorCodeOf([&] { platform->setCurrentDirectory("A:\\Sub Dir\\Deeper"); }), 0);
+    EXPECT_EQ(bytesOf("A:\\Sub Dir\\inner.txt"), "inner\n");
+    EXPECT_TRUE(listing("A:\\").count("SHORT.TXT"));
 }
 
 }  // namespace
