@@ -130,6 +130,38 @@ TEST_F(AmigaDiskFloppy, FormatRefusesWhatIsNoAmigaDiskAndLeavesIt)
     }
 }
 
+// An Amiga disk gets the same question as a PC floppy before its files go, and
+// a link is formatted where it points.
+TEST_F(AmigaDiskFloppy, FormatAsksBeforeWipingFilesAndFollowsALink)
+{
+    const std::string image = blankDisk();
+    EXPECT_EQ(copyFailure(image, "uno", "Uno.lha"), "");
+    EXPECT_EQ(copyFailure(image, "due", "Due.lha"), "");
+    const fs::path link = dir.path() / "link.adf";
+    fs::create_symlink(image, link);
+    struct Case {
+        const char* answer;
+        int status;
+        std::size_t filesAfter;
+    } cases[] = {{"\nn\n", 1, 2}, {"\n", 1, 2}, {"\ns\nn\n", 0, 0}};  // Enter for the disk, then the answer
+    for (const Case& test : cases) {
+        SCOPED_TRACE(test.answer);
+        std::istringstream in(test.answer);
+        std::ostringstream out;
+        EXPECT_EQ(runFormat(parseFormatArguments({"--floppy", link.string(), "A:", "/F:720"}), in, out), test.status);
+        EXPECT_NE(out.str().find("Il dischetto contiene 2 file"), std::string::npos) << out.str();
+        EXPECT_TRUE(fs::is_symlink(link));
+        EXPECT_EQ(unadfList(image).entries.size(), test.filesAfter);
+        if (test.filesAfter == 0)
+            break;
+    }
+    fs::remove(image);
+    std::istringstream in;
+    std::ostringstream out;
+    EXPECT_EQ(runFormat(parseFormatArguments({"--floppy", link.string(), "--yes", "A:"}), in, out), 1);
+    EXPECT_FALSE(fs::exists(image)) << "a link to nothing made a file: " << out.str();
+}
+
 TEST_F(AmigaDiskFloppy, CopiesTakeTheCompanionsDescriptionAsComment)
 {
     const std::string image = blankDisk();

@@ -91,6 +91,24 @@ public:
         }
     }
 
+    bool readHead(const Path& path, std::size_t maxBytes, std::string& bytes) const override
+    {
+        bytes.clear();
+        try {
+            const std::optional<AdfEntry> found = volume().find(path);
+            if (!found || found->directory)
+                return false;
+            bytes = volume().read(*found);
+            if (bytes.size() > maxBytes)
+                bytes.resize(maxBytes);
+            return true;
+        } catch (const EInOutError&) {
+            return false;
+        } catch (const AmigaDiskError&) {
+            return false;
+        }
+    }
+
 private:
     // The volume as the image now holds it; ErrorNotReady when it is no Amiga disk.
     const AdfVolume& volume() const

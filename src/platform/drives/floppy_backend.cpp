@@ -125,6 +125,23 @@ public:
         }
     }
 
+    // A floppy's files are small: read whole from the volume, no memory file made.
+    bool readHead(const Path& path, std::size_t maxBytes, std::string& bytes) const override
+    {
+        bytes.clear();
+        try {
+            Medium& read = medium();
+            const std::optional<FatEntry> found = storedEntry(read, path);
+            if (!found || !read.volume->read(*found, kMaxFileBytes, bytes))
+                return false;
+            if (bytes.size() > maxBytes)
+                bytes.resize(maxBytes);
+            return true;
+        } catch (const EInOutError&) {
+            return false;
+        }
+    }
+
     void batchBegan() override { batchOpen_ = true; }
     void batchEnded() override
     {
