@@ -20,7 +20,8 @@ exec sleep 30
 STANDIN
   chmod +x "$work/bin/$name"
 done
-truncate -s 737280 "$work/a.img"
+# A real floppy: the programs read it themselves before they start mtools to write.
+mkfs.fat -C "$work/a.img" 720 >/dev/null
 echo "dati" >"$work/GIOCO.LHA"
 
 failures=0
@@ -54,7 +55,7 @@ run() {
 
 run TERM 143 "$cli" --floppy "$work/a.img" copy-to-floppy "$work/GIOCO.LHA"
 run INT 130 "$cli" --floppy "$work/a.img" copy-to-floppy "$work/GIOCO.LHA"
-run HUP 129 "$cli" --floppy "$work/a.img" list 'A:\'
+run HUP 129 "$cli" --floppy "$work/a.img" copy-to-floppy "$work/GIOCO.LHA"
 run TERM 143 "$format" --floppy "$work/a.img" --yes A: /Q /F:720
 run HUP 129 "$format" --floppy "$work/a.img" --yes A: /F:720
 
