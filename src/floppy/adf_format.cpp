@@ -2,6 +2,7 @@
 #include "floppy/adf_format.h"
 
 #include "base/text_encoding.h"
+#include "floppy/floppy_geometry.h"
 #include "platform/amiga_disk.h"
 
 #include <ostream>
@@ -9,14 +10,6 @@
 
 namespace iradudo {
 namespace {
-
-std::string grouped(std::int64_t value)
-{
-    std::string digits = std::to_string(value);
-    for (int i = static_cast<int>(digits.size()) - 3; i > 0; i -= 3)
-        digits.insert(static_cast<std::size_t>(i), ".");
-    return digits;
-}
 
 const char* capacityName(std::int64_t bytes)
 {
@@ -35,7 +28,7 @@ std::string formatAmigaDiskImage(const FormatOptions& options, const std::string
     if (exists && !S_ISREG(info.st_mode))
         return shown + " non \xC3\xA8 un'immagine di dischetto Amiga: formattazione rifiutata";
     if (exists && info.st_size != kAmigaDoubleDensityBytes && info.st_size != kAmigaHighDensityBytes)
-        return shown + " ha " + grouped(info.st_size)
+        return shown + " ha " + groupedDigits(info.st_size)
             + " byte: non \xC3\xA8 un disco Amiga (901.120 o 1.802.240 byte), formattazione rifiutata";
     if (!exists && options.quick)
         return "L'immagine " + shown + " non esiste: la formattazione veloce vuole un dischetto gi\xC3\xA0 formattato";
@@ -60,8 +53,8 @@ std::string formatAmigaDiskImage(const FormatOptions& options, const std::string
     const std::int64_t bytes = blocks * (high ? 512 : 488);
     out << "Formattazione completata.\n\n"
         << "  Volume \"" << kAmigaBlankVolumeName << "\"\n"
-        << "  " << grouped(bytes) << " byte di spazio totale su disco\n"
-        << "  " << grouped(bytes) << " byte disponibili su disco\n\n";
+        << "  " << groupedDigits(bytes) << " byte di spazio totale su disco\n"
+        << "  " << groupedDigits(bytes) << " byte disponibili su disco\n\n";
     return {};
 }
 

@@ -9,6 +9,18 @@
 
 namespace iradudo {
 
+std::string groupedDigits(std::int64_t value)
+{
+    const std::string digits = std::to_string(value);
+    std::string text;
+    for (std::size_t i = 0; i < digits.size(); ++i) {
+        if (i > 0 && digits[i - 1] != '-' && (digits.size() - i) % 3 == 0)
+            text += '.';
+        text += digits[i];
+    }
+    return text;
+}
+
 std::optional<FloppyFormat> floppyFormatOfSize(std::int64_t bytes)
 {
     if (bytes == kFloppy720.bytes)

@@ -19,6 +19,9 @@ struct FloppyFormat {
 inline constexpr FloppyFormat kFloppy720{720, 737280, 80, 2, 9};
 inline constexpr FloppyFormat kFloppy1440{1440, 1474560, 80, 2, 18};
 
+// 1457664 -> "1.457.664", as the Italian DOS wrote byte counts.
+std::string groupedDigits(std::int64_t value);
+
 // The density of a medium of this many bytes; nullopt for any other size.
 std::optional<FloppyFormat> floppyFormatOfSize(std::int64_t bytes);
 

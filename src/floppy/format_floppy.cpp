@@ -24,15 +24,6 @@
 namespace iradudo {
 namespace {
 
-// 1457664 -> "1.457.664", as the Italian DOS wrote byte counts.
-std::string grouped(std::int64_t value)
-{
-    std::string digits = std::to_string(value);
-    for (int i = static_cast<int>(digits.size()) - 3; i > 0; i -= 3)
-        digits.insert(static_cast<std::size_t>(i), ".");
-    return digits;
-}
-
 const char* capacityName(std::int64_t bytes)
 {
     return bytes == kFloppy720.bytes ? "720 KB" : "1,44 MB";
@@ -155,14 +146,16 @@ void formatOnce(const FormatOptions& options, const FloppyTarget& target, std::i
         if (medium.bytes == 0)
             throw Refusal{"Nessun dischetto nell'unit\xC3\xA0 A: (" + shown + ")"};
         if (!isFloppyMedium(medium.bytes, 0))
-            throw Refusal{notAFloppyText(shown) + " (" + grouped(medium.bytes) + " byte): formattazione rifiutata"};
+            throw Refusal{
+                notAFloppyText(shown) + " (" + groupedDigits(medium.bytes) + " byte): formattazione rifiutata"};
         if (const std::string mounted = SystemScan(paths).mountPointOf(device); !mounted.empty())
             throw Refusal{"Il dischetto in " + shown + " \xC3\xA8 in uso (montato in " + toDisplayUtf8(mounted)
                 + "): smontarlo prima di formattarlo"};
         break;
     case FloppyPathKind::ImageFile:
         if (!isFloppyMedium(medium.bytes, 0) && !(medium.bytes == 0 && !options.quick))
-            throw Refusal{notAFloppyText(shown) + " (" + grouped(medium.bytes) + " byte): formattazione rifiutata"};
+            throw Refusal{
+                notAFloppyText(shown) + " (" + groupedDigits(medium.bytes) + " byte): formattazione rifiutata"};
         if (const std::string mounted = SystemScan(paths).mountPointOf(device); !mounted.empty())
             throw Refusal{"L'immagine " + shown + " \xC3\xA8 in uso (montata in " + toDisplayUtf8(mounted)
                 + "): smontarla prima di formattarla"};
@@ -226,8 +219,8 @@ void formatOnce(const FormatOptions& options, const FloppyTarget& target, std::i
     if (bytesFree < 0)
         throw Refusal{"Formattazione non riuscita: il dischetto non \xC3\xA8 leggibile dopo la formattazione"};
     out << "Formattazione completata.\n\n"
-        << "  " << grouped(bytesFree) << " byte di spazio totale su disco\n"
-        << "  " << grouped(bytesFree) << " byte disponibili su disco\n\n";
+        << "  " << groupedDigits(bytesFree) << " byte di spazio totale su disco\n"
+        << "  " << groupedDigits(bytesFree) << " byte disponibili su disco\n\n";
 }
 
 }  // namespace

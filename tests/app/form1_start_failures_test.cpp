@@ -4,6 +4,7 @@
 #include "form_fixture.h"
 #include "platform/run_program.h"
 #include "support/disc_images.h"
+#include "support/scoped_environment.h"
 
 #include <gtest/gtest.h>
 
@@ -20,26 +21,6 @@ namespace {
 
 constexpr const char* kArchive = "GIOCO.LHA";
 constexpr std::size_t kArchiveBytes = 300000;
-
-class TmpDirScope {
-public:
-    explicit TmpDirScope(const fs::path& directory)
-    {
-        if (const char* old = std::getenv("TMPDIR"))
-            old_ = old;
-        ::setenv("TMPDIR", directory.c_str(), 1);
-    }
-    ~TmpDirScope()
-    {
-        if (old_)
-            ::setenv("TMPDIR", old_->c_str(), 1);
-        else
-            ::unsetenv("TMPDIR");
-    }
-
-private:
-    std::optional<std::string> old_;
-};
 
 // The first sector of a file in an image, as xorriso reports it.
 std::optional<long> firstSectorOf(const std::string& image, const std::string& path)

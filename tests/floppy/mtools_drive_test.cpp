@@ -7,6 +7,7 @@
 #include "floppy/format_floppy.h"
 #include "platform/run_program.h"
 #include "support/host_listed_file.h"
+#include "support/scoped_environment.h"
 #include "support/temp_dir.h"
 #include "support/test_drives.h"
 
@@ -19,6 +20,7 @@
 #include <sstream>
 
 using namespace iradudo;
+using iradudo::test::ScopedEnvironment;
 using iradudo::test::TempDir;
 
 namespace {
@@ -29,33 +31,6 @@ ProgramResult cleanMtool(const std::string& program, const std::vector<std::stri
     argv.insert(argv.end(), arguments.begin(), arguments.end());
     return runProgram(argv, {"LC_ALL=C.UTF-8", "MTOOLSRC=/dev/null"});
 }
-
-// Sets variables of this process for its lifetime, then puts the old ones back.
-class ScopedEnvironment {
-public:
-    explicit ScopedEnvironment(const std::vector<std::pair<std::string, std::string>>& values)
-    {
-        for (const auto& [name, value] : values) {
-            const char* old = std::getenv(name.c_str());
-            saved_.emplace_back(name, old ? std::optional<std::string>(old) : std::nullopt);
-            ::setenv(name.c_str(), value.c_str(), 1);
-        }
-    }
-    ~ScopedEnvironment()
-    {
-        for (const auto& [name, old] : saved_) {
-            if (old)
-                ::setenv(name.c_str(), old->c_str(), 1);
-            else
-                ::unsetenv(name.c_str());
-        }
-    }
-    ScopedEnvironment(const ScopedEnvironment&) = delete;
-    ScopedEnvironment& operator=(const ScopedEnvironment&) = delete;
-
-private:
-    std::vector<std::pair<std::string, std::optional<std::string>>> saved_;
-};
 
 void copyHostFile(const std::string& image, const std::string& path, const std::string& name)
 {

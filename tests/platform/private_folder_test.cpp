@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "platform/private_folder.h"
 
+#include "support/scoped_environment.h"
 #include "support/temp_dir.h"
 
 #include <cerrno>
@@ -18,26 +19,6 @@ using namespace iradudo::test;
 namespace fs = std::filesystem;
 
 namespace {
-
-class TmpDirScope {
-public:
-    explicit TmpDirScope(const fs::path& directory)
-    {
-        if (const char* old = std::getenv("TMPDIR"))
-            old_ = old;
-        ::setenv("TMPDIR", directory.c_str(), 1);
-    }
-    ~TmpDirScope()
-    {
-        if (old_)
-            ::setenv("TMPDIR", old_->c_str(), 1);
-        else
-            ::unsetenv("TMPDIR");
-    }
-
-private:
-    std::optional<std::string> old_;
-};
 
 // Sets a folder's modification time a minute back, past the sweep's grace time.
 void age(const fs::path& folder)

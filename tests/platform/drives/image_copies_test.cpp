@@ -4,6 +4,7 @@
 #include "platform/linux_platform.h"
 
 #include "support/disc_images.h"
+#include "support/scoped_environment.h"
 #include "support/temp_dir.h"
 #include "support/test_drives.h"
 
@@ -18,27 +19,6 @@ using namespace iradudo::test;
 namespace fs = std::filesystem;
 
 namespace {
-
-// Points TMPDIR at a directory of the test's own while it lives.
-class TmpDirScope {
-public:
-    explicit TmpDirScope(const fs::path& directory)
-    {
-        if (const char* old = std::getenv("TMPDIR"))
-            old_ = old;
-        ::setenv("TMPDIR", directory.c_str(), 1);
-    }
-    ~TmpDirScope()
-    {
-        if (old_)
-            ::setenv("TMPDIR", old_->c_str(), 1);
-        else
-            ::unsetenv("TMPDIR");
-    }
-
-private:
-    std::optional<std::string> old_;
-};
 
 class ImageCopiesTest : public ::testing::Test {
 protected:
