@@ -5,7 +5,6 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <sstream>
 #include <stdexcept>
 #include <string_view>
 #include <unistd.h>
@@ -104,42 +103,6 @@ ProgramResult MtoolsDrive::run(const std::string& program, const std::vector<std
     std::vector<std::string> argv{program};
     argv.insert(argv.end(), arguments.begin(), arguments.end());
     return runProgram(argv, environment());
-}
-
-namespace {
-
-// "1 457 152" -> 1457152: mdir groups digits with blanks.
-std::optional<std::int64_t> groupedNumberBefore(const std::string& line, const std::string& word)
-{
-    const std::size_t at = line.find(word);
-    if (at == std::string::npos)
-        return std::nullopt;
-    std::string digits;
-    std::size_t i = at;
-    while (i > 0 && (std::isdigit(static_cast<unsigned char>(line[i - 1])) || line[i - 1] == ' ')) {
-        --i;
-        if (line[i] != ' ')
-            digits.insert(digits.begin(), line[i]);
-    }
-    if (digits.empty())
-        return std::nullopt;
-    return std::stoll(digits);
-}
-
-}  // namespace
-
-FloppyDirectoryInfo parseMdirOutput(const std::string& output)
-{
-    FloppyDirectoryInfo info;
-    std::istringstream lines(output);
-    std::string line;
-    while (std::getline(lines, line)) {
-        if (line.find(" bytes free") != std::string::npos)
-            info.bytesFree = groupedNumberBefore(line, " bytes free").value_or(-1);
-        else if (line.find(" file") != std::string::npos && line.find(" bytes") != std::string::npos)
-            info.fileSize = groupedNumberBefore(line, " bytes").value_or(-1);
-    }
-    return info;
 }
 
 }  // namespace iradudo

@@ -43,11 +43,4 @@ private:
     std::string linkFile_;
 };
 
-// What an mdir listing tells: the files' total size and the bytes free, -1 when not shown.
-struct FloppyDirectoryInfo {
-    std::int64_t fileSize = -1;
-    std::int64_t bytesFree = -1;
-};
-FloppyDirectoryInfo parseMdirOutput(const std::string& output);
-
 }  // namespace iradudo

@@ -253,19 +253,6 @@ TEST(FormatTerminal, ArgumentVectors)
     }
 }
 
-TEST(MdirOutput, SizesAndFreeBytes)
-{
-    const FloppyDirectoryInfo one = parseMdirOutput(
-        " Volume in drive A has no label\nDirectory for A:/\n\nBIG2           1400000 2026-12-08  22:12 \n"
-        "        1 file            1 400 000 bytes\n                             56 320 bytes free\n\n");
-    EXPECT_EQ(one.fileSize, 1400000);
-    EXPECT_EQ(one.bytesFree, 56320);
-    const FloppyDirectoryInfo none = parseMdirOutput("Directory for A:/\n\nNo files\n  1 457 664 bytes free\n");
-    EXPECT_EQ(none.fileSize, -1);
-    EXPECT_EQ(none.bytesFree, 1457664);
-    EXPECT_EQ(parseMdirOutput("init A: non DOS media\n").bytesFree, -1);
-}
-
 }  // namespace
 
 namespace {
