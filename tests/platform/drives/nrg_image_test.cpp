@@ -3,6 +3,7 @@
 
 #include "base/exception.h"
 #include "platform/drives/data_track.h"
+#include "platform/drives/iso_image.h"
 
 #include "platform/drives/data_track_reading.h"
 #include "support/disc_images.h"
@@ -169,7 +170,23 @@ TEST_F(NrgImage, ReadsTheDataTrackOfEveryKind)
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         TempDir dir;
-        EXPECT_EQ(openAndCompare(dir.writeFile("disc.nrg", c.bytes).string()), "");
+        const std::string path = dir.writeFile("Disc.Nrg", c.bytes).string();
+        EXPECT_EQ(openAndCompare(path), "");
+        // And as a drive reads it: the image's files through its own reader.
+        const IsoImage disc(path);
+        EXPECT_EQ(disc.volumeLabel(), "NRG_TEST");
+        for (const char* name : {"README.TXT", "DATA/BIG.BIN"}) {
+            const std::string file = name;
+            const std::size_t slash = file.find('/');
+            const std::vector<std::string> below = slash == std::string::npos
+                ? std::vector<std::string>{file}
+                : std::vector<std::string>{file.substr(0, slash), file.substr(slash + 1)};
+            const std::optional<IsoEntry> entry = disc.findEntry(below);
+            ASSERT_TRUE(entry) << name;
+            std::string bytes;
+            EXPECT_EQ(disc.readFile(*entry, 1 << 20, bytes), WholeFileRead::Complete) << name;
+            EXPECT_TRUE(bytes == readFile(source_->path() / "tree" / name)) << name;
+        }
     }
 }
 
