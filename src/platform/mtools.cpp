@@ -102,7 +102,7 @@ ProgramResult MtoolsDrive::run(const std::string& program, const std::vector<std
 {
     std::vector<std::string> argv{program};
     argv.insert(argv.end(), arguments.begin(), arguments.end());
-    return runProgram(argv, environment());
+    return runProgram(argv, environment(), true);
 }
 
 }  // namespace iradudo

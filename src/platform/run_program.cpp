@@ -15,7 +15,8 @@ extern char** environ;
 
 namespace iradudo {
 
-ProgramResult runProgram(const std::vector<std::string>& argv, const std::vector<std::string>& environment)
+ProgramResult runProgram(
+    const std::vector<std::string>& argv, const std::vector<std::string>& environment, bool withoutTerminal)
 {
     ProgramResult result;
     if (argv.empty())
@@ -60,7 +61,8 @@ ProgramResult runProgram(const std::vector<std::string>& argv, const std::vector
     posix_spawnattr_t attributes;
     posix_spawnattr_init(&attributes);
     pid_t pid = -1;
-    const int spawned = resetSignalsForChild(attributes)
+    const bool ownSession = !withoutTerminal || posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSID) == 0;
+    const int spawned = ownSession && resetSignalsForChild(attributes)
         ? posix_spawnp(&pid, argp[0], &actions, &attributes, argp.data(), envp.data())
         : -1;
     posix_spawnattr_destroy(&attributes);

@@ -15,8 +15,11 @@ struct ProgramResult {
 // Runs argv[0] (looked up in PATH) with an argument vector, never through a
 // shell, with standard input from /dev/null, and waits for it. environment
 // entries ("NAME=value") are added to or replace the program's own; a bare
-// "NAME" removes that variable.
-ProgramResult runProgram(const std::vector<std::string>& argv, const std::vector<std::string>& environment = {});
+// "NAME" removes that variable. withoutTerminal: the program runs in a session of
+// its own, so it cannot open /dev/tty to ask the user a question behind the
+// caller's back (mtools asks there before it deletes a read-only file).
+ProgramResult runProgram(const std::vector<std::string>& argv, const std::vector<std::string>& environment = {},
+    bool withoutTerminal = false);
 
 // True when name is an executable file: as given when it holds a "/", else in PATH.
 bool programExists(const std::string& name);
