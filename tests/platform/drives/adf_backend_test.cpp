@@ -5,6 +5,7 @@
 #include "platform/amiga_disk.h"
 #include "platform/linux_platform.h"
 #include "support/amiga_disks.h"
+#include "support/floppy_platform.h"
 #include "support/temp_dir.h"
 #include "support/test_drives.h"
 
@@ -19,7 +20,7 @@ namespace fs = std::filesystem;
 
 namespace {
 
-class AmigaDiskDrive : public ::testing::Test {
+class AmigaDiskDrive : public FloppyPlatformTest {
 protected:
     void SetUp() override
     {
@@ -32,38 +33,6 @@ protected:
         host = dir.makeDir("host");
         makePlatform(image);
     }
-
-    void makePlatform(const std::string& floppy)
-    {
-        Drive a = makeDrive('A', DriveRemovable, "");
-        a.floppy = floppy;
-        launcher = std::make_shared<RecordingLauncher>();
-        platform
-            = std::make_unique<LinuxPlatform>(DriveTable({a, makeDrive('C', DriveFixed, host.string())}), launcher);
-    }
-
-    std::map<std::string, FileEntry> listing(const std::string& path) const
-    {
-        std::map<std::string, FileEntry> entries;
-        platform->readDirectory(path, [&](const FileEntry& entry) { entries[entry.name] = entry; });
-        return entries;
-    }
-
-    std::string bytesOf(const std::string& path) const
-    {
-        FileHandle file = platform->openFile(path);
-        std::string bytes;
-        if (!file.valid() || readWholeFile(file, 1 << 22, bytes) != WholeFileRead::Complete)
-            return "<none>";
-        return bytes;
-    }
-
-    WorkingDirectoryGuard guard;
-    TempDir dir;
-    std::string image;
-    fs::path host;
-    std::shared_ptr<RecordingLauncher> launcher;
-    std::unique_ptr<LinuxPlatform> platform;
 };
 
 TEST_F(AmigaDiskDrive, ListsAndReadsWhatUnadfFinds)

@@ -5,6 +5,7 @@
 #include "platform/linux_platform.h"
 #include "platform/mtools.h"
 
+#include "support/floppy_platform.h"
 #include "support/temp_dir.h"
 #include "support/test_drives.h"
 
@@ -31,7 +32,7 @@ ProgramResult mtool(const std::string& program, const std::vector<std::string>& 
 
 const std::string kCafe = "Caf\xC3\xA9.txt";  // é, an ISO-8859-1 letter, as the long name keeps it
 
-class UnmountedFloppy : public ::testing::Test {
+class UnmountedFloppy : public FloppyPlatformTest {
 protected:
     void SetUp() override
     {
@@ -56,38 +57,6 @@ protected:
         host = dir.makeDir("host");
         makePlatform(image);
     }
-
-    void makePlatform(const std::string& floppy)
-    {
-        Drive a = makeDrive('A', DriveRemovable, "");
-        a.floppy = floppy;
-        launcher = std::make_shared<RecordingLauncher>();
-        platform
-            = std::make_unique<LinuxPlatform>(DriveTable({a, makeDrive('C', DriveFixed, host.string())}), launcher);
-    }
-
-    std::map<std::string, FileEntry> listing(const std::string& path) const
-    {
-        std::map<std::string, FileEntry> entries;
-        platform->readDirectory(path, [&](const FileEntry& entry) { entries[entry.name] = entry; });
-        return entries;
-    }
-
-    std::string bytesOf(const std::string& path) const
-    {
-        FileHandle file = platform->openFile(path);
-        std::string bytes;
-        if (!file.valid() || readWholeFile(file, 1 << 22, bytes) != WholeFileRead::Complete)
-            return "<none>";
-        return bytes;
-    }
-
-    WorkingDirectoryGuard guard;
-    TempDir dir;
-    std::string image;
-    fs::path host;
-    std::shared_ptr<RecordingLauncher> launcher;
-    std::unique_ptr<LinuxPlatform> platform;
 };
 
 TEST_F(UnmountedFloppy, ListingsShowTheNamesMdirShowsWithTheHostFilesSizes)
