@@ -98,25 +98,9 @@ protected:
         delete source_;
     }
 
-    // The track opened on a thread of its own, so a blocking open fails the test:
-    // "" when every sector reads back as the image's, else what went wrong.
     static std::string openAndCompare(const std::string& path)
     {
-        const std::optional<std::string> result = resultWithin(kBlockingLimit, [path]() -> std::string {
-            try {
-                const DataTrack track = openNrgDataTrack(path);
-                const std::uint64_t sectors = iso_->size() / 2048;
-                if (track.sectorCount != sectors)
-                    return "sector count " + std::to_string(track.sectorCount.value_or(0));
-                if (!userData(track, 16).starts_with("\x01"
-                                                     "CD001"))
-                    return "no volume descriptor in sector 16";
-                return allUserData(track, sectors) == *iso_ ? "" : "the sectors differ from the image";
-            } catch (const EFOpenError& e) {
-                return e.what();
-            }
-        });
-        return result.value_or("blocked");
+        return openAndCompareTrack([path] { return openNrgDataTrack(path); }, *iso_, true);
     }
 
     static TempDir* source_;
